@@ -1,0 +1,57 @@
+# Morvane: build, run and test from a fresh Debian machine.
+#   make run    install what is missing, build, start the program (under Xvfb
+#               with a screenshot in build/morvane.png when there is no display)
+#   make test   the whole suite
+.PHONY: all deps build native cross run test prefix fuzz clean
+
+BUILD   := build
+NATIVE  := $(BUILD)/native
+PREFIX_TEMPLATE := $(abspath $(BUILD))/wine-template
+JOBS    ?= 2
+
+PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64-tools cmake ninja-build \
+            wine wine64 fonts-wine xvfb xauth x11-utils imagemagick \
+            googletest clang libclang-rt-14-dev python3
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+all: build
+
+# Installs only the packages that are missing.
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:" $$missing; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing >/dev/null; \
+	fi
+
+native: deps
+	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(NATIVE) -j $(JOBS)
+
+cross: deps native
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	    -DMORVANE_NATIVE_DIR=$(abspath $(NATIVE)) \
+	    -DMORVANE_PREFIX_TEMPLATE=$(PREFIX_TEMPLATE) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+build: cross
+
+run: build
+	tools/run.sh $(BUILD)/morvane.exe $(BUILD)/morvane.png
+
+# The template Wine prefix for tests: made once per build folder.
+prefix: deps
+	tests/wine/prefix.sh template $(PREFIX_TEMPLATE)
+
+test: build prefix
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps
+	tools/fuzz.sh
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,215 @@
+#include "app/CQueltDlg.h"
+
+#include "app/CAboutDlg.h"
+#include "app/CBannerDlg.h"
+#include "app/Links.h"
+#include "framework/App.h"
+#include "pages/CIESettingsDlg.h"
+#include "pages/CUsabilityDlg.h"
+#include "pages/CWMediaPlayer.h"
+#include "pages/GeneralSettingsDlg.h"
+#include "pages/ServicesSettingsDlg.h"
+#include "resource.h"
+#include "system/Registry.h"
+#include "system/Shell.h"
+
+namespace {
+constexpr int kPageWidthAtStart = 490;
+constexpr int kPageWidth = 497; // a page is 7 pixels wider after the first tab change
+constexpr int kPageHeight = 275;
+constexpr int kBannerWidth = 1000; // larger than its container, which clips it
+constexpr int kBannerHeight = 80;
+const char* const kTabTexts[] = {"General", "Services", "IExplorer", "Windows MediaPlayer",
+                                 "Usability"};
+} // namespace
+
+BEGIN_MESSAGE_MAP(CQueltDlg, CDialog)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_NOTIFY(TCN_SELCHANGE, IDC_TAB, &CQueltDlg::OnSelchangeTab)
+ON_BN_CLICKED(IDC_ABOUT, &CQueltDlg::OnBnClickedAbout)
+ON_BN_CLICKED(IDC_FORUM, &CQueltDlg::OnBnClickedForum)
+END_MESSAGE_MAP()
+
+CQueltDlg::CQueltDlg()
+    : CDialog(IDD_MORVANE_DIALOG),
+      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+// The window is gone by now; each object is deleted when it was allocated,
+// whether or not its window ever appeared.
+CQueltDlg::~CQueltDlg() {
+    delete m_pGeneralDlg;
+    delete m_pTabDialog;
+    delete m_pServicesDlg;
+    delete m_pIEDlg;
+    delete m_pMediaPlayerDlg;
+    delete m_pUsabilityDlg;
+    delete m_pBannerTab;
+    delete m_pBannerDlg;
+}
+
+void CQueltDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Control(pDX, IDC_TAB, m_tabCtrl);
+    DDX_Control(pDX, IDC_PAGE_FRAME, m_stPageFrame);
+    DDX_Control(pDX, IDC_BANNER_FRAME, m_stBannerFrame);
+    DDX_Control(pDX, IDC_NOTICE, m_picNotice);
+}
+
+BOOL CQueltDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    if (HMENU hSysMenu = GetSystemMenu(m_hWnd, FALSE)) {
+        char text[256];
+        if (LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, text, sizeof(text)) > 0) {
+            AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, text);
+        }
+    }
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    InitContainers(); // the window opens whether or not this completed
+
+    for (int i = 0; i < 5; ++i)
+        m_tabCtrl.InsertItem(i, kTabTexts[i]);
+
+    // A harmless machine-wide write tells whether tweaks under HKLM can work.
+    const DWORD zero = 0;
+    if (SetUserValue("SOFTWARE\\morvane", "test", REG_DWORD, &zero, sizeof(zero),
+                     UserValueRoot::LocalMachine) != ERROR_SUCCESS &&
+        m_picNotice.LoadFromResource())
+        m_picNotice.ShowPicture();
+    return TRUE;
+}
+
+// The container lands at the frame's offset from the dialog window's outer
+// top-left corner, moved by dx, dy, wherever the dialog stands.
+void CQueltDlg::PlaceContainer(CTabDialog& container, const CStatic& frame, int dx, int dy) const {
+    RECT rcFrame, rcDialog;
+    frame.GetWindowRect(&rcFrame);
+    GetWindowRect(&rcDialog);
+    container.SetWindowPos(nullptr, rcFrame.left - rcDialog.left + dx,
+                           rcFrame.top - rcDialog.top + dy, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+}
+
+BOOL CQueltDlg::InitContainers() {
+    m_pTabDialog = new CTabDialog(IDD_PAGE_CONTAINER, this);
+    if (!m_pTabDialog->Create(IDD_PAGE_CONTAINER, this))
+        return FALSE;
+    if (!CreatePages())
+        return FALSE;
+    PlaceContainer(*m_pTabDialog, m_stPageFrame, 5, -15);
+    m_pTabDialog->LayoutPages(kPageWidthAtStart, kPageHeight);
+
+    m_pBannerTab = new CTabDialog(IDD_BANNER_CONTAINER, this);
+    if (!m_pBannerTab->Create(IDD_BANNER_CONTAINER, this))
+        return FALSE;
+    if (!CreateBanner())
+        return FALSE;
+    PlaceContainer(*m_pBannerTab, m_stBannerFrame, -5, -40);
+    m_pBannerTab->LayoutPages(kBannerWidth, kBannerHeight);
+    return TRUE;
+}
+
+BOOL CQueltDlg::CreatePages() {
+    // Each page is owned from the moment it exists, before its window does.
+    m_pGeneralDlg = new GeneralSettingsDlg(m_pTabDialog);
+    if (!m_pGeneralDlg->Create(IDD_GENERAL, m_pTabDialog))
+        return FALSE;
+    m_pTabDialog->AddPage(m_pGeneralDlg);
+
+    m_pServicesDlg = new ServicesSettingsDlg(m_pTabDialog);
+    if (!m_pServicesDlg->Create(IDD_SERVICES, m_pTabDialog))
+        return FALSE;
+    m_pTabDialog->AddPage(m_pServicesDlg);
+
+    m_pIEDlg = new CIESettingsDlg(m_pTabDialog);
+    if (!m_pIEDlg->Create(IDD_IEXPLORER, m_pTabDialog))
+        return FALSE;
+    m_pTabDialog->AddPage(m_pIEDlg);
+
+    m_pMediaPlayerDlg = new CWMediaPlayer(m_pTabDialog);
+    if (!m_pMediaPlayerDlg->Create(IDD_MEDIAPLAYER, m_pTabDialog))
+        return FALSE;
+    m_pTabDialog->AddPage(m_pMediaPlayerDlg);
+
+    m_pUsabilityDlg = new CUsabilityDlg(m_pTabDialog);
+    if (!m_pUsabilityDlg->Create(IDD_USABILITY, m_pTabDialog))
+        return FALSE;
+    m_pTabDialog->AddPage(m_pUsabilityDlg);
+    return TRUE;
+}
+
+BOOL CQueltDlg::CreateBanner() {
+    m_pBannerDlg = new CBannerDlg(m_pBannerTab);
+    if (!m_pBannerDlg->Create(IDD_BANNER, m_pBannerTab))
+        return FALSE;
+    m_pBannerTab->AddPage(m_pBannerDlg);
+    return TRUE;
+}
+
+CDialog* CQueltDlg::PageAt(int index) const {
+    CDialog* const pages[] = {m_pGeneralDlg, m_pServicesDlg, m_pIEDlg, m_pMediaPlayerDlg,
+                              m_pUsabilityDlg};
+    return index >= 0 && index < 5 ? pages[index] : nullptr;
+}
+
+void CQueltDlg::OnSelchangeTab(NMHDR*, LRESULT* pResult) {
+    if (m_pTabDialog)
+        m_pTabDialog->HideAllPages();
+    // A page that was never created, or whose window failed, shows nothing.
+    if (CDialog* pPage = PageAt(m_tabCtrl.GetCurSel()); pPage && pPage->m_hWnd) {
+        pPage->SetWindowPos(nullptr, 0, 0, kPageWidth, kPageHeight, SWP_NOZORDER);
+        pPage->ShowWindow(SW_SHOW);
+    }
+    *pResult = 0;
+}
+
+BOOL CQueltDlg::PreTranslateMessage(MSG* pMsg) {
+    if (IsEscapeToConsume(pMsg))
+        return TRUE;
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+void CQueltDlg::OnSysCommand(UINT nID, LPARAM) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    } else {
+        Default();
+    }
+}
+
+// Minimised, the window shows the application icon centred.
+void CQueltDlg::OnPaint() {
+    if (!IsIconic(m_hWnd)) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc));
+    const int cxIcon = GetSystemMetrics(SM_CXICON);
+    const int cyIcon = GetSystemMetrics(SM_CYICON);
+    RECT rc;
+    GetClientRect(m_hWnd, &rc);
+    const int x = (rc.right - rc.left - cxIcon + 1) / 2;
+    const int y = (rc.bottom - rc.top - cyIcon + 1) / 2;
+    DrawIcon(hdc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &ps);
+}
+
+HCURSOR CQueltDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CQueltDlg::OnBnClickedAbout() {
+    CAboutDlg dlgAbout;
+    dlgAbout.DoModal();
+}
+
+void CQueltDlg::OnBnClickedForum() {
+    ShellOpen(kForumPageUrl, nullptr, SW_SHOW);
+}

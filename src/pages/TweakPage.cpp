@@ -1,0 +1,64 @@
+#include "pages/TweakPage.h"
+
+#include "system/Registry.h"
+
+namespace {
+constexpr int kTipWidth = 250;       // wider tips wrap
+constexpr int kTipAutoPopMs = 20000; // a tip stays up to 20 seconds
+} // namespace
+
+CTweakPage::CTweakPage(UINT nIDTemplate, CWnd* pParent, std::span<const TweakRow> rows)
+    : CDialog(nIDTemplate, pParent), m_rows(rows) {}
+
+CTweakPage::~CTweakPage() {
+    delete m_pToolTip;
+}
+
+BOOL CTweakPage::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // Tooltips attach to bound buttons and exist before the states load.
+    InitToolTips();
+    LoadTweakStates();
+    return TRUE;
+}
+
+void CTweakPage::InitToolTips() {
+    m_pToolTip = new CToolTipCtrl;
+    if (!m_pToolTip->Create(this))
+        return; // the page works without tooltips
+    for (const TweakRow& row : m_rows)
+        m_pToolTip->AddTool(GetDlgItem(row.id), row.tooltip);
+    m_pToolTip->SendMessage(TTM_SETMAXTIPWIDTH, 0, kTipWidth);
+    m_pToolTip->SendMessage(TTM_SETDELAYTIME, TTDT_AUTOPOP, kTipAutoPopMs);
+    m_pToolTip->SendMessage(TTM_ACTIVATE, TRUE);
+}
+
+// Checking a box this way sends no click, so nothing is applied at start.
+void CTweakPage::LoadTweakStates() {
+    for (const TweakRow& row : m_rows)
+        if (Holds(row.checkedWhen))
+            CheckDlgButton(m_hWnd, row.id, BST_CHECKED);
+}
+
+void CTweakPage::ApplyTweak(int id) {
+    for (const TweakRow& row : m_rows) {
+        if (row.id != id)
+            continue;
+        // Looked up on every click, before the box is read.
+        const std::string systemFolder =
+            NeedsSystemFolder(row.onCheck) || NeedsSystemFolder(row.onUncheck) ? SystemFolder()
+                                                                               : std::string();
+        const bool checked = IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED;
+        Perform(checked ? row.onCheck : row.onUncheck, systemFolder);
+        return;
+    }
+}
+
+BOOL CTweakPage::PreTranslateMessage(MSG* pMsg) {
+    if (IsEscapeToConsume(pMsg))
+        return TRUE;
+    // Every message is relayed; the tooltip acts on the mouse messages.
+    if (m_pToolTip && m_pToolTip->m_hWnd)
+        m_pToolTip->RelayEvent(pMsg);
+    return CDialog::PreTranslateMessage(pMsg);
+}

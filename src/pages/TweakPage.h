@@ -1,0 +1,46 @@
+// What every tweak page shares: its checkboxes are its state. At creation it
+// reads each tweak's state and checks the boxes that match; a click applies
+// that one tweak at once.
+#pragma once
+
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "system/Actions.h"
+
+#include <span>
+
+// One row per checkbox, in template order.
+struct TweakRow {
+    int id;
+    const char* label; // the checkbox text of the template
+    const char* tooltip;
+    Conditions checkedWhen;
+    Cell onCheck;
+    Cell onUncheck;
+};
+
+class CTweakPage : public CDialog {
+public:
+    CTweakPage(UINT nIDTemplate, CWnd* pParent, std::span<const TweakRow> rows);
+    ~CTweakPage() override;
+
+    BOOL OnInitDialog() override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    std::span<const TweakRow> Rows() const { return m_rows; }
+
+protected:
+    void InitToolTips();
+    void LoadTweakStates();
+
+    // The click handler of checkbox Id: every checkbox has its own.
+    template <int Id> void OnTweakClicked() { ApplyTweak(Id); }
+    void ApplyTweak(int id);
+
+    CToolTipCtrl* m_pToolTip = nullptr;
+
+private:
+    std::span<const TweakRow> m_rows;
+};
+
+#define ON_TWEAK_CLICKED(id) ON_BN_CLICKED(id, &ThisClass::OnTweakClicked<id>)

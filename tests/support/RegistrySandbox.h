@@ -1,0 +1,49 @@
+// Points HKCU, HKLM and HKCR of this process at fresh keys of the test's own,
+// so tests can run in parallel and never touch the prefix's real settings.
+// Without rights, HKLM and HKCR point at a deleted key: every machine-wide
+// create, write and delete then fails for real.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <optional>
+#include <string>
+
+struct RegValue {
+    DWORD type;
+    std::string data;
+    bool operator==(const RegValue&) const = default;
+};
+
+class RegistrySandbox {
+public:
+    enum Rights { WithRights, NoRights };
+    explicit RegistrySandbox(Rights rights = WithRights);
+    ~RegistrySandbox();
+    RegistrySandbox(const RegistrySandbox&) = delete;
+    RegistrySandbox& operator=(const RegistrySandbox&) = delete;
+
+    // Everything under the three sandboxed roots, as "ROOT\key\:name" -> value
+    // (keys themselves as "ROOT\key\" with no value).
+    std::map<std::string, RegValue> Snapshot() const;
+
+private:
+    HKEY m_hRoot = nullptr;
+    HKEY m_hCurrentUser = nullptr;
+    HKEY m_hLocalMachine = nullptr;
+    HKEY m_hClassesRoot = nullptr;
+    std::string m_name;
+};
+
+// Direct access for setting up and checking, through the (sandboxed) roots.
+void PutValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,
+              DWORD size);
+void PutDword(HKEY root, const char* key, const char* name, DWORD value);
+void PutString(HKEY root, const char* key, const char* name, const std::string& text);
+std::optional<RegValue> GetValue(HKEY root, const char* key, const char* name);
+std::optional<DWORD> GetDword(HKEY root, const char* key, const char* name);
+bool KeyExists(HKEY root, const char* key);
+
+RegValue Dword(DWORD value);
+RegValue Sz(const std::string& text); // with its terminating NUL

@@ -1,0 +1,140 @@
+// The action phrases and conditions, each against the real registry.
+#include "support/RegistrySandbox.h"
+#include "support/ShellRecorder.h"
+#include "system/Actions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr char kKey[] = "Software\\Morvane Test\\Phrases";
+
+class PhraseTest : public testing::Test {
+protected:
+    RegistrySandbox sandbox;
+    ShellRecorder shell;
+};
+
+TEST_F(PhraseTest, SetsWriteExactlyTheirRootTypeAndData) {
+    Perform(SetDword(HKLM, kKey, "machine", 128000), "");
+    Perform(SetDword(HKCU, kKey, "user", 0), "");
+    Perform(SetString(kKey, "text", "01000000"), "");
+    Perform(SetDword(HKCU, nullptr, "Edit Window", 1), "");
+
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kKey, "machine"), Dword(128000));
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kKey, "machine"));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "user"), Dword(0));
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kKey, "user"));
+    // Eight characters and the terminating NUL.
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "text"), Sz("01000000"));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "text")->data.size(), 9u);
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Software\\Quelt", "Edit Window"), Dword(1));
+}
+
+TEST_F(PhraseTest, SetsReplaceValuesOfAnotherType) {
+    PutDword(HKEY_CURRENT_USER, kKey, "NoRun", 1);
+    Perform(SetString(kKey, "NoRun", "1"), "");
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "NoRun"), Sz("1"));
+}
+
+TEST_F(PhraseTest, DeletesRemoveOneValueUnderTheirRoot) {
+    PutDword(HKEY_CURRENT_USER, kKey, "gone", 1);
+    PutDword(HKEY_CURRENT_USER, kKey, "kept", 2);
+    PutDword(HKEY_LOCAL_MACHINE, kKey, "gone", 3);
+    Perform(Delete(HKCU, kKey, "gone"), "");
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kKey, "gone"));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "kept"), Dword(2));
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kKey, "gone"), Dword(3));
+    Perform(Delete(HKLM, kKey, "gone"), "");
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kKey, "gone"));
+}
+
+TEST_F(PhraseTest, DeletesOfMissingValuesAndKeysChangeNothing) {
+    PutDword(HKEY_CURRENT_USER, kKey, "kept", 2);
+    const auto before = sandbox.Snapshot();
+    Perform(Delete(HKCU, kKey, "missing"), "");
+    Perform(Delete(HKCU, "Software\\No Such Key", "v"), "");
+    Perform(Delete(HKLM, "Software\\No Such Key", "v"), "");
+    Perform(DeleteClassKey("*\\shell\\none"), "");
+    EXPECT_EQ(sandbox.Snapshot(), before);
+}
+
+TEST_F(PhraseTest, ClassKeysAreCreatedWithTheirDefaultValueAndRemovedWhole) {
+    PutString(HKEY_CLASSES_ROOT, "*\\shell\\edit", "Other", "kept until the key goes");
+    Perform(CreateClassKey("*\\shell\\edit", "Edit"), "");
+    Perform(CreateClassKey("*\\shell\\edit\\command", "notepad.exe \"%1\""), "");
+    EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, "*\\shell\\edit", ""), Sz("Edit"));
+    EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, "*\\shell\\edit\\command", "")->data.size(), 17u);
+    EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, "*\\shell\\edit", "Other"),
+              Sz("kept until the key goes"));
+
+    Perform(DeleteClassKey("*\\shell\\edit"), "");
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "*\\shell\\edit"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "*\\shell"));
+}
+
+TEST_F(PhraseTest, RunsGoThroughTheShellAsGiven) {
+    Perform(RunHidden("net.exe", "START \"W32Time\""), "");
+    Perform(Run("regsvr32.exe", "/s x.dll"), "");
+    Perform(RunWithSystemFile("regsvr32.exe", "/u /s ", "\\zipfldr.dll"), "C:\\windows\\system32");
+    Perform(RunWithSystemFile("regsvr32.exe", "/s ", "\\zipfldr.dll"), "");
+    EXPECT_EQ(shell.Take(),
+              (std::vector<ShellRequest>{
+                  Started("net.exe", "START \"W32Time\"", SW_HIDE),
+                  Started("regsvr32.exe", "/s x.dll", SW_SHOW),
+                  Started("regsvr32.exe", "/u /s C:\\windows\\system32\\zipfldr.dll", SW_SHOW),
+                  Started("regsvr32.exe", "/s \\zipfldr.dll", SW_SHOW)}));
+}
+
+TEST_F(PhraseTest, ACellGoesOnPastACommandThatCannotStart) {
+    shell.FailWith(2);
+    const Cell cell{RunHidden("net.exe", "STOP \"nosuch\""), SetDword(HKLM, kKey, "Start", 3),
+                    SetString(nullptr, "Compressed Folder", "0")};
+    Perform(cell, "");
+    EXPECT_EQ(shell.Take().size(), 1u);
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kKey, "Start"), Dword(3));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Software\\Quelt", "Compressed Folder"), Sz("0"));
+}
+
+TEST(PhraseWithoutRightsTest, MachineWidePhrasesFailAndTheRestStillWork) {
+    RegistrySandbox sandbox(RegistrySandbox::NoRights);
+    ShellRecorder shell;
+    const Cell cell{SetDword(HKLM, kKey, "m", 1), Delete(HKLM, kKey, "m"),
+                    CreateClassKey("*\\shell\\edit", "Edit"), SetDword(HKCU, kKey, "u", 1),
+                    SetDword(HKCU, nullptr, "Edit Window", 1)};
+    Perform(cell, "");
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kKey, "m"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "*\\shell\\edit"));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "u"), Dword(1));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Software\\Quelt", "Edit Window"), Dword(1));
+}
+
+class ConditionTest : public testing::Test {
+protected:
+    RegistrySandbox sandbox;
+};
+
+TEST_F(ConditionTest, DwordConditionsUseTheirDefaultForMissingValues) {
+    EXPECT_TRUE(Holds(DwordIsNot(kKey, "Enabled", 1, HklmOnly, 0)));
+    EXPECT_FALSE(Holds(DwordIs(kKey, "nolmhash", 1, HklmOnly, 0)));
+    PutDword(HKEY_LOCAL_MACHINE, kKey, "nolmhash", 0);
+    EXPECT_TRUE(Holds(DwordIs(kKey, "nolmhash", 1, HklmOnly, 0)));
+}
+
+TEST_F(ConditionTest, StringConditionsCompareExactly) {
+    PutString(HKEY_CURRENT_USER, kKey, "Start Page", "About:Blank");
+    EXPECT_FALSE(Holds(StringIs("Start Page", kKey, "about:blank")));
+    PutString(HKEY_CURRENT_USER, kKey, "Start Page", "about:blank");
+    EXPECT_TRUE(Holds(StringIs("Start Page", kKey, "about:blank")));
+}
+
+TEST_F(ConditionTest, JoinedConditionsAllMustHold) {
+    const Conditions both{DwordIs(kKey, "a", 0xFFFFFFFF, HkcuFirst, 32),
+                          DwordIs(kKey, "b", 0xFFFFFFFF, HkcuFirst, 32)};
+    PutDword(HKEY_CURRENT_USER, kKey, "a", 32);
+    EXPECT_FALSE(Holds(both));
+    PutDword(HKEY_LOCAL_MACHINE, kKey, "b", 32);
+    EXPECT_TRUE(Holds(both));
+}
+
+} // namespace
