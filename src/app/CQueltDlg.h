@@ -27,6 +27,7 @@ public:
 
     // The pages in tab order; null where set-up stopped early.
     CDialog* PageAt(int index) const;
+    bool NoticeIsPlaying() const { return m_picNotice.IsPlaying(); }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -113,6 +113,13 @@ bool CDialog::PreTranslateInTree(MSG& msg) const {
     return false;
 }
 
+BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
+    const UINT m = pMsg->message;
+    const bool input =
+        (m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST);
+    return input && m_hWnd && IsDialogMessageA(m_hWnd, pMsg);
+}
+
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
     CDataExchange dx{this, bSaveAndValidate};
     DoDataExchange(&dx);

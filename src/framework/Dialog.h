@@ -28,6 +28,11 @@ public:
 
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
+    // Keyboard and mouse input for this dialog and its controls goes to the
+    // dialog manager of this dialog itself, so each nested dialog handles
+    // its own keys.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
     virtual BOOL OnInitDialog();
     virtual void OnOK();
     virtual void OnCancel();

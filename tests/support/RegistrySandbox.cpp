@@ -23,6 +23,37 @@ HKEY DeletedKey(HKEY parent) {
     return hKey;
 }
 
+// COM finds its classes (the picture loader's decoders among them) under
+// HKCR\CLSID: the sandbox links to the real ones.
+void LinkClasses(HKEY hClassesRoot) {
+    HKEY hLink;
+    if (RegCreateKeyExW(hClassesRoot, L"CLSID", 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS,
+                        nullptr, &hLink, nullptr) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot link the sandbox to the COM classes";
+        return;
+    }
+    const wchar_t target[] = L"\\Registry\\Machine\\Software\\Classes\\CLSID";
+    RegSetValueExW(hLink, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target),
+                   sizeof(target) - sizeof(wchar_t));
+    RegCloseKey(hLink);
+}
+
+// The link itself goes, never what it points to.
+void UnlinkClasses(HKEY hSandbox) {
+    HKEY hClasses, hLink;
+    if (RegOpenKeyExA(hSandbox, "HKCR", 0, KEY_ALL_ACCESS, &hClasses) != ERROR_SUCCESS)
+        return;
+    if (RegOpenKeyExW(hClasses, L"CLSID", REG_OPTION_OPEN_LINK, DELETE, &hLink) == ERROR_SUCCESS) {
+        using NtDeleteKeyFn = LONG(WINAPI*)(HANDLE);
+        auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFn>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+        if (ntDeleteKey)
+            ntDeleteKey(hLink);
+        RegCloseKey(hLink);
+    }
+    RegCloseKey(hClasses);
+}
+
 void Walk(HKEY hKey, const std::string& path, std::map<std::string, RegValue>& out) {
     out[path] = RegValue{REG_NONE, {}};
     for (DWORD i = 0;; ++i) {
@@ -48,6 +79,8 @@ void Walk(HKEY hKey, const std::string& path, std::map<std::string, RegValue>& o
         subkeys.emplace_back(name);
     }
     for (const std::string& sub : subkeys) {
+        if (path == "HKCR\\" && sub == "CLSID")
+            continue; // the link to the real classes
         HKEY hSub;
         if (RegOpenKeyExA(hKey, sub.c_str(), 0, KEY_READ, &hSub) == ERROR_SUCCESS) {
             Walk(hSub, path + sub + "\\", out);
@@ -63,12 +96,12 @@ RegistrySandbox::RegistrySandbox(Rights rights) {
     m_name = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
     m_hRoot = CreateKey(HKEY_CURRENT_USER, std::string(kSandboxParent) + "\\" + m_name);
     m_hCurrentUser = CreateKey(m_hRoot, "HKCU");
-    if (rights == WithRights) {
-        m_hLocalMachine = CreateKey(m_hRoot, "HKLM");
-        m_hClassesRoot = CreateKey(m_hRoot, "HKCR");
-    } else {
-        m_hLocalMachine = DeletedKey(m_hRoot);
+    m_hLocalMachine = rights == WithRights ? CreateKey(m_hRoot, "HKLM") : DeletedKey(m_hRoot);
+    if (rights == NoRights) {
         m_hClassesRoot = DeletedKey(m_hRoot);
+    } else {
+        m_hClassesRoot = CreateKey(m_hRoot, "HKCR");
+        LinkClasses(m_hClassesRoot);
     }
     RegOverridePredefKey(HKEY_CURRENT_USER, m_hCurrentUser);
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, m_hLocalMachine);
@@ -79,6 +112,7 @@ RegistrySandbox::~RegistrySandbox() {
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    UnlinkClasses(m_hRoot);
     for (HKEY h : {m_hCurrentUser, m_hLocalMachine, m_hClassesRoot, m_hRoot})
         if (h)
             RegCloseKey(h);

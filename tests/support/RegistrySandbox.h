@@ -1,7 +1,9 @@
 // Points HKCU, HKLM and HKCR of this process at fresh keys of the test's own,
 // so tests can run in parallel and never touch the prefix's real settings.
 // Without rights, HKLM and HKCR point at a deleted key: every machine-wide
-// create, write and delete then fails for real.
+// create, write and delete then fails for real. COM finds its classes under
+// HKCR, so a test that loads pictures without rights keeps HKCR readable
+// (NoMachineRights: only HKLM fails).
 #pragma once
 
 #include <windows.h>
@@ -18,7 +20,7 @@ struct RegValue {
 
 class RegistrySandbox {
 public:
-    enum Rights { WithRights, NoRights };
+    enum Rights { WithRights, NoRights, NoMachineRights };
     explicit RegistrySandbox(Rights rights = WithRights);
     ~RegistrySandbox();
     RegistrySandbox(const RegistrySandbox&) = delete;

@@ -1,22 +1,42 @@
 #include "support/Ui.h"
 
-namespace {
-std::function<void(HWND)> g_script;
-HWND g_hDialog;
+#include <gtest/gtest.h>
 
-void CALLBACK RunScript(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    auto script = std::move(g_script);
-    g_script = nullptr;
-    script(g_hDialog);
+#include <deque>
+
+namespace {
+std::deque<Step> g_steps;
+CDialog* g_pDialog;
+UINT_PTR g_timer;
+
+int g_idleTicks;
+
+void CALLBACK RunStep(HWND, UINT, UINT_PTR, DWORD) {
+    if (!g_pDialog->m_hWnd)
+        return;
+    if (g_steps.empty()) {
+        // A test whose steps did not end its dialog must not hang the run.
+        if (++g_idleTicks == 250) {
+            ADD_FAILURE() << "the dialog was still open after its last step";
+            g_pDialog->EndDialog(-2);
+        }
+        return;
+    }
+    Step step = std::move(g_steps.front());
+    g_steps.pop_front();
+    step(g_pDialog->m_hWnd);
 }
 } // namespace
 
-INT_PTR RunModal(CDialog& dlg, std::function<void(HWND)> script) {
-    g_script = [&dlg, script = std::move(script)](HWND) { script(dlg.m_hWnd); };
-    g_hDialog = nullptr;
-    SetTimer(nullptr, 0, 10, &RunScript);
-    return dlg.DoModal();
+INT_PTR RunModal(CDialog& dlg, std::vector<Step> steps) {
+    g_steps.assign(steps.begin(), steps.end());
+    g_pDialog = &dlg;
+    g_idleTicks = 0;
+    g_timer = SetTimer(nullptr, 0, 20, &RunStep);
+    const INT_PTR result = dlg.DoModal();
+    KillTimer(nullptr, g_timer);
+    g_steps.clear();
+    return result;
 }
 
 void PumpMessages() {

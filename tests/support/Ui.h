@@ -5,10 +5,14 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
-// Runs dlg modally; script runs inside its modal loop once the window is up.
-// The script must end the dialog (or let the test fail by timeout).
-INT_PTR RunModal(CDialog& dlg, std::function<void(HWND)> script);
+using Step = std::function<void(HWND)>;
+
+// Runs dlg modally; each step runs inside its modal loop on a timer tick of
+// its own, so that what a step posts goes through the loop before the next.
+// Steps left when the dialog ends are dropped; the last step should end it.
+INT_PTR RunModal(CDialog& dlg, std::vector<Step> steps);
 
 // Lets posted and sent messages run (inside or outside a modal loop).
 void PumpMessages();

@@ -75,7 +75,7 @@ TEST_F(PhraseTest, ClassKeysAreCreatedWithTheirDefaultValueAndRemovedWhole) {
 
 TEST_F(PhraseTest, RunsGoThroughTheShellAsGiven) {
     Perform(RunHidden("net.exe", "START \"W32Time\""), "");
-    Perform(Run("regsvr32.exe", "/s x.dll"), "");
+    Perform(::Run("regsvr32.exe", "/s x.dll"), "");
     Perform(RunWithSystemFile("regsvr32.exe", "/u /s ", "\\zipfldr.dll"), "C:\\windows\\system32");
     Perform(RunWithSystemFile("regsvr32.exe", "/s ", "\\zipfldr.dll"), "");
     EXPECT_EQ(shell.Take(),

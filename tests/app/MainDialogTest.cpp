@@ -1,0 +1,216 @@
+// The main window on the real dialog: tabs, page container, banner container,
+// Escape, the system menu and the administrator probe.
+#include "app/CQueltDlg.h"
+#include "resource.h"
+#include "support/RegistrySandbox.h"
+#include "support/ShellRecorder.h"
+#include "support/Ui.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+HWND Tab(HWND hDlg) {
+    return GetDlgItem(hDlg, IDC_TAB);
+}
+
+// A real click on a tab item: the control then notifies TCN_SELCHANGE.
+void ClickTab(HWND hDlg, int index) {
+    RECT rc;
+    SendMessageA(Tab(hDlg), TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rc));
+    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    SendMessageA(Tab(hDlg), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(Tab(hDlg), WM_LBUTTONUP, 0, at);
+}
+
+SIZE SizeOf(HWND hWnd) {
+    RECT rc;
+    GetWindowRect(hWnd, &rc);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+// Where a container must stand: its frame's offset from the dialog window's
+// outer top-left corner, moved by dx, dy, in client coordinates.
+POINT ExpectedContainerPos(HWND hDlg, int frameId, int dx, int dy) {
+    RECT frame, dlg;
+    GetWindowRect(GetDlgItem(hDlg, frameId), &frame);
+    GetWindowRect(hDlg, &dlg);
+    return {frame.left - dlg.left + dx, frame.top - dlg.top + dy};
+}
+
+class MainDialogTest : public testing::Test {
+protected:
+    RegistrySandbox sandbox;
+    ShellRecorder shell;
+    CQueltDlg dlg;
+};
+
+TEST_F(MainDialogTest, FiveTabsAndTheGeneralPageShownAt490By275) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 const char* texts[] = {"General", "Services", "IExplorer", "Windows MediaPlayer",
+                                        "Usability"};
+                 ASSERT_EQ(SendMessageA(Tab(hDlg), TCM_GETITEMCOUNT, 0, 0), 5);
+                 for (int i = 0; i < 5; ++i) {
+                     char text[64] = "";
+                     TCITEMA item{TCIF_TEXT};
+                     item.pszText = text;
+                     item.cchTextMax = sizeof(text);
+                     SendMessageA(Tab(hDlg), TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+                     EXPECT_STREQ(text, texts[i]);
+                 }
+                 EXPECT_EQ(SendMessageA(Tab(hDlg), TCM_GETCURSEL, 0, 0), 0);
+                 for (int i = 0; i < 5; ++i) {
+                     ASSERT_TRUE(dlg.PageAt(i) && dlg.PageAt(i)->m_hWnd) << i;
+                     EXPECT_EQ(IsWindowVisible(dlg.PageAt(i)->m_hWnd) != FALSE, i == 0) << i;
+                 }
+                 const SIZE page = SizeOf(dlg.PageAt(0)->m_hWnd);
+                 EXPECT_EQ(page.cx, 490);
+                 EXPECT_EQ(page.cy, 275);
+                 Click(hDlg, IDOK);
+             }});
+}
+
+TEST_F(MainDialogTest, ATabChangeShowsOnlyTheSelectedPageAt497By275) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 for (int selected : {3, 1, 4, 2, 0}) {
+                     ClickTab(hDlg, selected);
+                     EXPECT_EQ(SendMessageA(Tab(hDlg), TCM_GETCURSEL, 0, 0), selected);
+                     for (int i = 0; i < 5; ++i)
+                         EXPECT_EQ(IsWindowVisible(dlg.PageAt(i)->m_hWnd) != FALSE, i == selected);
+                     const SIZE page = SizeOf(dlg.PageAt(selected)->m_hWnd);
+                     EXPECT_EQ(page.cx, 497) << selected;
+                     EXPECT_EQ(page.cy, 275) << selected;
+                 }
+                 Click(hDlg, IDOK);
+             }});
+}
+
+TEST_F(MainDialogTest, ATabWhosePageHasNoWindowShowsNothing) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 DestroyWindow(dlg.PageAt(2)->m_hWnd);
+                 ClickTab(hDlg, 2);
+                 for (int i : {0, 1, 3, 4})
+                     EXPECT_FALSE(IsWindowVisible(dlg.PageAt(i)->m_hWnd)) << i;
+                 ClickTab(hDlg, 1);
+                 EXPECT_TRUE(IsWindowVisible(dlg.PageAt(1)->m_hWnd));
+                 Click(hDlg, IDOK);
+             }});
+}
+
+TEST_F(MainDialogTest, ContainersStandByTheirFramesWhereverTheDialogIs) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 HWND hPages = GetParent(dlg.PageAt(0)->m_hWnd);
+                 HWND hBannerTab = nullptr;
+                 for (HWND h = GetWindow(hDlg, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+                     if (h != hPages && CWnd::FromHandlePermanent(h))
+                         hBannerTab = h;
+                 ASSERT_TRUE(hBannerTab);
+                 const RECT pages = RectIn(hPages, hDlg), banner = RectIn(hBannerTab, hDlg);
+                 const POINT expectPages = ExpectedContainerPos(hDlg, IDC_PAGE_FRAME, 5, -15);
+                 const POINT expectBanner = ExpectedContainerPos(hDlg, IDC_BANNER_FRAME, -5, -40);
+                 EXPECT_EQ(pages.left, expectPages.x);
+                 EXPECT_EQ(pages.top, expectPages.y);
+                 EXPECT_EQ(banner.left, expectBanner.x);
+                 EXPECT_EQ(banner.top, expectBanner.y);
+                 EXPECT_TRUE(IsWindowVisible(hPages));
+                 EXPECT_TRUE(IsWindowVisible(hBannerTab));
+                 // The dialog was centred after set-up, yet the offsets hold.
+                 RECT dlgRect;
+                 GetWindowRect(hDlg, &dlgRect);
+                 EXPECT_GT(dlgRect.left, 0);
+                 // The banner dialog is 1000 x 80 and clipped by its container.
+                 HWND hBanner = GetWindow(hBannerTab, GW_CHILD);
+                 EXPECT_EQ(SizeOf(hBanner).cx, 1000);
+                 EXPECT_EQ(SizeOf(hBanner).cy, 80);
+                 EXPECT_TRUE(IsWindowVisible(hBanner));
+                 Click(hDlg, IDOK);
+             }});
+}
+
+TEST_F(MainDialogTest, EscapeClosesNothing) {
+    HWND hBox = nullptr;
+    RunModal(dlg, {[&](HWND hDlg) {
+                       hBox = GetDlgItem(dlg.PageAt(0)->m_hWnd, 1003);
+                       PostMessageA(hBox, WM_KEYDOWN, VK_ESCAPE, 0);
+                       PostMessageA(hDlg, WM_KEYDOWN, VK_ESCAPE, 0);
+                       PostMessageA(GetDlgItem(hDlg, IDC_FORUM), WM_KEYDOWN, VK_ESCAPE, 0);
+                   },
+                   [&](HWND hDlg) {
+                       EXPECT_TRUE(IsWindowVisible(hDlg));
+                       EXPECT_TRUE(IsWindowVisible(dlg.PageAt(0)->m_hWnd));
+                       Click(hDlg, IDOK);
+                   }});
+}
+
+TEST_F(MainDialogTest, SaveAndExitAndTheCloseBoxOnlyClose) {
+    std::map<std::string, RegValue> before;
+    EXPECT_EQ(RunModal(dlg, {[&](HWND hDlg) {
+                           before = sandbox.Snapshot();
+                           Click(hDlg, IDOK);
+                       }}),
+              IDOK);
+    EXPECT_EQ(sandbox.Snapshot(), before);
+    CQueltDlg again;
+    EXPECT_EQ(RunModal(again, {[&](HWND hDlg) {
+                           before = sandbox.Snapshot();
+                           PostMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+                       }}),
+              IDCANCEL);
+    EXPECT_EQ(sandbox.Snapshot(), before);
+    EXPECT_TRUE(shell.Take().empty());
+}
+
+TEST_F(MainDialogTest, SystemMenuEndsWithTheAboutItem) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 HMENU hMenu = GetSystemMenu(hDlg, FALSE);
+                 const int count = GetMenuItemCount(hMenu);
+                 ASSERT_GE(count, 2);
+                 EXPECT_EQ(GetMenuState(hMenu, count - 2, MF_BYPOSITION) & MF_SEPARATOR,
+                           MF_SEPARATOR);
+                 EXPECT_EQ(GetMenuItemID(hMenu, count - 1), 16u);
+                 char text[64] = "";
+                 GetMenuStringA(hMenu, count - 1, text, sizeof(text), MF_BYPOSITION);
+                 EXPECT_STREQ(text, "&About Morvane...");
+                 Click(hDlg, IDOK);
+             }});
+}
+
+TEST_F(MainDialogTest, WithRightsTheProbeValueStaysAndNoNoticePlays) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 EXPECT_FALSE(dlg.NoticeIsPlaying());
+                 Click(hDlg, IDOK);
+             }});
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\morvane", "test"), Dword(0));
+}
+
+TEST_F(MainDialogTest, MinimisedItAnswersTheDragIcon) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(hDlg, WM_QUERYDRAGICON, 0, 0)),
+                           reinterpret_cast<HICON>(SendMessageA(hDlg, WM_GETICON, ICON_BIG, 0)));
+                 EXPECT_TRUE(SendMessageA(hDlg, WM_GETICON, ICON_SMALL, 0));
+                 Click(hDlg, IDOK);
+             }});
+}
+
+TEST(MainDialogWithoutRightsTest, TheProbeFailsTheNoticePlaysAndPagesStillWork) {
+    RegistrySandbox sandbox(RegistrySandbox::NoMachineRights);
+    ShellRecorder shell;
+    CQueltDlg dlg;
+    RunModal(dlg, {[&](HWND hDlg) {
+                 EXPECT_TRUE(dlg.NoticeIsPlaying());
+                 RECT notice;
+                 GetWindowRect(GetDlgItem(hDlg, IDC_NOTICE), &notice);
+                 EXPECT_EQ(notice.right - notice.left, 115);
+                 EXPECT_EQ(notice.bottom - notice.top, 185);
+                 // A per-user tweak on a hidden page still applies.
+                 Click(dlg.PageAt(2)->m_hWnd, 1019);
+                 EXPECT_EQ(GetValue(HKEY_CURRENT_USER,
+                                    "Software\\Microsoft\\Internet Explorer\\Main", "Start Page"),
+                           Sz("about:blank"));
+                 Click(hDlg, IDOK);
+             }});
+    EXPECT_FALSE(dlg.NoticeIsPlaying());
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\morvane", "test"));
+}
+
+} // namespace
