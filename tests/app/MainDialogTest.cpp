@@ -2,6 +2,7 @@
 // Escape, the system menu and the administrator probe.
 #include "app/CQueltDlg.h"
 #include "resource.h"
+#include "support/Capture.h"
 #include "support/RegistrySandbox.h"
 #include "support/ShellRecorder.h"
 #include "support/Ui.h"
@@ -196,19 +197,32 @@ TEST(MainDialogWithoutRightsTest, TheProbeFailsTheNoticePlaysAndPagesStillWork) 
     RegistrySandbox sandbox(RegistrySandbox::NoMachineRights);
     ShellRecorder shell;
     CQueltDlg dlg;
-    RunModal(dlg, {[&](HWND hDlg) {
-                 EXPECT_TRUE(dlg.NoticeIsPlaying());
-                 RECT notice;
-                 GetWindowRect(GetDlgItem(hDlg, IDC_NOTICE), &notice);
-                 EXPECT_EQ(notice.right - notice.left, 115);
-                 EXPECT_EQ(notice.bottom - notice.top, 185);
-                 // A per-user tweak on a hidden page still applies.
-                 Click(dlg.PageAt(2)->m_hWnd, 1019);
-                 EXPECT_EQ(GetValue(HKEY_CURRENT_USER,
-                                    "Software\\Microsoft\\Internet Explorer\\Main", "Start Page"),
-                           Sz("about:blank"));
-                 Click(hDlg, IDOK);
-             }});
+    RunModal(dlg,
+             {[&](HWND hDlg) {
+                  EXPECT_TRUE(dlg.NoticeIsPlaying());
+                  RECT notice;
+                  GetWindowRect(GetDlgItem(hDlg, IDC_NOTICE), &notice);
+                  EXPECT_EQ(notice.right - notice.left, 115);
+                  EXPECT_EQ(notice.bottom - notice.top, 185);
+                  // Resized in place: the top-left corner stays where the template put it.
+                  RECT tmpl{363, 94, 0, 0};
+                  MapDialogRect(hDlg, &tmpl);
+                  POINT at{notice.left, notice.top};
+                  ScreenToClient(hDlg, &at);
+                  EXPECT_EQ(at.x, tmpl.left);
+                  EXPECT_EQ(at.y, tmpl.top);
+                  // A per-user tweak on a hidden page still applies.
+                  Click(dlg.PageAt(2)->m_hWnd, 1019);
+                  EXPECT_EQ(GetValue(HKEY_CURRENT_USER,
+                                     "Software\\Microsoft\\Internet Explorer\\Main", "Start Page"),
+                            Sz("about:blank"));
+              },
+              [&](HWND hDlg) {
+                  // A picture of the window with the notice, for people to look at.
+                  CreateDirectoryA("artifacts", nullptr);
+                  EXPECT_TRUE(SaveWindowBitmap(hDlg, "artifacts/main-window-notice.bmp"));
+                  Click(hDlg, IDOK);
+              }});
     EXPECT_FALSE(dlg.NoticeIsPlaying());
     EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\morvane", "test"));
 }

@@ -1,0 +1,158 @@
+// The banner strip, the Forum button and the About box in the running window.
+#include "app/CQueltDlg.h"
+#include "resource.h"
+#include "support/RegistrySandbox.h"
+#include "support/ShellRecorder.h"
+#include "support/Ui.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const ShellRequest kHome = Started("http://www.morvane.example/", "<null>", SW_SHOW);
+const ShellRequest kForum =
+    Started("http://www.morvane.example/newbb+index.cat+2.htm", "<null>", SW_SHOW);
+
+HWND BannerPicture(HWND hDlg) {
+    for (HWND h = GetWindow(hDlg, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+        if (HWND hBanner = GetWindow(h, GW_CHILD))
+            if (HWND hPicture = GetDlgItem(hBanner, IDC_BANNER_PICTURE)) {
+                char cls[32] = "";
+                GetClassNameA(hPicture, cls, sizeof(cls));
+                if (lstrcmpiA(cls, "Static") == 0) // the pages have a 1007 too
+                    return hPicture;
+            }
+    return nullptr;
+}
+
+HWND AboutBox() {
+    return FindWindowA(nullptr, "About Morvane");
+}
+
+class BannerAboutTest : public testing::Test {
+protected:
+    RegistrySandbox sandbox;
+    ShellRecorder shell;
+    CQueltDlg dlg;
+};
+
+TEST_F(BannerAboutTest, BannerAndForumEachOpenTheirPageOncePerClick) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 HWND hPicture = BannerPicture(hDlg);
+                 ASSERT_TRUE(hPicture);
+                 EXPECT_TRUE(GetWindowLongA(hPicture, GWL_STYLE) & SS_NOTIFY);
+                 // A click on a notifying static: STN_CLICKED from the picture.
+                 SendMessageA(GetParent(hPicture), WM_COMMAND,
+                              MAKEWPARAM(IDC_BANNER_PICTURE, STN_CLICKED),
+                              reinterpret_cast<LPARAM>(hPicture));
+                 EXPECT_EQ(shell.Take(), std::vector<ShellRequest>{kHome});
+                 // A double-click is its own notification and opens nothing more.
+                 SendMessageA(GetParent(hPicture), WM_COMMAND,
+                              MAKEWPARAM(IDC_BANNER_PICTURE, STN_DBLCLK),
+                              reinterpret_cast<LPARAM>(hPicture));
+                 EXPECT_TRUE(shell.Take().empty());
+                 Click(hDlg, IDC_FORUM);
+                 Click(hDlg, IDC_FORUM);
+                 EXPECT_EQ(shell.Take(), (std::vector<ShellRequest>{kForum, kForum}));
+                 Click(hDlg, IDOK);
+             }});
+}
+
+TEST_F(BannerAboutTest, HandOverTheWholeBannerArrowElsewhere) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 HWND hPicture = BannerPicture(hDlg);
+                 HWND hBanner = GetParent(hPicture);
+                 const HCURSOR hand = LoadCursorA(nullptr, IDC_HAND);
+                 const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+                 SetCursor(arrow);
+                 EXPECT_TRUE(SendMessageA(hPicture, WM_SETCURSOR,
+                                          reinterpret_cast<WPARAM>(hPicture),
+                                          MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+                 EXPECT_EQ(GetCursor(), hand);
+                 SetCursor(arrow);
+                 EXPECT_TRUE(SendMessageA(hBanner, WM_SETCURSOR, reinterpret_cast<WPARAM>(hBanner),
+                                          MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+                 EXPECT_EQ(GetCursor(), hand);
+                 SendMessageA(hDlg, WM_SETCURSOR, reinterpret_cast<WPARAM>(hDlg),
+                              MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+                 EXPECT_EQ(GetCursor(), arrow);
+                 Click(hDlg, IDOK);
+             }});
+}
+
+// Opens the About box with open(hDlg), checks it and closes it with close.
+void AboutRoundTrip(CQueltDlg& dlg, std::function<void(HWND)> open,
+                    std::function<void(HWND)> close) {
+    RunModal(dlg, {open,
+                   [&](HWND hDlg) {
+                       HWND hAbout = AboutBox();
+                       ASSERT_TRUE(hAbout);
+                       EXPECT_TRUE(IsWindowVisible(hAbout));
+                       EXPECT_FALSE(IsWindowEnabled(hDlg));
+                       EXPECT_EQ(GetWindow(hAbout, GW_OWNER), hDlg);
+                       RECT about, main;
+                       GetWindowRect(hAbout, &about);
+                       GetWindowRect(hDlg, &main);
+                       EXPECT_NEAR((about.left + about.right) / 2, (main.left + main.right) / 2, 1);
+                       EXPECT_NEAR((about.top + about.bottom) / 2, (main.top + main.bottom) / 2, 1);
+                       close(hAbout);
+                   },
+                   [&](HWND hDlg) {
+                       EXPECT_FALSE(AboutBox());
+                       EXPECT_TRUE(IsWindowEnabled(hDlg));
+                       Click(hDlg, IDOK);
+                   }});
+}
+
+TEST_F(BannerAboutTest, AboutOpensFromTheButtonAndTheSystemMenu) {
+    const auto button = [](HWND hDlg) {
+        PostMessageA(GetDlgItem(hDlg, IDC_ABOUT), BM_CLICK, 0, 0);
+    };
+    const auto ok = [](HWND hAbout) { PostMessageA(GetDlgItem(hAbout, IDOK), BM_CLICK, 0, 0); };
+    AboutRoundTrip(dlg, button, ok);
+    CQueltDlg menu;
+    AboutRoundTrip(
+        menu, [](HWND hDlg) { PostMessageA(hDlg, WM_SYSCOMMAND, 16, 0); }, ok);
+    CQueltDlg lowBits;
+    AboutRoundTrip(
+        lowBits, [](HWND hDlg) { PostMessageA(hDlg, WM_SYSCOMMAND, 16 | 0xF, 0); }, ok);
+}
+
+TEST_F(BannerAboutTest, AboutClosesWithEscapeAndItsCloseBox) {
+    const auto button = [](HWND hDlg) {
+        PostMessageA(GetDlgItem(hDlg, IDC_ABOUT), BM_CLICK, 0, 0);
+    };
+    AboutRoundTrip(dlg, button, [](HWND hAbout) {
+        PostMessageA(GetDlgItem(hAbout, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    CQueltDlg again;
+    AboutRoundTrip(again, button,
+                   [](HWND hAbout) { PostMessageA(hAbout, WM_SYSCOMMAND, SC_CLOSE, 0); });
+}
+
+TEST_F(BannerAboutTest, AboutShowsNameVersionAndIcon) {
+    RunModal(dlg, {[](HWND hDlg) { PostMessageA(hDlg, WM_SYSCOMMAND, 16, 0); },
+                   [](HWND) {
+                       HWND hAbout = AboutBox();
+                       ASSERT_TRUE(hAbout);
+                       bool name = false, icon = false;
+                       for (HWND h = GetWindow(hAbout, GW_CHILD); h;
+                            h = GetWindow(h, GW_HWNDNEXT)) {
+                           name |= WindowText(h) == "Morvane, Version 1.5";
+                           icon |= (GetWindowLongA(h, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+                                   SendMessageA(h, STM_GETICON, 0, 0) != 0;
+                       }
+                       EXPECT_TRUE(name);
+                       EXPECT_TRUE(icon);
+                       PostMessageA(GetDlgItem(hAbout, IDOK), BM_CLICK, 0, 0);
+                   },
+                   [](HWND hDlg) { Click(hDlg, IDOK); }});
+}
+
+TEST_F(BannerAboutTest, OtherSystemCommandsKeepTheirDefault) {
+    EXPECT_EQ(RunModal(dlg, {[](HWND hDlg) { PostMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0); }}),
+              IDCANCEL);
+    EXPECT_FALSE(AboutBox());
+}
+
+} // namespace
