@@ -113,33 +113,19 @@ BOOL CQueltDlg::InitContainers() {
     return TRUE;
 }
 
+// A page is owned from the moment it exists, before its window does.
+template <class Page> BOOL CQueltDlg::CreatePage(Page*& pPage, UINT nIDTemplate) {
+    pPage = new Page(m_pTabDialog);
+    if (!pPage->Create(nIDTemplate, m_pTabDialog))
+        return FALSE;
+    return m_pTabDialog->AddPage(pPage);
+}
+
+// In tab order; the first failure leaves the later pages uncreated.
 BOOL CQueltDlg::CreatePages() {
-    // Each page is owned from the moment it exists, before its window does.
-    m_pGeneralDlg = new GeneralSettingsDlg(m_pTabDialog);
-    if (!m_pGeneralDlg->Create(IDD_GENERAL, m_pTabDialog))
-        return FALSE;
-    m_pTabDialog->AddPage(m_pGeneralDlg);
-
-    m_pServicesDlg = new ServicesSettingsDlg(m_pTabDialog);
-    if (!m_pServicesDlg->Create(IDD_SERVICES, m_pTabDialog))
-        return FALSE;
-    m_pTabDialog->AddPage(m_pServicesDlg);
-
-    m_pIEDlg = new CIESettingsDlg(m_pTabDialog);
-    if (!m_pIEDlg->Create(IDD_IEXPLORER, m_pTabDialog))
-        return FALSE;
-    m_pTabDialog->AddPage(m_pIEDlg);
-
-    m_pMediaPlayerDlg = new CWMediaPlayer(m_pTabDialog);
-    if (!m_pMediaPlayerDlg->Create(IDD_MEDIAPLAYER, m_pTabDialog))
-        return FALSE;
-    m_pTabDialog->AddPage(m_pMediaPlayerDlg);
-
-    m_pUsabilityDlg = new CUsabilityDlg(m_pTabDialog);
-    if (!m_pUsabilityDlg->Create(IDD_USABILITY, m_pTabDialog))
-        return FALSE;
-    m_pTabDialog->AddPage(m_pUsabilityDlg);
-    return TRUE;
+    return CreatePage(m_pGeneralDlg, IDD_GENERAL) && CreatePage(m_pServicesDlg, IDD_SERVICES) &&
+           CreatePage(m_pIEDlg, IDD_IEXPLORER) && CreatePage(m_pMediaPlayerDlg, IDD_MEDIAPLAYER) &&
+           CreatePage(m_pUsabilityDlg, IDD_USABILITY);
 }
 
 BOOL CQueltDlg::CreateBanner() {

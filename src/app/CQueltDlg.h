@@ -56,5 +56,6 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    template <class Page> BOOL CreatePage(Page*& pPage, UINT nIDTemplate);
     void PlaceContainer(CTabDialog& container, const CStatic& frame, int dx, int dy) const;
 };

@@ -10,7 +10,8 @@ LONG CTabCtrl::InsertItem(int nItem, const char* text) const {
 }
 
 CToolTipCtrl::~CToolTipCtrl() {
-    if (m_hWnd)
+    // Owned by a top-level window, it may have gone with it already.
+    if (m_hWnd && IsWindow(m_hWnd))
         DestroyWindow(m_hWnd);
 }
 

@@ -26,6 +26,9 @@ public:
 
     BOOL OnInitDialog() override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // Enter on a page's checkbox reaches the page as IDOK; a page is not a
+    // box to end, so it stays.
+    void OnOK() override {}
 
     std::span<const TweakRow> Rows() const { return m_rows; }
 

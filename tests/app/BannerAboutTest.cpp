@@ -1,6 +1,7 @@
 // The banner strip, the Forum button and the About box in the running window.
 #include "app/CQueltDlg.h"
 #include "resource.h"
+#include "support/Capture.h"
 #include "support/RegistrySandbox.h"
 #include "support/ShellRecorder.h"
 #include "support/Ui.h"
@@ -144,6 +145,8 @@ TEST_F(BannerAboutTest, AboutShowsNameVersionAndIcon) {
                        }
                        EXPECT_TRUE(name);
                        EXPECT_TRUE(icon);
+                       CreateDirectoryA("artifacts", nullptr);
+                       EXPECT_TRUE(SaveWindowBitmap(hAbout, "artifacts/about-box.bmp"));
                        PostMessageA(GetDlgItem(hAbout, IDOK), BM_CLICK, 0, 0);
                    },
                    [](HWND hDlg) { Click(hDlg, IDOK); }});
@@ -153,6 +156,49 @@ TEST_F(BannerAboutTest, OtherSystemCommandsKeepTheirDefault) {
     EXPECT_EQ(RunModal(dlg, {[](HWND hDlg) { PostMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0); }}),
               IDCANCEL);
     EXPECT_FALSE(AboutBox());
+}
+
+} // namespace
+
+namespace {
+
+#pragma pack(push, 2)
+struct GroupIconEntry {
+    BYTE width, height, colours, reserved;
+    WORD planes, bitCount;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+TEST(PictureResourcesTest, TheIconHasItsEightImages) {
+    HRSRC hRes = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON);
+    ASSERT_TRUE(hRes);
+    const auto* dir = static_cast<const WORD*>(LockResource(LoadResource(nullptr, hRes)));
+    ASSERT_EQ(dir[2], 8);
+    const auto* entries = reinterpret_cast<const GroupIconEntry*>(dir + 3);
+    const int expected[8][2] = {{48, 8},   {32, 8},  {16, 8},  {256, 32},
+                                {128, 32}, {48, 32}, {32, 32}, {16, 32}};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(entries[i].width ? entries[i].width : 256, expected[i][0]) << i;
+        EXPECT_EQ(entries[i].bitCount, expected[i][1]) << i;
+    }
+    // Each size loads as an icon of that size.
+    for (int size : {16, 32, 48, 256})
+        EXPECT_TRUE(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME),
+                               IMAGE_ICON, size, size, 0))
+            << size;
+}
+
+TEST(PictureResourcesTest, TheBannerIs468By60At16BitsUncompressed) {
+    HRSRC hRes = FindResourceA(nullptr, MAKEINTRESOURCEA(IDB_BANNER), RT_BITMAP);
+    ASSERT_TRUE(hRes);
+    const auto* info =
+        static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, hRes)));
+    EXPECT_EQ(info->biWidth, 468);
+    EXPECT_EQ(info->biHeight, 60);
+    EXPECT_EQ(info->biBitCount, 16);
+    EXPECT_EQ(info->biCompression, static_cast<DWORD>(BI_RGB));
 }
 
 } // namespace

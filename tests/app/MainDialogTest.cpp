@@ -143,6 +143,21 @@ TEST_F(MainDialogTest, EscapeClosesNothing) {
                    }});
 }
 
+TEST_F(MainDialogTest, EnterOnAPageLeavesThePageAndTheWindow) {
+    RunModal(dlg, {[&](HWND) {
+                       HWND hBox = GetDlgItem(dlg.PageAt(0)->m_hWnd, 1016);
+                       SetFocus(hBox);
+                       PostMessageA(hBox, WM_KEYDOWN, VK_RETURN, 0);
+                       PostMessageA(hBox, WM_KEYUP, VK_RETURN, 0);
+                   },
+                   [&](HWND hDlg) {
+                       EXPECT_TRUE(IsWindowVisible(hDlg));
+                       EXPECT_TRUE(IsWindowVisible(dlg.PageAt(0)->m_hWnd));
+                       EXPECT_FALSE(IsChecked(dlg.PageAt(0)->m_hWnd, 1016));
+                       Click(hDlg, IDOK);
+                   }});
+}
+
 TEST_F(MainDialogTest, SaveAndExitAndTheCloseBoxOnlyClose) {
     std::map<std::string, RegValue> before;
     EXPECT_EQ(RunModal(dlg, {[&](HWND hDlg) {

@@ -1,8 +1,7 @@
 // The General page on its real dialog, in a sandboxed registry.
 #include "pages/GeneralSettingsDlg.h"
 #include "resource.h"
-#include "support/PageHost.h"
-#include "support/Ui.h"
+#include "support/Cells.h"
 #include "system/Registry.h"
 
 #include <gtest/gtest.h>
@@ -142,31 +141,6 @@ TEST_F(GeneralPageTest, CompressedFoldersRegistersThenStoresTheChoice) {
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, STORE, "Compressed Folder"), Sz("0"));
 }
 
-// Each click performs exactly its cell: the sandbox differs from before by
-// these values alone.
-struct CellCase {
-    int id;
-    std::map<std::string, std::optional<RegValue>> onCheck, onUncheck;
-};
-
-void ExpectOnly(const std::map<std::string, RegValue>& before,
-                const std::map<std::string, RegValue>& after,
-                const std::map<std::string, std::optional<RegValue>>& changes, int id) {
-    std::map<std::string, RegValue> expected = before;
-    for (const auto& [path, value] : changes) {
-        if (value) {
-            expected[path] = *value;
-            // Keys created on the way show up as keys.
-            for (size_t at = path.find('\\'); at != std::string::npos && at < path.rfind(':');
-                 at = path.find('\\', at + 1))
-                expected.emplace(path.substr(0, at + 1), RegValue{REG_NONE, {}});
-        } else {
-            expected.erase(path);
-        }
-    }
-    EXPECT_EQ(after, expected) << "box " << id;
-}
-
 TEST_F(GeneralPageTest, EachClickPerformsExactlyItsCell) {
     const std::string lsa = std::string("HKLM\\") + LSA + "\\:";
     const std::string wsh = std::string("HKLM\\") + WSH + "\\:";
@@ -187,15 +161,7 @@ TEST_F(GeneralPageTest, EachClickPerformsExactlyItsCell) {
          {{std::string("HKLM\\") + POLICYSYSTEM + "\\:DontDisplayLastUserName", Dword(0)}}},
     };
     HWND hPage = Open();
-    for (const CellCase& c : cases) {
-        auto before = sandbox.Snapshot();
-        Click(hPage, c.id);
-        ASSERT_TRUE(IsChecked(hPage, c.id));
-        ExpectOnly(before, sandbox.Snapshot(), c.onCheck, c.id);
-        before = sandbox.Snapshot();
-        Click(hPage, c.id);
-        ExpectOnly(before, sandbox.Snapshot(), c.onUncheck, c.id);
-    }
+    ExpectCells(sandbox, hPage, cases);
     // Rows checked at start: the first click unchecks.
     auto before = sandbox.Snapshot();
     Click(hPage, 1007);
@@ -250,16 +216,7 @@ TEST_F(GeneralPageTest, LabelsAndTooltipsAsShown) {
         {1017, "Pagefile at Shutdown", "Delete the Windows pagefile at shutdown"},
         {1020, "Showing last user", "Disable showing the last user on login"},
     };
-    HWND hPage = Open();
-    HWND hTip = TooltipOf(hPage);
-    ASSERT_TRUE(hTip);
-    EXPECT_EQ(SendMessageA(hTip, TTM_GETTOOLCOUNT, 0, 0), static_cast<LRESULT>(rows.size()));
-    EXPECT_EQ(SendMessageA(hTip, TTM_GETMAXTIPWIDTH, 0, 0), 250);
-    EXPECT_EQ(SendMessageA(hTip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 20000);
-    for (const auto& [id, label, tip] : rows) {
-        EXPECT_EQ(WindowText(GetDlgItem(hPage, id)), label);
-        EXPECT_EQ(TooltipText(hTip, GetDlgItem(hPage, id)), tip) << id;
-    }
+    ExpectLabelsAndTips(Open(), rows);
 }
 
 TEST_F(GeneralPageTest, TemplateIsAHiddenChildOfCheckboxesInTwoColumns) {

@@ -134,6 +134,20 @@ TEST_F(PictureTest, AnimationPlaysFrameByFrameAndWraps) {
     EXPECT_EQ(At(12, 4), face);
 }
 
+// The program's own notice: both frame streams are accepted by the loader
+// and blink between their two colourings.
+TEST_F(PictureTest, TheNoticeBlinksBetweenItsTwoFrames) {
+    ASSERT_TRUE(pic.LoadFromResource());
+    EXPECT_EQ(pic.FrameCount(), 2u);
+    EXPECT_EQ(pic.PictureSize().cx, 115);
+    EXPECT_EQ(pic.PictureSize().cy, 185);
+    pic.ShowPicture();
+    std::this_thread::sleep_for(250ms);
+    EXPECT_EQ(At(0, 0), RGB(150, 0, 0)); // dark red, frame 1
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(At(0, 0), RGB(255, 214, 0)); // yellow, frame 2
+}
+
 TEST_F(PictureTest, StopIsPromptAndShowGoesOnWithTheSameFrame) {
     ASSERT_TRUE(Load(Blinker(100)));
     pic.ShowPicture();

@@ -91,6 +91,15 @@ void Walk(HKEY hKey, const std::string& path, std::map<std::string, RegValue>& o
 
 } // namespace
 
+void SnapshotKey(HKEY root, const char* path, const std::string& prefix,
+                 std::map<std::string, RegValue>& out) {
+    HKEY hKey;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return;
+    Walk(hKey, prefix, out);
+    RegCloseKey(hKey);
+}
+
 RegistrySandbox::RegistrySandbox(Rights rights) {
     static int counter = 0;
     m_name = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);

@@ -38,6 +38,10 @@ private:
     std::string m_name;
 };
 
+// Everything under root\path, as "prefix<subkeys>\:name" -> value.
+void SnapshotKey(HKEY root, const char* path, const std::string& prefix,
+                 std::map<std::string, RegValue>& out);
+
 // Direct access for setting up and checking, through the (sandboxed) roots.
 void PutValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,
               DWORD size);
