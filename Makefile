@@ -2,7 +2,7 @@
 #   make run    install what is missing, build, start the program (under Xvfb
 #               with a screenshot in build/morvane.png when there is no display)
 #   make test   the whole suite
-.PHONY: all deps build native cross run test prefix corpus fuzz clean
+.PHONY: all deps build native cross run test prefix corpus fuzz clean screenshots bench
 
 BUILD   := build
 NATIVE  := $(BUILD)/native
@@ -57,6 +57,16 @@ test: build prefix corpus
 
 fuzz: deps
 	tools/fuzz.sh
+
+# The five pages under Xvfb, each selected by a real tab click:
+# build/screenshot-<page>.png.
+screenshots: build prefix
+	tools/screenshots.sh $(BUILD)/morvane.exe $(BUILD)/tests/tab_clicker.exe $(PREFIX_TEMPLATE) $(BUILD)
+
+# Start-up, registry, click and animation costs under Wine, each beside its
+# floor, in a throwaway prefix; the table also goes to build/bench.txt.
+bench: build prefix
+	tools/bench.sh $(BUILD) $(PREFIX_TEMPLATE)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,235 @@
+#include "e2e/Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace e2e {
+namespace {
+
+constexpr char kCommandLog[] = "C:\\morvane-recorder.log";
+constexpr const char* kServices[] = {"WerSvc",     "wuauserv",       "wscsvc",
+                                     "W32Time",    "upnphost",       "SSDPSRV",
+                                     "RpcLocator", "RemoteRegistry", "stisvc"};
+std::string g_program;
+
+struct Root {
+    HKEY root;
+    const char* key;
+    const char* prefix;
+};
+
+// Wine keeps its own bookkeeping under ...\Wine\ (the test's DLL overrides
+// among it); every key on the way to a walked one counts as a key.
+Snapshot Walked(std::initializer_list<Root> roots) {
+    Snapshot all;
+    for (const Root& r : roots)
+        SnapshotKey(r.root, r.key, r.prefix, all);
+    std::erase_if(
+        all, [](const auto& entry) { return entry.first.find("\\Wine\\") != std::string::npos; });
+    Snapshot keys;
+    for (const auto& entry : all)
+        for (size_t at = entry.first.find('\\');
+             at != std::string::npos && at < KeyEnd(entry.first);
+             at = entry.first.find('\\', at + 1))
+            keys.emplace(entry.first.substr(0, at + 1), RegValue{REG_NONE, {}});
+    all.merge(keys);
+    return all;
+}
+
+bool RecorderRunning() {
+    return ProcessCount("net.exe") != 0 || ProcessCount("regsvr32.exe") != 0;
+}
+
+std::string WindowsPath(std::string path) {
+    // A Unix path is reached through Wine's Z: drive.
+    if (!path.empty() && path.front() == '/') {
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        path = "Z:" + path;
+    }
+    return path;
+}
+
+// The recorder runs in place of the system's net.exe and regsvr32.exe: Wine
+// starts both from the system folder, and loads the files there only when
+// told to prefer them to its own.
+bool InstallRecorder(const std::string& recorder) {
+    for (const char* name : {"net.exe", "regsvr32.exe"}) {
+        const std::string target = std::string("C:\\windows\\system32\\") + name;
+        if (!CopyFileA(recorder.c_str(), target.c_str(), FALSE)) {
+            fprintf(stderr, "cannot copy %s over %s: %lu\n", recorder.c_str(), target.c_str(),
+                    GetLastError());
+            return false;
+        }
+        HKEY hKey;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+            return false;
+        RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+        RegCloseKey(hKey);
+    }
+    DeleteFileA(kCommandLog);
+    return true;
+}
+
+} // namespace
+
+const std::string& ProgramPath() {
+    return g_program;
+}
+
+Snapshot Watched() {
+    const HKEY CU = HKEY_CURRENT_USER, LM = HKEY_LOCAL_MACHINE;
+    Snapshot all = Walked({
+        {CU, "Software", "HKCU\\Software\\"},
+        {CU, "Control Panel\\Desktop", "HKCU\\Control Panel\\Desktop\\"},
+        {CU, "SYSTEM", "HKCU\\SYSTEM\\"},
+        {LM, "Software\\morvane", "HKLM\\Software\\morvane\\"},
+        {LM, "Software\\Policies", "HKLM\\Software\\Policies\\"},
+        {LM, "Software\\Microsoft\\Windows Script Host",
+         "HKLM\\Software\\Microsoft\\Windows Script Host\\"},
+        {LM, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
+         "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\"},
+        {LM, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+         "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\"},
+        {LM, "System\\CurrentControlSet\\Control\\Lsa",
+         "HKLM\\System\\CurrentControlSet\\Control\\Lsa\\"},
+        {LM, "System\\CurrentControlSet\\Control\\Session Manager\\Memory Management",
+         "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Memory Management\\"},
+        {LM, "System\\CurrentControlSet\\Services\\Tcpip\\Parameters",
+         "HKLM\\System\\CurrentControlSet\\Services\\Tcpip\\Parameters\\"},
+        {HKEY_CLASSES_ROOT, "*", "HKCR\\*\\"},
+    });
+    for (const char* service : kServices) {
+        const std::string key = std::string("System\\CurrentControlSet\\Services\\") + service;
+        all.merge(Walked({{LM, key.c_str(), ("HKLM\\" + key + "\\").c_str()}}));
+    }
+    return all;
+}
+
+Snapshot Broad() {
+    const HKEY CU = HKEY_CURRENT_USER, LM = HKEY_LOCAL_MACHINE;
+    Snapshot all = Walked({
+        {CU, "Software", "HKCU\\Software\\"},
+        {CU, "Control Panel", "HKCU\\Control Panel\\"},
+        {CU, "SYSTEM", "HKCU\\SYSTEM\\"},
+        {LM, "System\\CurrentControlSet\\Control", "HKLM\\System\\CurrentControlSet\\Control\\"},
+        {LM, "System\\CurrentControlSet\\Services", "HKLM\\System\\CurrentControlSet\\Services\\"},
+        {HKEY_CLASSES_ROOT, "*", "HKCR\\*\\"},
+    });
+    // Machine-wide software but the classes, whose only part the program
+    // touches is the one above.
+    HKEY hSoftware;
+    if (RegOpenKeyExA(LM, "Software", 0, KEY_READ, &hSoftware) == ERROR_SUCCESS) {
+        char name[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD cch = sizeof(name);
+            if (RegEnumKeyExA(hSoftware, i, name, &cch, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            // Wow6432Node shows keys that the 32-bit and 64-bit views share
+            // a second time.
+            if (lstrcmpiA(name, "Classes") == 0 || lstrcmpiA(name, "Wine") == 0 ||
+                lstrcmpiA(name, "Wow6432Node") == 0)
+                continue;
+            const std::string key = std::string("Software\\") + name;
+            all.merge(Walked({{LM, key.c_str(), ("HKLM\\" + key + "\\").c_str()}}));
+        }
+        RegCloseKey(hSoftware);
+    }
+    return all;
+}
+
+std::set<std::string> DifferingPaths(const Snapshot& a, const Snapshot& b) {
+    std::set<std::string> paths;
+    for (const auto& [path, value] : a)
+        if (const auto it = b.find(path); it == b.end() || !(it->second == value))
+            paths.insert(path);
+    for (const auto& [path, value] : b)
+        if (!a.contains(path))
+            paths.insert(path);
+    return paths;
+}
+
+CommandLog::CommandLog() : m_seen(All().size()) {}
+
+std::vector<std::string> CommandLog::All() const {
+    std::vector<std::string> lines;
+    HANDLE hLog = CreateFileA(kCommandLog, GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hLog == INVALID_HANDLE_VALUE)
+        return lines;
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(hLog, buffer, sizeof(buffer), &read, nullptr) && read)
+        text.append(buffer, read);
+    CloseHandle(hLog);
+    // Only whole lines: one may be on its way.
+    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+         start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+std::vector<std::string> CommandLog::Next(size_t count, DWORD timeoutMs) {
+    std::vector<std::string> lines;
+    WaitUntil(
+        [&] {
+            // Looked at in this order: a recorder that is gone has logged.
+            const bool quiet = !RecorderRunning();
+            lines = All();
+            return quiet && lines.size() >= m_seen + count;
+        },
+        timeoutMs);
+    std::vector<std::string> fresh(lines.begin() + std::min(m_seen, lines.size()), lines.end());
+    m_seen = std::max(m_seen, lines.size());
+    return fresh;
+}
+
+void ExpectClick(HWND hPage, const Box& box, bool checked, CommandLog& log, Snapshot& watched) {
+    SCOPED_TRACE(testing::Message() << "page " << box.page << ", box " << box.id << " \""
+                                    << box.label << "\" " << (checked ? "checked" : "unchecked"));
+    HWND hBox = GetDlgItem(hPage, box.id);
+    ASSERT_TRUE(hBox);
+    const Snapshot before = watched;
+    ASSERT_TRUE(Send(hBox, BM_CLICK, 0, 0)) << "the click did not return";
+    EXPECT_EQ(Send(hBox, BM_GETCHECK, 0, 0), checked ? BST_CHECKED : BST_UNCHECKED);
+    const std::vector<std::string>& commands =
+        checked ? box.commandsOnCheck : box.commandsOnUncheck;
+    EXPECT_EQ(log.Next(commands.size()), commands);
+    watched = Watched();
+    ExpectOnly(before, watched, checked ? box.onCheck : box.onUncheck, box.id);
+}
+
+void ExpectSaveAndExit(HWND hMain, const Process& program) {
+    ASSERT_TRUE(PostMessageA(GetDlgItem(hMain, IDOK), BM_CLICK, 0, 0));
+    ASSERT_TRUE(program.Ended(20000)) << "still running after \"Save && Exit\"";
+    EXPECT_EQ(program.ExitCode(), 0u);
+}
+
+std::set<BoxKey> CheckedBoxes(const std::array<HWND, kPageCount>& pages) {
+    std::set<BoxKey> checked;
+    for (int page = 0; page < kPageCount; ++page)
+        for (int id : PageBoxes(page))
+            if (Send(GetDlgItem(pages[page], id), BM_GETCHECK, 0, 0) == BST_CHECKED)
+                checked.insert({page, id});
+    return checked;
+}
+
+} // namespace e2e
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc < 3) {
+        fprintf(stderr, "usage: program_tests PATH-TO-morvane.exe PATH-TO-command_recorder.exe\n");
+        return 2;
+    }
+    e2e::g_program = e2e::WindowsPath(argv[1]);
+    if (!e2e::InstallRecorder(e2e::WindowsPath(argv[2])))
+        return 2;
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Screenshots of the five pages. Runs EXE under Xvfb in a throwaway copy of
+# the test prefix that draws on the X display instead of the null driver,
+# selects each tab with TAB_CLICKER (a real click on the tab, sent from
+# another Wine process) and captures the window captioned "Morvane" into
+# OUT_DIR/screenshot-<page>.png.
+#   screenshots.sh EXE TAB_CLICKER TEMPLATE_PREFIX OUT_DIR
+set -euo pipefail
+exe=$(realpath "$1") clicker=$(realpath "$2") template=$3 out=$4
+pages=(general services iexplorer mediaplayer usability)
+
+[ -f "$template/.ready" ] || { echo "no template prefix at $template" >&2; exit 1; }
+mkdir -p "$out"
+out=$(realpath "$out")
+prefix=$out/wine-screenshots
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
+
+xvfb=
+cleanup() {
+    quiet wineserver -k || true
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    rm -rf "$prefix"
+}
+trap cleanup EXIT
+
+# Same fonts and settings as the tests, but the X11 driver. Wine keeps
+# Managed=N from the template: without a window manager every hide would
+# wait two seconds otherwise.
+if [ -d "$prefix" ]; then quiet wineserver -k || true; fi
+rm -rf "$prefix"
+cp -a "$template" "$prefix"
+unset DISPLAY
+quiet wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
+# The server saves the registry as it goes: nothing started so far keeps the
+# null driver.
+quiet wineserver -w
+
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+quiet wine "$exe" &
+window=
+for _ in $(seq 300); do
+    window=$(xwininfo -root -tree 2>/dev/null | awk '/"Morvane"/ {print $1; exit}')
+    [ -n "$window" ] && break
+    sleep 0.2
+done
+if [ -z "$window" ]; then
+    echo "the window \"Morvane\" did not appear" >&2
+    exit 1
+fi
+
+for tab in "${!pages[@]}"; do
+    # Tab 0 is selected already: the click changes nothing, and the first
+    # page shows as it does at start.
+    if ! wine "$clicker" "$tab" </dev/null >/dev/null; then
+        echo "could not select tab $tab" >&2
+        exit 1
+    fi
+    # Let the X server take what was drawn.
+    sleep 0.5
+    shot=$out/screenshot-${pages[$tab]}.png
+    import -display "$display" -window "$window" "$shot"
+    echo "$shot"
+done
