@@ -1,8 +1,15 @@
 #include "framework/Wnd.h"
 
+#include <unordered_map>
+
 namespace {
-// Marks windows that have an object of ours behind them.
-constexpr char kWndProp[] = "Morvane.CWnd";
+// The windows that have an object of ours behind them. Only the window's own
+// thread looks here; a window property would cost a server round trip under
+// Wine on every message.
+std::unordered_map<HWND, CWnd*>& PermanentMap() {
+    static std::unordered_map<HWND, CWnd*> map;
+    return map;
+}
 } // namespace
 
 CWnd::~CWnd() {
@@ -19,17 +26,19 @@ const MessageMap* CWnd::GetThisMessageMap() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    return hWnd ? static_cast<CWnd*>(GetPropA(hWnd, kWndProp)) : nullptr;
+    const auto it = PermanentMap().find(hWnd);
+    return it == PermanentMap().end() ? nullptr : it->second;
 }
 
 void CWnd::AttachPermanent(HWND hWnd) {
     m_hWnd = hWnd;
-    SetPropA(hWnd, kWndProp, this);
+    PermanentMap()[hWnd] = this;
 }
 
 void CWnd::DetachPermanent() {
-    if (m_hWnd)
-        RemovePropA(m_hWnd, kWndProp);
+    if (const auto it = PermanentMap().find(m_hWnd);
+        it != PermanentMap().end() && it->second == this)
+        PermanentMap().erase(it);
     m_hWnd = nullptr;
 }
 

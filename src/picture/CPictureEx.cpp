@@ -2,6 +2,7 @@
 
 #include "framework/App.h"
 #include "resource.h"
+#include "system/OnDemand.h"
 
 #include <climits>
 
@@ -25,13 +26,19 @@ void RenderPicture(IPicture* picture, HDC hdc, int x, int y, int cx, int cy, HRE
     hr = picture->Render(hdc, x, y, cx, cy, 0, hmHeight, hmWidth, -hmHeight, nullptr);
 }
 
+// The picture loader comes with OLE, which the program loads only when it
+// shows a picture.
 IPicture* LoadPictureFrom(HGLOBAL hData, BOOL deleteOnRelease, LONG cbData) {
+    static const auto createStream =
+        OnDemand<decltype(&CreateStreamOnHGlobal)>("ole32.dll", "CreateStreamOnHGlobal");
+    static const auto loadPicture =
+        OnDemand<decltype(&OleLoadPicture)>("oleaut32.dll", "OleLoadPicture");
     IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(hData, deleteOnRelease, &stream)))
+    if (!createStream || !loadPicture || FAILED(createStream(hData, deleteOnRelease, &stream)))
         return nullptr;
     IPicture* picture = nullptr;
     const HRESULT hr =
-        OleLoadPicture(stream, cbData, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
+        loadPicture(stream, cbData, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
     stream->Release();
     if (hr != S_OK && picture) {
         picture->Release();

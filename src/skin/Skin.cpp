@@ -1,7 +1,5 @@
 #include "skin/Skin.h"
 
-#include <commctrl.h>
-
 #include <string_view>
 
 namespace {
@@ -10,11 +8,9 @@ struct SkinState {
     HINSTANCE hInstance = nullptr;
     std::optional<SkinColors> colors;
     HBRUSH hBackground = nullptr;
-    HHOOK hHook = nullptr;
+    WNDPROC pfnDialogClassProc = nullptr; // the dialog class's own procedure
 };
 SkinState g_skin;
-
-constexpr UINT_PTR kSubclassId = 0x534B; // "SK"
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
@@ -43,8 +39,9 @@ std::optional<COLORREF> ParseRgb(std::string_view hex) {
     return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
 }
 
-LRESULT CALLBACK SkinnedDialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                   DWORD_PTR) {
+// The dialog class's procedure in this process: only the colour messages
+// are answered, everything else goes on unchanged.
+LRESULT CALLBACK SkinnedDialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
@@ -56,23 +53,8 @@ LRESULT CALLBACK SkinnedDialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lP
             return reinterpret_cast<LRESULT>(g_skin.hBackground);
         }
         break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hWnd, &SkinnedDialogProc, kSubclassId);
-        break;
     }
-    return DefSubclassProc(hWnd, msg, wParam, lParam);
-}
-
-LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND) {
-        auto* cbt = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
-        // The dialog class is the atom 32770.
-        if (cbt->lpcs->lpszClass == MAKEINTATOM(32770) ||
-            (HIWORD(reinterpret_cast<ULONG_PTR>(cbt->lpcs->lpszClass)) &&
-             lstrcmpiA(cbt->lpcs->lpszClass, "#32770") == 0))
-            SetWindowSubclass(reinterpret_cast<HWND>(wParam), &SkinnedDialogProc, kSubclassId, 0);
-    }
-    return CallNextHookEx(g_skin.hHook, code, wParam, lParam);
+    return CallWindowProcA(g_skin.pfnDialogClassProc, hWnd, msg, wParam, lParam);
 }
 
 } // namespace
@@ -127,7 +109,17 @@ BOOL SkinLoadFromResource(HINSTANCE hInstance, const char* name, const char* typ
 BOOL SkinApplyToDialogs(const char* objectName) {
     if (!g_skin.colors || !objectName || lstrcmpA(objectName, "Dialog") != 0)
         return FALSE;
-    if (!g_skin.hHook)
-        g_skin.hHook = SetWindowsHookExA(WH_CBT, &CbtHook, nullptr, GetCurrentThreadId());
-    return g_skin.hHook != nullptr;
+    if (g_skin.pfnDialogClassProc)
+        return TRUE;
+    // Replacing the dialog class's procedure through a throwaway dialog window
+    // reaches every dialog created afterwards in this process, at no cost per
+    // window or message (a hook or per-window subclass costs both).
+    HWND hProbe = CreateWindowExA(0, WC_DIALOG, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  g_skin.hInstance, nullptr);
+    if (!hProbe)
+        return FALSE;
+    g_skin.pfnDialogClassProc = reinterpret_cast<WNDPROC>(
+        SetClassLongPtrA(hProbe, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinnedDialogProc)));
+    DestroyWindow(hProbe);
+    return g_skin.pfnDialogClassProc != nullptr;
 }

@@ -1,5 +1,6 @@
 #include "system/Actions.h"
 
+#include "system/OnDemand.h"
 #include "system/Registry.h"
 #include "system/Shell.h"
 
@@ -59,9 +60,13 @@ void Perform(const Phrase& p, const std::string& systemFolder) {
         }
         break;
     }
-    case PhraseKind::DeleteClassKey:
-        SHDeleteKeyA(HKEY_CLASSES_ROOT, p.key);
+    case PhraseKind::DeleteClassKey: {
+        static const auto deleteKey =
+            OnDemand<decltype(&SHDeleteKeyA)>("shlwapi.dll", "SHDeleteKeyA");
+        if (deleteKey)
+            deleteKey(HKEY_CLASSES_ROOT, p.key);
         break;
+    }
     case PhraseKind::Run:
         if (p.systemFile) {
             const std::string parameters = p.text + systemFolder + p.systemFile;

@@ -1,5 +1,7 @@
 #include "system/Registry.h"
 
+#include "system/OnDemand.h"
+
 #include <shlobj.h>
 
 #include <vector>
@@ -78,8 +80,11 @@ bool WriteRegString(const char* key, const char* valueName, const char* text) {
 }
 
 std::string SystemFolder() {
+    static const auto getFolderPath =
+        OnDemand<decltype(&SHGetFolderPathA)>("shell32.dll", "SHGetFolderPathA");
     char path[MAX_PATH];
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_SYSTEM, nullptr, SHGFP_TYPE_CURRENT, path)))
+    if (!getFolderPath ||
+        FAILED(getFolderPath(nullptr, CSIDL_SYSTEM, nullptr, SHGFP_TYPE_CURRENT, path)))
         return {};
     return path;
 }

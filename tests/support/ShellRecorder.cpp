@@ -9,14 +9,14 @@ ShellRequest Started(const std::string& file, const std::string& parameters, int
     return ShellRequest{false, false, file, parameters, false, show};
 }
 
-ShellRecorder::ShellRecorder() {
+ShellRecorder::ShellRecorder() : m_previous(g_pfnShellExecute) {
     s_requests.clear();
     s_result = 42;
     g_pfnShellExecute = &ShellRecorder::Record;
 }
 
 ShellRecorder::~ShellRecorder() {
-    g_pfnShellExecute = &ShellExecuteA;
+    g_pfnShellExecute = m_previous;
 }
 
 std::vector<ShellRequest> ShellRecorder::Take() {

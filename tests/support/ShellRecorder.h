@@ -1,6 +1,8 @@
 // Records every shell request the program makes instead of starting it.
 #pragma once
 
+#include "system/Shell.h"
+
 #include <windows.h>
 
 #include <string>
@@ -33,6 +35,7 @@ public:
 
 private:
     static HINSTANCE WINAPI Record(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    ShellExecuteFn m_previous;
     static std::vector<ShellRequest> s_requests;
     static int s_result;
 };
