@@ -120,8 +120,10 @@ RegistryTap::RegistryTap() {
                   Swap("RegCloseKey", &CountClose, g_close) &&
                   Swap("RegCreateKeyExA", &CountCreate, g_create) &&
                   Swap("RegSetValueExA", &CountSet, g_set) &&
-                  Swap("RegDeleteValueA", &CountDeleteValue, g_deleteValue) &&
-                  Swap("SHDeleteKeyA", &CountDeleteTree, g_deleteTree);
+                  Swap("RegDeleteValueA", &CountDeleteValue, g_deleteValue);
+    // The key delete comes from a DLL loaded on first use, so it has no import
+    // slot to count through.
+    Swap("SHDeleteKeyA", &CountDeleteTree, g_deleteTree);
 }
 
 RegistryTap::~RegistryTap() {
