@@ -183,13 +183,7 @@ TEST(IEPageTest, AMachineWideValueCountsUntilTheUsersOwnHidesIt) {
 }
 
 TEST(IEPageTest, LabelsAndTooltipsAsShown) {
-    RegistrySandbox sandbox;
-    HostedPage<CIESettingsDlg> host(IDD_IEXPLORER);
-    ASSERT_TRUE(host.hWnd);
-    std::vector<std::tuple<int, std::string, std::string>> rows;
-    for (const Row& r : kRows)
-        rows.emplace_back(r.id, r.label, r.tip);
-    ExpectLabelsAndTips(host.hWnd, rows);
+    ExpectShownTexts<CIESettingsDlg>(IDD_IEXPLORER, kRows);
 }
 
 } // namespace

@@ -163,13 +163,7 @@ TEST(MediaPlayerPageTest, WithoutRightsOnlyThePolicyRowChangesNothing) {
 }
 
 TEST(MediaPlayerPageTest, LabelsAndTooltipsAsShown) {
-    RegistrySandbox sandbox;
-    HostedPage<CWMediaPlayer> host(IDD_MEDIAPLAYER);
-    ASSERT_TRUE(host.hWnd);
-    std::vector<std::tuple<int, std::string, std::string>> rows;
-    for (const Row& r : kRows)
-        rows.emplace_back(r.id, r.label, r.tip);
-    ExpectLabelsAndTips(host.hWnd, rows);
+    ExpectShownTexts<CWMediaPlayer>(IDD_MEDIAPLAYER, kRows);
 }
 
 } // namespace

@@ -146,13 +146,7 @@ TEST(ServicesPageTest, WithoutRightsNothingChangesButTheCommandsAreStillAskedFor
 }
 
 TEST(ServicesPageTest, LabelsAndTooltipsAsShown) {
-    RegistrySandbox sandbox;
-    HostedPage<ServicesSettingsDlg> host(IDD_SERVICES);
-    ASSERT_TRUE(host.hWnd);
-    std::vector<std::tuple<int, std::string, std::string>> rows;
-    for (const Service& s : kServices)
-        rows.emplace_back(s.id, s.label, s.tip);
-    ExpectLabelsAndTips(host.hWnd, rows);
+    ExpectShownTexts<ServicesSettingsDlg>(IDD_SERVICES, kServices);
 }
 
 } // namespace

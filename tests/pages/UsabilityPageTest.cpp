@@ -203,13 +203,7 @@ TEST(UsabilityPageTest, WithoutRightsOnlyThePerUserPartHappens) {
 }
 
 TEST(UsabilityPageTest, LabelsAndTooltipsAsShown) {
-    RegistrySandbox sandbox;
-    HostedPage<CUsabilityDlg> host(IDD_USABILITY);
-    ASSERT_TRUE(host.hWnd);
-    std::vector<std::tuple<int, std::string, std::string>> rows;
-    for (const Row& r : kRows)
-        rows.emplace_back(r.id, r.label, r.tip);
-    ExpectLabelsAndTips(host.hWnd, rows);
+    ExpectShownTexts<CUsabilityDlg>(IDD_USABILITY, kRows);
 }
 
 } // namespace

@@ -258,3 +258,14 @@ ExpectLabelsAndTips(HWND hPage,
     }
     EXPECT_EQ(ids, expectedIds) << "the boxes in template order";
 }
+
+// The texts a freshly opened page shows, against rows with id, label and tip.
+template <class Page, class Rows> void ExpectShownTexts(UINT templateId, const Rows& rows) {
+    RegistrySandbox sandbox;
+    HostedPage<Page> host(templateId);
+    ASSERT_TRUE(host.hWnd);
+    std::vector<std::tuple<int, std::string, std::string>> texts;
+    for (const auto& row : rows)
+        texts.emplace_back(row.id, row.label, row.tip);
+    ExpectLabelsAndTips(host.hWnd, texts);
+}
