@@ -92,9 +92,7 @@ BOOL CPictureEx::LoadFromResource() {
 }
 
 BOOL CPictureEx::LoadFromMemory(HGLOBAL hData, DWORD cbData) {
-    FreePicture();
-    if (m_hWorker)
-        return FALSE; // a worker that would not stop still uses the old picture
+    FreePicture(); // waits for any worker, however late
 
     const auto* pb = static_cast<const uint8_t*>(GlobalLock(hData));
     if (!pb)
