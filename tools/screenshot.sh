@@ -28,8 +28,6 @@ fi
 sleep "$settle"
 mkdir -p "$(dirname "$out")"
 import -display "$display" -window "$window" "$out"
-# Close it as a user would: the window's close command ends the dialog.
-wine cmd /c exit >/dev/null 2>&1 || true
+# Only our own process ends: other programs in the user's prefix keep running.
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
-wineserver -k 2>/dev/null || true
