@@ -3,6 +3,7 @@
 //   morvane_bench --program morvane.exe --floor morvane_floor.exe
 //                 --floor-dlls morvane_floor_dlls.exe
 //                 [--runs N] [--only startup,registry,clicks,notice]
+#include "support/WinePath.h"
 #include "Benches.h"
 
 #include <windows.h>
@@ -13,17 +14,6 @@
 #include <cstring>
 
 namespace {
-
-// A Unix path is reached through Wine's Z: drive.
-std::string WindowsPath(std::string path) {
-    if (!path.empty() && path.front() == '/') {
-        for (char& c : path)
-            if (c == '/')
-                c = '\\';
-        path = "Z:" + path;
-    }
-    return path;
-}
 
 bool Wanted(const char* only, const char* name) {
     return !only || strstr(only, name) != nullptr;

@@ -15,6 +15,7 @@ out=$(realpath "$out")
 prefix=$out/wine-screenshots
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
+source "$(dirname "$0")/xvfb.sh"
 
 xvfb=
 cleanup() {
@@ -36,23 +37,9 @@ quiet wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
 # null driver.
 quiet wineserver -w
 
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-
+start_xvfb
 quiet wine "$exe" &
-window=
-for _ in $(seq 300); do
-    window=$(xwininfo -root -tree 2>/dev/null | awk '/"Morvane"/ {print $1; exit}')
-    [ -n "$window" ] && break
-    sleep 0.2
-done
-if [ -z "$window" ]; then
-    echo "the window \"Morvane\" did not appear" >&2
-    exit 1
-fi
+find_window
 
 for tab in "${!pages[@]}"; do
     # Tab 0 is selected already: the click changes nothing, and the first
@@ -64,6 +51,6 @@ for tab in "${!pages[@]}"; do
     # Let the X server take what was drawn.
     sleep 0.5
     shot=$out/screenshot-${pages[$tab]}.png
-    import -display "$display" -window "$window" "$shot"
+    import -window "$window" "$shot"
     echo "$shot"
 done

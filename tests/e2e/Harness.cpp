@@ -1,5 +1,7 @@
 #include "e2e/Harness.h"
 
+#include "support/WinePath.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -39,17 +41,6 @@ Snapshot Walked(std::initializer_list<Root> roots) {
 
 bool RecorderRunning() {
     return ProcessCount("net.exe") != 0 || ProcessCount("regsvr32.exe") != 0;
-}
-
-std::string WindowsPath(std::string path) {
-    // A Unix path is reached through Wine's Z: drive.
-    if (!path.empty() && path.front() == '/') {
-        for (char& c : path)
-            if (c == '/')
-                c = '\\';
-        path = "Z:" + path;
-    }
-    return path;
 }
 
 // The recorder runs in place of the system's net.exe and regsvr32.exe: Wine
@@ -228,8 +219,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: program_tests PATH-TO-morvane.exe PATH-TO-command_recorder.exe\n");
         return 2;
     }
-    e2e::g_program = e2e::WindowsPath(argv[1]);
-    if (!e2e::InstallRecorder(e2e::WindowsPath(argv[2])))
+    e2e::g_program = WindowsPath(argv[1]);
+    if (!e2e::InstallRecorder(WindowsPath(argv[2])))
         return 2;
     return RUN_ALL_TESTS();
 }

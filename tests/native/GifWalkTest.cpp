@@ -237,12 +237,7 @@ TEST(GifNoticeShape, TwoUnitsWithLoopingExtensionInTheFirst) {
     const uint32_t trailer = g.Trailer();
 
     const WalkResult r = WalkGif(g.bytes);
-    EXPECT_TRUE(r.signature);
-    ASSERT_TRUE(r.header);
-    EXPECT_EQ(r.width, 115);
-    EXPECT_EQ(r.height, 185);
-    EXPECT_EQ(r.colorTable, 384u);
-    EXPECT_EQ(r.count, 2u);
+    ExpectNoticeLayout(r);
     ASSERT_EQ(r.units.size(), 2u);
 
     EXPECT_EQ(unit1, 397u);

@@ -81,3 +81,14 @@ inline void ExpectSelfContained(const std::vector<uint8_t>& stream, const GifFra
     EXPECT_EQ(u.height, unit.height);
     EXPECT_EQ(r.streams[0], stream);
 }
+
+// What the walk finds in a GIF laid out like the program's notice: a
+// 115 x 185 screen, a 128-entry global colour table and two frame units.
+inline void ExpectNoticeLayout(const WalkResult& r) {
+    EXPECT_TRUE(r.signature);
+    EXPECT_TRUE(r.header);
+    EXPECT_EQ(r.width, 115);
+    EXPECT_EQ(r.height, 185);
+    EXPECT_EQ(r.colorTable, 384u);
+    EXPECT_EQ(r.count, 2u);
+}

@@ -21,12 +21,7 @@ TEST(NoticeGif, TwoBlinkingFramesWithLoopingInTheFirst) {
     EXPECT_EQ(memcmp(gif.data(), "GIF89a", 6), 0);
 
     const WalkResult r = WalkGif(gif);
-    EXPECT_TRUE(r.signature);
-    ASSERT_TRUE(r.header);
-    EXPECT_EQ(r.width, 115);
-    EXPECT_EQ(r.height, 185);
-    EXPECT_EQ(r.colorTable, 384u);
-    EXPECT_EQ(r.count, 2u);
+    ExpectNoticeLayout(r);
     ASSERT_EQ(r.units.size(), 2u);
 
     EXPECT_EQ(r.units[0].start, 397u);
