@@ -1,23 +1,16 @@
-// The fifty tweaks, in tab order, straight from the pages' own tables.
+// The fifty tweaks, in tab order, straight from the program's own tables.
 #pragma once
 
-#include "pages/CIESettingsDlg.h"
-#include "pages/CUsabilityDlg.h"
-#include "pages/CWMediaPlayer.h"
-#include "pages/GeneralSettingsDlg.h"
-#include "pages/ServicesSettingsDlg.h"
+#include "system/Shell.h"
+#include "tweaks/Tweaks.h"
 
 #include <span>
 #include <vector>
 
 inline std::vector<const TweakRow*> AllTweaks() {
     std::vector<const TweakRow*> rows;
-    for (std::span<const TweakRow> table : {std::span<const TweakRow>(GeneralSettingsDlg::kTweaks),
-                                            std::span<const TweakRow>(ServicesSettingsDlg::kTweaks),
-                                            std::span<const TweakRow>(CIESettingsDlg::kTweaks),
-                                            std::span<const TweakRow>(CWMediaPlayer::kTweaks),
-                                            std::span<const TweakRow>(CUsabilityDlg::kTweaks)})
-        for (const TweakRow& row : table)
+    for (const TweakTable& table : TweakTables())
+        for (const TweakRow& row : table.rows)
             rows.push_back(&row);
     return rows;
 }

@@ -5,6 +5,8 @@
 // the registry back, so each click really changes something.
 #include "BenchTweaks.h"
 #include "BenchUtil.h"
+#include "pages/CUsabilityDlg.h"
+#include "pages/ServicesSettingsDlg.h"
 #include "Benches.h"
 #include "RegistryTap.h"
 
@@ -175,13 +177,13 @@ void ClickBench(const BenchOptions& o) {
         g_pfnShellExecute = realShell;
         return;
     }
-    const TweakRow* service = FindTweak(ServicesSettingsDlg::kTweaks, 1007);
+    const TweakRow* service = FindTweak(kServicesTweaks, 1007);
     const ClickCase cases[] = {
-        {"DWORD set (Usability: show hidden files)", FindTweak(CUsabilityDlg::kTweaks, 1018),
+        {"DWORD set (Usability: show hidden files)", FindTweak(kUsabilityTweaks, 1018),
          usability->m_hWnd, true},
-        {"delete (Usability: diskspace warning off)", FindTweak(CUsabilityDlg::kTweaks, 1004),
+        {"delete (Usability: diskspace warning off)", FindTweak(kUsabilityTweaks, 1004),
          usability->m_hWnd, false},
-        {"Notepad verb (Usability: 2 HKCR keys + store)", FindTweak(CUsabilityDlg::kTweaks, 1006),
+        {"Notepad verb (Usability: 2 HKCR keys + store)", FindTweak(kUsabilityTweaks, 1006),
          usability->m_hWnd, true},
         {"service (Time Synchronization: DWORD + net)", service, services->m_hWnd, true},
     };

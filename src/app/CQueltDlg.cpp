@@ -12,6 +12,7 @@
 #include "resource.h"
 #include "system/Registry.h"
 #include "system/Shell.h"
+#include "tweaks/Tweaks.h"
 
 namespace {
 constexpr int kPageWidthAtStart = 490;
@@ -19,8 +20,6 @@ constexpr int kPageWidth = 497; // a page is 7 pixels wider after the first tab 
 constexpr int kPageHeight = 275;
 constexpr int kBannerWidth = 1000; // larger than its container, which clips it
 constexpr int kBannerHeight = 80;
-const char* const kTabTexts[] = {"General", "Services", "IExplorer", "Windows MediaPlayer",
-                                 "Usability"};
 } // namespace
 
 BEGIN_MESSAGE_MAP(CQueltDlg, CDialog)
@@ -71,13 +70,14 @@ BOOL CQueltDlg::OnInitDialog() {
 
     InitContainers(); // the window opens whether or not this completed
 
-    for (int i = 0; i < 5; ++i)
-        m_tabCtrl.InsertItem(i, kTabTexts[i]);
+    int item = 0;
+    for (const TweakTable& table : TweakTables())
+        m_tabCtrl.InsertItem(item++, table.tab);
 
     // A harmless machine-wide write tells whether tweaks under HKLM can work.
     const DWORD zero = 0;
-    if (SetUserValue("SOFTWARE\\morvane", "test", REG_DWORD, &zero, sizeof(zero),
-                     UserValueRoot::LocalMachine) != ERROR_SUCCESS &&
+    if (SetUserValue("SOFTWARE\\morvane", "test", REG_DWORD, &zero, sizeof(zero), HKLM) !=
+            ERROR_SUCCESS &&
         m_picNotice.LoadFromResource())
         m_picNotice.ShowPicture();
     return TRUE;

@@ -3,6 +3,10 @@
 #include "framework/App.h"
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
+    if (pDX->m_pListedIds) {
+        pDX->m_pListedIds->push_back(nIDC);
+        return;
+    }
     if (rControl.m_hWnd)
         return;
     if (HWND hCtl = pDX->m_pDlgWnd->GetDlgItem(nIDC))
@@ -120,8 +124,8 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
     return input && m_hWnd && IsDialogMessageA(m_hWnd, pMsg);
 }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
-    CDataExchange dx{this, bSaveAndValidate};
+BOOL CDialog::UpdateData(BOOL) {
+    CDataExchange dx{this};
     DoDataExchange(&dx);
     return TRUE;
 }

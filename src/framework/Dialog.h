@@ -4,12 +4,15 @@
 
 #include "framework/Wnd.h"
 
+#include <vector>
+
 class CDialog;
 
 // Binds members to template controls; nothing else is exchanged.
 struct CDataExchange {
     CDialog* m_pDlgWnd;
-    BOOL m_bSaveAndValidate;
+    // When set, the exchange binds nothing and only lists the control ids.
+    std::vector<int>* m_pListedIds = nullptr;
 };
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);

@@ -6,7 +6,6 @@
 class CIESettingsDlg : public CTweakPage {
 public:
     explicit CIESettingsDlg(CWnd* pParent);
-    static const TweakRow kTweaks[12];
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

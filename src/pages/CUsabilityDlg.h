@@ -7,7 +7,6 @@
 class CUsabilityDlg : public CTweakPage {
 public:
     explicit CUsabilityDlg(CWnd* pParent);
-    static const TweakRow kTweaks[10];
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

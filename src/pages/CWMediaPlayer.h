@@ -7,7 +7,6 @@
 class CWMediaPlayer : public CTweakPage {
 public:
     explicit CWMediaPlayer(CWnd* pParent);
-    static const TweakRow kTweaks[8];
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -7,7 +7,6 @@
 class GeneralSettingsDlg : public CTweakPage {
 public:
     explicit GeneralSettingsDlg(CWnd* pParent);
-    static const TweakRow kTweaks[11];
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

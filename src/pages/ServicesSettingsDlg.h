@@ -7,7 +7,6 @@
 class ServicesSettingsDlg : public CTweakPage {
 public:
     explicit ServicesSettingsDlg(CWnd* pParent);
-    static const TweakRow kTweaks[9];
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -2,6 +2,10 @@
 
 #include "system/Registry.h"
 
+#include <algorithm>
+#include <cassert>
+#include <vector>
+
 namespace {
 constexpr int kTipWidth = 250;       // wider tips wrap
 constexpr int kTipAutoPopMs = 20000; // a tip stays up to 20 seconds
@@ -19,7 +23,22 @@ BOOL CTweakPage::OnInitDialog() {
     // Tooltips attach to bound buttons and exist before the states load.
     InitToolTips();
     LoadTweakStates();
+    assert(BoxIdsAgree());
     return TRUE;
+}
+
+bool CTweakPage::BoxIdsAgree() {
+    std::vector<int> table, clicks, bound;
+    for (const TweakRow& row : m_rows)
+        table.push_back(row.id);
+    for (const MessageMapEntry* e = GetMessageMap()->entries; e->sig != MsgSig::end; ++e)
+        if (e->message == WM_COMMAND && e->code == BN_CLICKED)
+            clicks.push_back(static_cast<int>(e->id));
+    CDataExchange listing{this, &bound};
+    DoDataExchange(&listing);
+    for (auto* ids : {&table, &clicks, &bound})
+        std::sort(ids->begin(), ids->end());
+    return table == clicks && table == bound;
 }
 
 void CTweakPage::InitToolTips() {

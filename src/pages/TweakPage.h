@@ -5,19 +5,9 @@
 
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
-#include "system/Actions.h"
+#include "tweaks/Tweaks.h"
 
 #include <span>
-
-// One row per checkbox, in template order.
-struct TweakRow {
-    int id;
-    const char* label; // the checkbox text of the template
-    const char* tooltip;
-    Conditions checkedWhen;
-    Cell onCheck;
-    Cell onUncheck;
-};
 
 class CTweakPage : public CDialog {
 public:
@@ -31,6 +21,10 @@ public:
     void OnOK() override {}
 
     std::span<const TweakRow> Rows() const { return m_rows; }
+
+    // True when the table, the message map and the data exchange name the
+    // same checkboxes: each id is written in all three.
+    bool BoxIdsAgree();
 
 protected:
     void InitToolTips();

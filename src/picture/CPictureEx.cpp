@@ -2,7 +2,7 @@
 
 #include "framework/App.h"
 #include "resource.h"
-#include "system/OnDemand.h"
+#include "framework/OnDemand.h"
 
 #include <climits>
 

@@ -3,13 +3,27 @@
 // data; Perform and Holds carry them out.
 #pragma once
 
+#include "system/Registry.h"
+
 #include <windows.h>
 
 #include <cstddef>
 #include <initializer_list>
 #include <string>
 
-enum RegRoot { HKCU, HKLM, HKCR };
+// A registry key path. A type of its own, so that a key and a value name
+// cannot trade places in a phrase and still compile.
+struct Key {
+    const char* path = nullptr; // null: the store
+    constexpr Key() = default;
+    constexpr explicit Key(const char* keyPath) : path(keyPath) {}
+};
+
+// The program's own key.
+inline constexpr Key STORE{};
+
+// A default that no condition accepts: a missing value reads as unchecked.
+inline constexpr DWORD NONE = 0xFFFFFFFF;
 
 enum class PhraseKind {
     SetDword,       // set ROOT key : name = DWORD n
@@ -23,46 +37,46 @@ enum class PhraseKind {
 struct Phrase {
     PhraseKind kind = PhraseKind::Run;
     RegRoot root = HKCU;
-    const char* key = nullptr; // key path, null for the store; the program for Run
+    const char* key = nullptr; // null for the store
     const char* name = nullptr;
     DWORD number = 0;
-    const char* text = nullptr; // data; for Run the parameters
-    int show = SW_SHOW;         // Run only
+    const char* text = nullptr;    // data; for Run the parameters
+    const char* program = nullptr; // Run only
+    int show = SW_SHOW;            // Run only
     // Run only: the parameters are text + system folder + systemFile.
     const char* systemFile = nullptr;
 };
 
-constexpr Phrase SetDword(RegRoot root, const char* key, const char* name, DWORD n) {
-    return {.kind = PhraseKind::SetDword, .root = root, .key = key, .name = name, .number = n};
+constexpr Phrase SetDword(RegRoot root, Key key, const char* name, DWORD n) {
+    return {.kind = PhraseKind::SetDword, .root = root, .key = key.path, .name = name, .number = n};
 }
-constexpr Phrase SetString(const char* key, const char* name, const char* text) {
-    return {.kind = PhraseKind::SetString, .root = HKCU, .key = key, .name = name, .text = text};
+constexpr Phrase SetString(Key key, const char* name, const char* text) {
+    return {
+        .kind = PhraseKind::SetString, .root = HKCU, .key = key.path, .name = name, .text = text};
 }
-constexpr Phrase Delete(RegRoot root, const char* key, const char* name) {
-    return {.kind = PhraseKind::DeleteValue, .root = root, .key = key, .name = name};
+constexpr Phrase Delete(RegRoot root, Key key, const char* name) {
+    return {.kind = PhraseKind::DeleteValue, .root = root, .key = key.path, .name = name};
 }
-constexpr Phrase CreateClassKey(const char* key, const char* text) {
-    return {.kind = PhraseKind::CreateClassKey, .root = HKCR, .key = key, .text = text};
+constexpr Phrase CreateClassKey(Key key, const char* text) {
+    return {.kind = PhraseKind::CreateClassKey, .root = HKCR, .key = key.path, .text = text};
 }
-constexpr Phrase DeleteClassKey(const char* key) {
-    return {.kind = PhraseKind::DeleteClassKey, .root = HKCR, .key = key};
+constexpr Phrase DeleteClassKey(Key key) {
+    return {.kind = PhraseKind::DeleteClassKey, .root = HKCR, .key = key.path};
 }
 constexpr Phrase Run(const char* program, const char* parameters) {
-    return {.kind = PhraseKind::Run, .key = program, .text = parameters, .show = SW_SHOW};
+    return {.kind = PhraseKind::Run, .text = parameters, .program = program, .show = SW_SHOW};
 }
 constexpr Phrase RunHidden(const char* program, const char* parameters) {
-    return {.kind = PhraseKind::Run, .key = program, .text = parameters, .show = SW_HIDE};
+    return {.kind = PhraseKind::Run, .text = parameters, .program = program, .show = SW_HIDE};
 }
 // run program option + system folder + file
 constexpr Phrase RunWithSystemFile(const char* program, const char* option, const char* file) {
     return {.kind = PhraseKind::Run,
-            .key = program,
             .text = option,
+            .program = program,
             .show = SW_SHOW,
             .systemFile = file};
 }
-
-enum RegSearch { HkcuFirst, HklmOnly };
 
 struct Condition {
     enum Kind { DwordEquals, DwordDiffers, StringEquals } kind = DwordEquals;
@@ -75,16 +89,16 @@ struct Condition {
 };
 
 // ReadRegDword(key, name, default d, search) = n
-constexpr Condition DwordIs(const char* key, const char* name, DWORD d, RegSearch s, DWORD n) {
-    return {Condition::DwordEquals, key, name, d, s, n};
+constexpr Condition DwordIs(Key key, const char* name, DWORD d, RegSearch s, DWORD n) {
+    return {Condition::DwordEquals, key.path, name, d, s, n};
 }
 // ReadRegDword(key, name, default d, search) != n
-constexpr Condition DwordIsNot(const char* key, const char* name, DWORD d, RegSearch s, DWORD n) {
-    return {Condition::DwordDiffers, key, name, d, s, n};
+constexpr Condition DwordIsNot(Key key, const char* name, DWORD d, RegSearch s, DWORD n) {
+    return {Condition::DwordDiffers, key.path, name, d, s, n};
 }
 // ReadRegString(name, key) = text
-constexpr Condition StringIs(const char* name, const char* key, const char* text) {
-    return {.kind = Condition::StringEquals, .key = key, .name = name, .text = text};
+constexpr Condition StringIs(Key key, const char* name, const char* text) {
+    return {.kind = Condition::StringEquals, .key = key.path, .name = name, .text = text};
 }
 
 // A short, fixed-capacity list that a constant table can hold.
@@ -105,7 +119,12 @@ using Conditions = FixedList<Condition>;
 // Performs a cell's phrases in order, each whatever became of the ones
 // before it. systemFolder completes the parameters of RunWithSystemFile.
 void Perform(const Cell& cell, const std::string& systemFolder);
-void Perform(const Phrase& phrase, const std::string& systemFolder);
+// One phrase; the registry call's status, or for Run whether the shell
+// accepted the command (ERROR_SUCCESS) or not.
+LSTATUS Perform(const Phrase& phrase, const std::string& systemFolder);
+
+// The parameters a Run phrase passes to its program.
+std::string RunParameters(const Phrase& phrase, const std::string& systemFolder);
 
 // Evaluates conditions left to right, stopping at the first that fails.
 bool Holds(const Conditions& conditions);

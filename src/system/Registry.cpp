@@ -1,15 +1,33 @@
 #include "system/Registry.h"
 
-#include "system/OnDemand.h"
+#include "framework/OnDemand.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
 
 const char* KeyOrStore(const char* key) {
     return key ? key : kStoreKey;
+}
+
+HKEY RootKey(RegRoot root) {
+    switch (root) {
+    case HKLM:
+        return HKEY_LOCAL_MACHINE;
+    case HKCR:
+        return HKEY_CLASSES_ROOT;
+    case HKCU:
+        break;
+    }
+    return HKEY_CURRENT_USER;
+}
+
+DWORD TextSize(const char* text) {
+    return static_cast<DWORD>(strlen(text) + 1);
 }
 
 LSTATUS QueryUnder(HKEY root, const char* key, const char* valueName, DWORD* type, void* data,
@@ -26,9 +44,10 @@ LSTATUS QueryUnder(HKEY root, const char* key, const char* valueName, DWORD* typ
 } // namespace
 
 LSTATUS GetUserValue(const char* key, const char* valueName, DWORD* type, void* data, DWORD* size,
-                     bool ignoreHkcu) {
+                     RegSearch search) {
+    key = KeyOrStore(key);
     const DWORD sizeIn = size ? *size : 0;
-    if (!ignoreHkcu) {
+    if (search == HkcuFirst) {
         const LSTATUS status = QueryUnder(HKEY_CURRENT_USER, key, valueName, type, data, size);
         if (status == ERROR_SUCCESS)
             return status;
@@ -39,11 +58,11 @@ LSTATUS GetUserValue(const char* key, const char* valueName, DWORD* type, void* 
 }
 
 LSTATUS SetUserValue(const char* key, const char* valueName, DWORD type, const void* data,
-                     DWORD size, UserValueRoot root) {
+                     DWORD size, RegRoot root) {
     HKEY hKey;
-    LSTATUS status = RegCreateKeyExA(
-        root == UserValueRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, key, 0,
-        nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &hKey, nullptr);
+    LSTATUS status =
+        RegCreateKeyExA(RootKey(root), KeyOrStore(key), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE, nullptr, &hKey, nullptr);
     if (status != ERROR_SUCCESS)
         return status;
     status = RegSetValueExA(hKey, valueName, 0, type, static_cast<const BYTE*>(data), size);
@@ -52,31 +71,55 @@ LSTATUS SetUserValue(const char* key, const char* valueName, DWORD type, const v
 }
 
 std::string ReadRegString(const char* valueName, const char* key) {
-    key = KeyOrStore(key);
     DWORD type = 0, size = 0;
-    if (GetUserValue(key, valueName, &type, nullptr, &size, false) != ERROR_SUCCESS ||
+    if (GetUserValue(key, valueName, &type, nullptr, &size, HkcuFirst) != ERROR_SUCCESS ||
         type != REG_SZ || size == 0)
         return {};
     std::vector<char> buffer(size);
-    if (GetUserValue(key, valueName, &type, buffer.data(), &size, false) != ERROR_SUCCESS ||
+    if (GetUserValue(key, valueName, &type, buffer.data(), &size, HkcuFirst) != ERROR_SUCCESS ||
         size == 0)
         return {};
     // The last byte is taken as the terminating NUL.
     return std::string(buffer.data(), size - 1);
 }
 
-DWORD ReadRegDword(const char* key, const char* valueName, DWORD defaultValue, bool hklmOnly) {
+DWORD ReadRegDword(const char* key, const char* valueName, DWORD defaultValue, RegSearch search) {
     DWORD type = 0, data = 0, size = sizeof(data);
-    if (GetUserValue(KeyOrStore(key), valueName, &type, &data, &size, hklmOnly) != ERROR_SUCCESS ||
+    if (GetUserValue(key, valueName, &type, &data, &size, search) != ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof(data))
         return defaultValue;
     return data;
 }
 
 bool WriteRegString(const char* key, const char* valueName, const char* text) {
-    return SetUserValue(KeyOrStore(key), valueName, REG_SZ, text,
-                        static_cast<DWORD>(strlen(text) + 1),
-                        UserValueRoot::CurrentUser) == ERROR_SUCCESS;
+    return SetUserValue(key, valueName, REG_SZ, text, TextSize(text), HKCU) == ERROR_SUCCESS;
+}
+
+LSTATUS DeleteRegValue(RegRoot root, const char* key, const char* valueName) {
+    HKEY hKey;
+    LSTATUS status = RegOpenKeyExA(RootKey(root), KeyOrStore(key), 0, KEY_ALL_ACCESS, &hKey);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = RegDeleteValueA(hKey, valueName);
+    RegCloseKey(hKey);
+    return status;
+}
+
+LSTATUS CreateRegClassKey(const char* key, const char* defaultText) {
+    HKEY hKey;
+    LSTATUS status = RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = RegSetValueExA(hKey, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(defaultText),
+                            TextSize(defaultText));
+    RegCloseKey(hKey);
+    return status;
+}
+
+LSTATUS DeleteRegClassKey(const char* key) {
+    static const auto deleteKey = OnDemand<decltype(&SHDeleteKeyA)>("shlwapi.dll", "SHDeleteKeyA");
+    return deleteKey ? deleteKey(HKEY_CLASSES_ROOT, key) : ERROR_PROC_NOT_FOUND;
 }
 
 std::string SystemFolder() {

@@ -1,5 +1,6 @@
 // The program's registry access: per-user lookups (HKCU first, then HKLM, or
-// HKLM alone), writes that create their key, and the store.
+// HKLM alone), writes that create their key, deletes, and the store. Nothing
+// else in the program calls the registry.
 #pragma once
 
 #include <windows.h>
@@ -9,30 +10,42 @@
 // The program's own key under HKCU; a null key argument means this key.
 inline constexpr char kStoreKey[] = "Software\\Quelt";
 
+enum RegRoot { HKCU, HKLM, HKCR };
+
+// Where a per-user lookup looks: HKCU and then HKLM, or HKLM alone.
+enum RegSearch { HkcuFirst, HklmOnly };
+
 // The text of a REG_SZ value, or the empty text when it cannot be read as
 // one. Looks under HKCU first, then under HKLM.
 std::string ReadRegString(const char* valueName, const char* key);
 
 // A 4-byte REG_DWORD value, or defaultValue whenever the value cannot be read
 // as one.
-DWORD ReadRegDword(const char* key, const char* valueName, DWORD defaultValue, bool hklmOnly);
+DWORD ReadRegDword(const char* key, const char* valueName, DWORD defaultValue, RegSearch search);
 
 // Writes text as REG_SZ (with its terminating NUL) under HKCU, creating the
 // key when needed. True when the write succeeded.
 bool WriteRegString(const char* key, const char* valueName, const char* text);
 
-// Which root a per-user write goes to.
-enum class UserValueRoot { CurrentUser, LocalMachine };
-
-// Creates the key when it is missing and stores exactly the bytes given.
+// Creates the key under HKCU or HKLM when it is missing and stores exactly the
+// bytes given.
 LSTATUS SetUserValue(const char* key, const char* valueName, DWORD type, const void* data,
-                     DWORD size, UserValueRoot root);
+                     DWORD size, RegRoot root);
 
 // Queries a value under HKCU and, when that fails for any reason, under
-// HKLM; with ignoreHkcu only under HKLM. data may be null to learn type and
+// HKLM; with HklmOnly only under HKLM. data may be null to learn type and
 // size; *size is in and out as for RegQueryValueExA.
 LSTATUS GetUserValue(const char* key, const char* valueName, DWORD* type, void* data, DWORD* size,
-                     bool ignoreHkcu);
+                     RegSearch search);
+
+// Removes one value; a key that cannot be opened is reported as such.
+LSTATUS DeleteRegValue(RegRoot root, const char* key, const char* valueName);
+
+// Creates an HKCR key (and the keys above it) and sets its default value.
+LSTATUS CreateRegClassKey(const char* key, const char* defaultText);
+
+// Removes an HKCR key with everything under it.
+LSTATUS DeleteRegClassKey(const char* key);
 
 // The system folder, or the empty text when it cannot be determined.
 std::string SystemFolder();

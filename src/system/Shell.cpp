@@ -1,6 +1,6 @@
 #include "system/Shell.h"
 
-#include "system/OnDemand.h"
+#include "framework/OnDemand.h"
 
 #include <shellapi.h>
 

@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr char kKey[] = "Software\\Morvane Test\\Phrases";
+constexpr char kPath[] = "Software\\Morvane Test\\Phrases";
+constexpr Key kKey{kPath};
 
 class PhraseTest : public testing::Test {
 protected:
@@ -19,56 +20,56 @@ TEST_F(PhraseTest, SetsWriteExactlyTheirRootTypeAndData) {
     Perform(SetDword(HKLM, kKey, "machine", 128000), "");
     Perform(SetDword(HKCU, kKey, "user", 0), "");
     Perform(SetString(kKey, "text", "01000000"), "");
-    Perform(SetDword(HKCU, nullptr, "Edit Window", 1), "");
+    Perform(SetDword(HKCU, STORE, "Edit Window", 1), "");
 
-    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kKey, "machine"), Dword(128000));
-    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kKey, "machine"));
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "user"), Dword(0));
-    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kKey, "user"));
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kPath, "machine"), Dword(128000));
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kPath, "machine"));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kPath, "user"), Dword(0));
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kPath, "user"));
     // Eight characters and the terminating NUL.
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "text"), Sz("01000000"));
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "text")->data.size(), 9u);
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kPath, "text"), Sz("01000000"));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kPath, "text")->data.size(), 9u);
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Software\\Quelt", "Edit Window"), Dword(1));
 }
 
 TEST_F(PhraseTest, SetsReplaceValuesOfAnotherType) {
-    PutDword(HKEY_CURRENT_USER, kKey, "NoRun", 1);
+    PutDword(HKEY_CURRENT_USER, kPath, "NoRun", 1);
     Perform(SetString(kKey, "NoRun", "1"), "");
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "NoRun"), Sz("1"));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kPath, "NoRun"), Sz("1"));
 }
 
 TEST_F(PhraseTest, DeletesRemoveOneValueUnderTheirRoot) {
-    PutDword(HKEY_CURRENT_USER, kKey, "gone", 1);
-    PutDword(HKEY_CURRENT_USER, kKey, "kept", 2);
-    PutDword(HKEY_LOCAL_MACHINE, kKey, "gone", 3);
+    PutDword(HKEY_CURRENT_USER, kPath, "gone", 1);
+    PutDword(HKEY_CURRENT_USER, kPath, "kept", 2);
+    PutDword(HKEY_LOCAL_MACHINE, kPath, "gone", 3);
     Perform(Delete(HKCU, kKey, "gone"), "");
-    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kKey, "gone"));
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "kept"), Dword(2));
-    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kKey, "gone"), Dword(3));
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kPath, "gone"));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kPath, "kept"), Dword(2));
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kPath, "gone"), Dword(3));
     Perform(Delete(HKLM, kKey, "gone"), "");
-    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kKey, "gone"));
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kPath, "gone"));
 }
 
 TEST_F(PhraseTest, DeletesOfMissingValuesAndKeysChangeNothing) {
-    PutDword(HKEY_CURRENT_USER, kKey, "kept", 2);
+    PutDword(HKEY_CURRENT_USER, kPath, "kept", 2);
     const auto before = sandbox.Snapshot();
     Perform(Delete(HKCU, kKey, "missing"), "");
-    Perform(Delete(HKCU, "Software\\No Such Key", "v"), "");
-    Perform(Delete(HKLM, "Software\\No Such Key", "v"), "");
-    Perform(DeleteClassKey("*\\shell\\none"), "");
+    Perform(Delete(HKCU, Key("Software\\No Such Key"), "v"), "");
+    Perform(Delete(HKLM, Key("Software\\No Such Key"), "v"), "");
+    Perform(DeleteClassKey(Key("*\\shell\\none")), "");
     EXPECT_EQ(sandbox.Snapshot(), before);
 }
 
 TEST_F(PhraseTest, ClassKeysAreCreatedWithTheirDefaultValueAndRemovedWhole) {
     PutString(HKEY_CLASSES_ROOT, "*\\shell\\edit", "Other", "kept until the key goes");
-    Perform(CreateClassKey("*\\shell\\edit", "Edit"), "");
-    Perform(CreateClassKey("*\\shell\\edit\\command", "notepad.exe \"%1\""), "");
+    Perform(CreateClassKey(Key("*\\shell\\edit"), "Edit"), "");
+    Perform(CreateClassKey(Key("*\\shell\\edit\\command"), "notepad.exe \"%1\""), "");
     EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, "*\\shell\\edit", ""), Sz("Edit"));
     EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, "*\\shell\\edit\\command", "")->data.size(), 17u);
     EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, "*\\shell\\edit", "Other"),
               Sz("kept until the key goes"));
 
-    Perform(DeleteClassKey("*\\shell\\edit"), "");
+    Perform(DeleteClassKey(Key("*\\shell\\edit")), "");
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "*\\shell\\edit"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "*\\shell"));
 }
@@ -89,10 +90,10 @@ TEST_F(PhraseTest, RunsGoThroughTheShellAsGiven) {
 TEST_F(PhraseTest, ACellGoesOnPastACommandThatCannotStart) {
     shell.FailWith(2);
     const Cell cell{RunHidden("net.exe", "STOP \"nosuch\""), SetDword(HKLM, kKey, "Start", 3),
-                    SetString(nullptr, "Compressed Folder", "0")};
+                    SetString(STORE, "Compressed Folder", "0")};
     Perform(cell, "");
     EXPECT_EQ(shell.Take().size(), 1u);
-    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kKey, "Start"), Dword(3));
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kPath, "Start"), Dword(3));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Software\\Quelt", "Compressed Folder"), Sz("0"));
 }
 
@@ -100,12 +101,12 @@ TEST(PhraseWithoutRightsTest, MachineWidePhrasesFailAndTheRestStillWork) {
     RegistrySandbox sandbox(RegistrySandbox::NoRights);
     ShellRecorder shell;
     const Cell cell{SetDword(HKLM, kKey, "m", 1), Delete(HKLM, kKey, "m"),
-                    CreateClassKey("*\\shell\\edit", "Edit"), SetDword(HKCU, kKey, "u", 1),
-                    SetDword(HKCU, nullptr, "Edit Window", 1)};
+                    CreateClassKey(Key("*\\shell\\edit"), "Edit"), SetDword(HKCU, kKey, "u", 1),
+                    SetDword(HKCU, STORE, "Edit Window", 1)};
     Perform(cell, "");
-    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kKey, "m"));
+    EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kPath, "m"));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "*\\shell\\edit"));
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kKey, "u"), Dword(1));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kPath, "u"), Dword(1));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Software\\Quelt", "Edit Window"), Dword(1));
 }
 
@@ -117,23 +118,23 @@ protected:
 TEST_F(ConditionTest, DwordConditionsUseTheirDefaultForMissingValues) {
     EXPECT_TRUE(Holds(DwordIsNot(kKey, "Enabled", 1, HklmOnly, 0)));
     EXPECT_FALSE(Holds(DwordIs(kKey, "nolmhash", 1, HklmOnly, 0)));
-    PutDword(HKEY_LOCAL_MACHINE, kKey, "nolmhash", 0);
+    PutDword(HKEY_LOCAL_MACHINE, kPath, "nolmhash", 0);
     EXPECT_TRUE(Holds(DwordIs(kKey, "nolmhash", 1, HklmOnly, 0)));
 }
 
 TEST_F(ConditionTest, StringConditionsCompareExactly) {
-    PutString(HKEY_CURRENT_USER, kKey, "Start Page", "About:Blank");
-    EXPECT_FALSE(Holds(StringIs("Start Page", kKey, "about:blank")));
-    PutString(HKEY_CURRENT_USER, kKey, "Start Page", "about:blank");
-    EXPECT_TRUE(Holds(StringIs("Start Page", kKey, "about:blank")));
+    PutString(HKEY_CURRENT_USER, kPath, "Start Page", "About:Blank");
+    EXPECT_FALSE(Holds(StringIs(kKey, "Start Page", "about:blank")));
+    PutString(HKEY_CURRENT_USER, kPath, "Start Page", "about:blank");
+    EXPECT_TRUE(Holds(StringIs(kKey, "Start Page", "about:blank")));
 }
 
 TEST_F(ConditionTest, JoinedConditionsAllMustHold) {
     const Conditions both{DwordIs(kKey, "a", 0xFFFFFFFF, HkcuFirst, 32),
                           DwordIs(kKey, "b", 0xFFFFFFFF, HkcuFirst, 32)};
-    PutDword(HKEY_CURRENT_USER, kKey, "a", 32);
+    PutDword(HKEY_CURRENT_USER, kPath, "a", 32);
     EXPECT_FALSE(Holds(both));
-    PutDword(HKEY_LOCAL_MACHINE, kKey, "b", 32);
+    PutDword(HKEY_LOCAL_MACHINE, kPath, "b", 32);
     EXPECT_TRUE(Holds(both));
 }
 

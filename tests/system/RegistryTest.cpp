@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 constexpr char kKey[] = "Software\\Morvane Test\\Values";
@@ -77,9 +79,9 @@ protected:
 
 TEST_F(ReadRegDwordTest, ReadsFourByteDwords) {
     PutDword(HKEY_CURRENT_USER, kKey, "n", 128000);
-    EXPECT_EQ(ReadRegDword(kKey, "n", 7, false), 128000u);
+    EXPECT_EQ(ReadRegDword(kKey, "n", 7, HkcuFirst), 128000u);
     PutDword(HKEY_LOCAL_MACHINE, kKey, "m", 0);
-    EXPECT_EQ(ReadRegDword(kKey, "m", 7, true), 0u);
+    EXPECT_EQ(ReadRegDword(kKey, "m", 7, HklmOnly), 0u);
 }
 
 TEST_F(ReadRegDwordTest, WrongTypeOrSizeGivesTheDefault) {
@@ -91,8 +93,8 @@ TEST_F(ReadRegDwordTest, WrongTypeOrSizeGivesTheDefault) {
     PutValue(HKEY_CURRENT_USER, kKey, "short", REG_DWORD, &one, 2);
     PutValue(HKEY_CURRENT_USER, kKey, "long", REG_DWORD, &big, 8);
     for (const char* name : {"binary", "text", "qword", "short", "long", "missing"})
-        EXPECT_EQ(ReadRegDword(kKey, name, 0xFFFFFFFF, false), 0xFFFFFFFFu) << name;
-    EXPECT_EQ(ReadRegDword("Software\\No Such Key", "n", 5, false), 5u);
+        EXPECT_EQ(ReadRegDword(kKey, name, 0xFFFFFFFF, HkcuFirst), 0xFFFFFFFFu) << name;
+    EXPECT_EQ(ReadRegDword("Software\\No Such Key", "n", 5, HkcuFirst), 5u);
 }
 
 TEST_F(ReadRegDwordTest, HkcuFirstAndHklmOnly) {
@@ -100,22 +102,41 @@ TEST_F(ReadRegDwordTest, HkcuFirstAndHklmOnly) {
     PutDword(HKEY_LOCAL_MACHINE, kKey, "both", 2);
     PutDword(HKEY_LOCAL_MACHINE, kKey, "machineOnly", 3);
     PutDword(HKEY_CURRENT_USER, kKey, "userOnly", 4);
-    EXPECT_EQ(ReadRegDword(kKey, "both", 0, false), 1u);
-    EXPECT_EQ(ReadRegDword(kKey, "both", 0, true), 2u);
-    EXPECT_EQ(ReadRegDword(kKey, "machineOnly", 0, false), 3u);
-    EXPECT_EQ(ReadRegDword(kKey, "userOnly", 9, true), 9u);
+    EXPECT_EQ(ReadRegDword(kKey, "both", 0, HkcuFirst), 1u);
+    EXPECT_EQ(ReadRegDword(kKey, "both", 0, HklmOnly), 2u);
+    EXPECT_EQ(ReadRegDword(kKey, "machineOnly", 0, HkcuFirst), 3u);
+    EXPECT_EQ(ReadRegDword(kKey, "userOnly", 9, HklmOnly), 9u);
 }
 
 TEST_F(ReadRegDwordTest, AnOversizedUserValueFallsBackToTheMachine) {
     const unsigned long long big = 1;
     PutValue(HKEY_CURRENT_USER, kKey, "n", REG_DWORD, &big, 8);
     PutDword(HKEY_LOCAL_MACHINE, kKey, "n", 6);
-    EXPECT_EQ(ReadRegDword(kKey, "n", 0, false), 6u);
+    EXPECT_EQ(ReadRegDword(kKey, "n", 0, HkcuFirst), 6u);
 }
 
 TEST_F(ReadRegDwordTest, NullKeyMeansTheStore) {
     PutDword(HKEY_CURRENT_USER, "Software\\Quelt", "Edit Window", 1);
-    EXPECT_EQ(ReadRegDword(nullptr, "Edit Window", 0xFFFFFFFF, false), 1u);
+    EXPECT_EQ(ReadRegDword(nullptr, "Edit Window", 0xFFFFFFFF, HkcuFirst), 1u);
+}
+
+// A user value too large for the buffer makes the first query report the size
+// it needs; the machine query must still get the caller's size, or it writes
+// past the buffer.
+TEST(GetUserValueTest, AMachineFallbackGetsTheCallersBufferSize) {
+    RegistrySandbox sandbox;
+    const unsigned char user[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    const unsigned char machine[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+    PutValue(HKEY_CURRENT_USER, kKey, "n", REG_BINARY, user, sizeof(user));
+    PutValue(HKEY_LOCAL_MACHINE, kKey, "n", REG_BINARY, machine, sizeof(machine));
+    unsigned char buffer[12];
+    memset(buffer, 0xAB, sizeof(buffer));
+    DWORD type = 0, size = 4;
+    EXPECT_EQ(GetUserValue(kKey, "n", &type, buffer + 4, &size, HkcuFirst), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 8u);
+    const unsigned char guard[4] = {0xAB, 0xAB, 0xAB, 0xAB};
+    EXPECT_EQ(memcmp(buffer, guard, 4), 0);
+    EXPECT_EQ(memcmp(buffer + 8, guard, 4), 0) << "the machine query wrote past the buffer";
 }
 
 TEST(WriteRegStringTest, CreatesTheStoreAndStoresTheTerminator) {
@@ -131,9 +152,7 @@ TEST(WriteRegStringTest, CreatesTheStoreAndStoresTheTerminator) {
 TEST(WriteRegStringTest, FailsWhereTheUserCannotWrite) {
     RegistrySandbox sandbox(RegistrySandbox::NoRights);
     const DWORD zero = 0;
-    EXPECT_NE(
-        SetUserValue("SOFTWARE\\morvane", "test", REG_DWORD, &zero, 4, UserValueRoot::LocalMachine),
-        ERROR_SUCCESS);
+    EXPECT_NE(SetUserValue("SOFTWARE\\morvane", "test", REG_DWORD, &zero, 4, HKLM), ERROR_SUCCESS);
     EXPECT_TRUE(WriteRegString(nullptr, "Compressed Folder", "1"));
 }
 
