@@ -221,7 +221,7 @@ TEST_F(PictureTest, AOneFrameGifIsAStillPictureAtItsScreenSize) {
     EXPECT_EQ(at.y, 30);
     EXPECT_TRUE(pic.ShowPicture());
     EXPECT_FALSE(pic.IsPlaying());
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(ThreadCountSettlingTo(threads), threads);
     EXPECT_EQ(At(3, 3), kTestColours[2]);
 }
 
@@ -403,7 +403,7 @@ TEST_F(PictureTest, RestoreToPreviousPutsBackWhatLayUnderTheFrame) {
     ASSERT_TRUE(stepper.AwaitFrame());
     pic.StopAnimation(); // frame 3 is on, its save area kept for the next show
     pic.FreePicture();
-    EXPECT_EQ(CountProcessObjects(), before);
+    EXPECT_EQ(CountsSettlingTo(before), before);
 }
 
 // A stop while a restore-to-previous frame is on leaves its restore pending;
@@ -434,7 +434,7 @@ TEST_F(PictureTest, TheDisposalLeftPendingByAStopIsMadeOnTheNextShow) {
     ASSERT_TRUE(stepper.AwaitFrame());
     pic.FreePicture();
     // No save area is left over from before the stop.
-    EXPECT_EQ(CountProcessObjects(), before);
+    EXPECT_EQ(CountsSettlingTo(before), before);
 }
 
 // The program's own notice: both frame streams are accepted by the loader
@@ -478,7 +478,7 @@ TEST_F(PictureTest, ASecondShowStartsNoSecondWorker) {
     pic.ShowPicture();
     EXPECT_EQ(ThreadCount(), threads + 1);
     pic.StopAnimation();
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(ThreadCountSettlingTo(threads), threads);
 }
 
 TEST_F(PictureTest, FramesWithoutDelayStillAdvance) {
@@ -521,9 +521,9 @@ TEST_F(PictureTest, DestroyingTheWindowStopsTheWorker) {
     EXPECT_GE(g_framesDrawn, 2);
     DestroyWindow(hStatic);
     EXPECT_FALSE(pic.IsPlaying());
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(ThreadCountSettlingTo(threads), threads);
     pic.FreePicture();
-    EXPECT_EQ(CountProcessObjects(), before);
+    EXPECT_EQ(CountsSettlingTo(before), before);
 }
 
 // Once the window is gone there is nothing to show the picture in: no
@@ -542,7 +542,7 @@ TEST_F(PictureTest, ShowingAfterTheWindowIsGoneDoesNothing) {
         g_paints = 0;
         EXPECT_FALSE(pic.ShowPicture());
         EXPECT_FALSE(pic.IsPlaying());
-        EXPECT_EQ(ThreadCount(), threads);
+        EXPECT_EQ(ThreadCountSettlingTo(threads), threads);
         PumpFor(200ms);
         EXPECT_EQ(g_paints, 0);
         pic.FreePicture();
@@ -668,7 +668,7 @@ TEST_F(PictureTest, AWorkerPastTheStopLimitDeadlocksNothing) {
     other.join();
     EXPECT_TRUE(answered);
     EXPECT_FALSE(pic.IsPlaying());
-    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(ThreadCountSettlingTo(threads), threads);
     PumpFor(200ms);
     EXPECT_EQ(g_paints, 0);
     EXPECT_EQ(blocking.refs, 0);
@@ -696,7 +696,7 @@ TEST(ProcessCounters, EachCounterSeesWhatItCounts) {
     CloseHandle(thread);
     CloseHandle(event);
     DeleteObject(bitmap);
-    EXPECT_EQ(CountProcessObjects(), before);
+    EXPECT_EQ(CountsSettlingTo(before), before);
 }
 
 // Load, show, stop and free, 200 times: the notice, a quick blinker and GIFs
@@ -756,7 +756,7 @@ TEST_F(PictureTest, CyclesLeaveNoObjectsHandlesOrThreadsBehind) {
         }
         pic.FreePicture();
     }
-    const ProcessCounts after = CountProcessObjects();
+    const ProcessCounts after = CountsSettlingTo(before);
     const auto longestMs =
         std::chrono::duration_cast<std::chrono::microseconds>(longestStop).count() / 1000.0;
     printf("handles %d -> %d, GDI objects %d -> %d, threads %d -> %d; %d stops of a playing "

@@ -65,8 +65,8 @@ int OpenHandleCount() {
 
 int GdiObjectCount() {
     PROCESS_BASIC_INFORMATION info{};
-    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &info,
-                                  sizeof(info), nullptr) != 0)
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &info, sizeof(info),
+                                  nullptr) != 0)
         return -1;
     const auto* peb = reinterpret_cast<const uint8_t*>(info.PebBaseAddress);
     const auto* table = *reinterpret_cast<const GdiTableEntry* const*>(peb + kPebGdiTableOffset);
@@ -98,4 +98,23 @@ ProcessCounts CountProcessObjects() {
     // handles are counted.
     const int threads = ThreadCount();
     return {OpenHandleCount(), GdiObjectCount(), threads};
+}
+
+namespace {
+template <class Read, class T> T Settle(Read read, const T& expected) {
+    T now = read();
+    for (int i = 0; i < 100 && !(now == expected); ++i) {
+        Sleep(20);
+        now = read();
+    }
+    return now;
+}
+} // namespace
+
+ProcessCounts CountsSettlingTo(const ProcessCounts& expected) {
+    return Settle(CountProcessObjects, expected);
+}
+
+int ThreadCountSettlingTo(int expected) {
+    return Settle(ThreadCount, expected);
 }
