@@ -369,8 +369,8 @@ void CPictureEx::StopAnimation() {
     m_bQuit = false;
 }
 
-// While the window's thread waits for the worker it answers the messages
-// other threads send it, so nothing the worker waits for can wait for us.
+// The window's thread waits for the worker answering only what other threads
+// send it, so the worker (or the system on its behalf) never waits on us.
 bool CPictureEx::WaitForWorker(DWORD ms) const {
     const ULONGLONG until = GetTickCount64() + ms;
     for (;;) {

@@ -15,11 +15,12 @@
 // Where the control reaches the system for a frame's stream, a picture and the
 // wait between frames. Tests put doubles here; null members mean the system's.
 struct PictureSeams {
-    HRESULT(WINAPI* createStream)
-    (HGLOBAL hGlobal, BOOL deleteOnRelease, LPSTREAM* stream) = nullptr;
-    HRESULT(WINAPI* loadPicture)
-    (LPSTREAM stream, LONG cb, BOOL runMode, REFIID iid, LPVOID* object) = nullptr;
-    DWORD (*frameWait)(HANDLE hQuit, DWORD ms) = nullptr;
+    using CreateStream = HRESULT(WINAPI*)(HGLOBAL, BOOL deleteOnRelease, LPSTREAM*);
+    using LoadPicture = HRESULT(WINAPI*)(LPSTREAM, LONG cb, BOOL runMode, REFIID, LPVOID*);
+    using FrameWait = DWORD (*)(HANDLE hQuit, DWORD ms);
+    CreateStream createStream = nullptr;
+    LoadPicture loadPicture = nullptr;
+    FrameWait frameWait = nullptr;
 };
 
 struct AnimFrame {
