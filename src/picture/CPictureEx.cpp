@@ -26,16 +26,34 @@ void RenderPicture(IPicture* picture, HDC hdc, int x, int y, int cx, int cy, HRE
     hr = picture->Render(hdc, x, y, cx, cy, 0, hmHeight, hmWidth, -hmHeight, nullptr);
 }
 
+// A surface larger than this, or a picture of more frames, is refused before
+// anything is decoded: the process would run short of memory or GDI objects.
+constexpr int64_t kMaxSurfacePixels = 16000000;
+constexpr uint32_t kMaxFrames = 1000;
+
+bool SurfaceFits(int width, int height) {
+    return width > 0 && height > 0 && width <= kMaxSurfaceSide && height <= kMaxSurfaceSide &&
+           int64_t(width) * height <= kMaxSurfacePixels;
+}
+
 // The picture loader comes with OLE, which the program loads only when it
 // shows a picture.
 IPicture* LoadPictureFrom(HGLOBAL hData, BOOL deleteOnRelease, LONG cbData) {
-    static const auto createStream =
+    static const auto systemCreateStream =
         OnDemand<decltype(&CreateStreamOnHGlobal)>("ole32.dll", "CreateStreamOnHGlobal");
-    static const auto loadPicture =
+    static const auto systemLoadPicture =
         OnDemand<decltype(&OleLoadPicture)>("oleaut32.dll", "OleLoadPicture");
+    const PictureSeams& seams = CPictureEx::Seams();
+    const auto createStream = seams.createStream ? seams.createStream : systemCreateStream;
+    const auto loadPicture = seams.loadPicture ? seams.loadPicture : systemLoadPicture;
     IStream* stream = nullptr;
-    if (!createStream || !loadPicture || FAILED(createStream(hData, deleteOnRelease, &stream)))
+    if (!createStream || !loadPicture || FAILED(createStream(hData, deleteOnRelease, &stream)) ||
+        !stream) {
+        // The stream that was to free the block never took it.
+        if (deleteOnRelease)
+            GlobalFree(hData);
         return nullptr;
+    }
     IPicture* picture = nullptr;
     const HRESULT hr =
         loadPicture(stream, cbData, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
@@ -53,6 +71,11 @@ BEGIN_MESSAGE_MAP(CPictureEx, CStatic)
 ON_WM_PAINT()
 ON_WM_DESTROY()
 END_MESSAGE_MAP()
+
+PictureSeams& CPictureEx::Seams() {
+    static PictureSeams seams;
+    return seams;
+}
 
 CPictureEx::CPictureEx() {
     m_hQuitEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -115,7 +138,7 @@ BOOL CPictureEx::LoadFromMemory(HGLOBAL hData, DWORD cbData) {
     m_sizePicture = {width, height};
 
     const uint32_t units = CountFrameUnits();
-    if (units == 0) {
+    if (units == 0 || units > kMaxFrames || !SurfaceFits(width, height)) {
         End();
         GlobalUnlock(hData);
         return FALSE;
@@ -186,8 +209,7 @@ HGLOBAL CPictureEx::BuildFrameStream(DWORD& cbStream, DWORD& delay, SIZE& size, 
 }
 
 BOOL CPictureEx::PrepareSurface(int width, int height) {
-    // A surface of no pixels, or more than a bitmap can hold, is no surface.
-    if (!m_hWnd || width <= 0 || height <= 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide)
+    if (!m_hWnd || !SurfaceFits(width, height))
         return FALSE;
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
     HDC hdc = GetDC(m_hWnd);
@@ -216,12 +238,15 @@ BOOL CPictureEx::PrepareSurface(int width, int height) {
 }
 
 BOOL CPictureEx::ShowPicture() {
-    if (!m_bSurfaceReady)
+    // The surface outlives the window; without the window there is nothing
+    // to show it in.
+    if (!m_bSurfaceReady || !m_hWnd || !IsWindow(m_hWnd))
         return FALSE;
     if (m_bGif && m_frames.size() > 1) {
         // One worker at most, and none that could not be told to stop.
         if (m_hWorker || !m_hQuitEvent)
             return FALSE;
+        m_hWndPlay = m_hWnd;
         HANDLE hThread = CreateThread(nullptr, 0, &CPictureEx::AnimationThreadProc, this,
                                       CREATE_SUSPENDED, nullptr);
         if (hThread) {
@@ -309,11 +334,15 @@ void CPictureEx::PlayFrames() {
                 TakeSaveArea(f);
             HRESULT hr;
             RenderPicture(f.picture, m_hSurfaceDC, f.left, f.top, f.width, f.height, hr);
-            if (hr == S_OK)
-                InvalidateRect(m_hWnd, nullptr, FALSE);
+            if (HWND hWnd = m_hWndPlay; hr == S_OK && hWnd)
+                InvalidateRect(hWnd, nullptr, FALSE);
             if (m_bQuit)
                 break;
-            WaitForSingleObject(m_hQuitEvent, FrameWaitMs(f.delay));
+            const DWORD ms = FrameWaitMs(f.delay);
+            if (const auto wait = Seams().frameWait)
+                wait(m_hQuitEvent, ms);
+            else
+                WaitForSingleObject(m_hQuitEvent, ms);
             if (m_bQuit)
                 break;
             dispose(f);
@@ -330,7 +359,7 @@ void CPictureEx::StopAnimation() {
     if (m_hQuitEvent)
         SetEvent(m_hQuitEvent);
     if (m_hWorker) {
-        if (WaitForSingleObject(m_hWorker, kStopWaitMs) != WAIT_OBJECT_0)
+        if (!WaitForWorker(kStopWaitMs))
             return; // still running: it keeps the quit request and all it uses
         CloseHandle(m_hWorker);
         m_hWorker = nullptr;
@@ -340,11 +369,28 @@ void CPictureEx::StopAnimation() {
     m_bQuit = false;
 }
 
+// The window's thread waits for the worker answering only what other threads
+// send it, so the worker (or the system on its behalf) never waits on us.
+bool CPictureEx::WaitForWorker(DWORD ms) const {
+    const ULONGLONG until = GetTickCount64() + ms;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = ms == INFINITE ? INFINITE : now >= until ? 0 : DWORD(until - now);
+        const DWORD r = MsgWaitForMultipleObjects(1, &m_hWorker, FALSE, left, QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0)
+            return true;
+        if (r != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 // Nothing the worker uses may go while it runs, however long it takes.
 void CPictureEx::WaitForStuckWorker() {
     if (!m_hWorker)
         return;
-    WaitForSingleObject(m_hWorker, INFINITE);
+    WaitForWorker(INFINITE);
     CloseHandle(m_hWorker);
     m_hWorker = nullptr;
     if (m_hQuitEvent)
@@ -355,6 +401,7 @@ void CPictureEx::WaitForStuckWorker() {
 void CPictureEx::FreePicture() {
     StopAnimation();
     WaitForStuckWorker();
+    m_hWndPlay = nullptr;
     if (m_pStill) {
         m_pStill->Release();
         m_pStill = nullptr;
@@ -390,5 +437,7 @@ void CPictureEx::OnPaint() {
 
 void CPictureEx::OnDestroy() {
     StopAnimation();
+    // A worker still running past the stop's limit invalidates nothing more.
+    m_hWndPlay = nullptr;
     Default();
 }

@@ -12,6 +12,17 @@
 #include <atomic>
 #include <vector>
 
+// Where the control reaches the system for a frame's stream, a picture and the
+// wait between frames. Tests put doubles here; null members mean the system's.
+struct PictureSeams {
+    using CreateStream = HRESULT(WINAPI*)(HGLOBAL, BOOL deleteOnRelease, LPSTREAM*);
+    using LoadPicture = HRESULT(WINAPI*)(LPSTREAM, LONG cb, BOOL runMode, REFIID, LPVOID*);
+    using FrameWait = DWORD (*)(HANDLE hQuit, DWORD ms);
+    CreateStream createStream = nullptr;
+    LoadPicture loadPicture = nullptr;
+    FrameWait frameWait = nullptr;
+};
+
 struct AnimFrame {
     IPicture* picture; // one reference owned
     int width;
@@ -43,6 +54,8 @@ public:
     bool IsPlaying() const { return m_hWorker != nullptr; }
     HDC SurfaceDC() const { return m_hSurfaceDC; }
 
+    static PictureSeams& Seams();
+
 protected:
     void OnPaint();
     void OnDestroy();
@@ -60,6 +73,7 @@ private:
     void RestoreSaveArea(const AnimFrame& frame);
     void ReleaseSaveArea();
     void WaitForStuckWorker();
+    bool WaitForWorker(DWORD ms) const;
 
     SIZE m_sizePicture{0, 0};
     COLORREF m_crFill = RGB(255, 255, 255);
@@ -74,6 +88,9 @@ private:
     HBITMAP m_hSurfaceBmp = nullptr;
     HGDIOBJ m_hSurfaceOldBmp = nullptr;
     HANDLE m_hWorker = nullptr;
+    // The window the worker invalidates: taken before it starts, cleared when
+    // the window goes while a late worker still runs.
+    std::atomic<HWND> m_hWndPlay{nullptr};
     HANDLE m_hQuitEvent = nullptr;
     IPicture* m_pStill = nullptr;
     std::vector<AnimFrame> m_frames;

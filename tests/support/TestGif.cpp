@@ -1,5 +1,6 @@
 #include "support/TestGif.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -56,15 +57,22 @@ std::vector<uint8_t> MakeGif(int width, int height, const std::vector<TestFrame>
         Put16(out, f.height);
         out.push_back(0);
         out.push_back(f.broken ? 15 : 2); // no loader accepts a code size of 15
-        const std::vector<uint8_t> data = Encode(f.width * f.height, f.colour);
-        for (size_t at = 0; at < data.size(); at += 255) {
-            const size_t n = std::min<size_t>(255, data.size() - at);
-            out.push_back(uint8_t(n));
-            out.insert(out.end(), data.begin() + at, data.begin() + at + n);
-        }
-        out.push_back(0);
+        const std::vector<uint8_t> blocks = ImageSubBlocks(f.width * f.height, f.colour);
+        out.insert(out.end(), blocks.begin(), blocks.end());
     }
     out.push_back(0x3B);
+    return out;
+}
+
+std::vector<uint8_t> ImageSubBlocks(int pixels, uint8_t colour) {
+    const std::vector<uint8_t> data = Encode(pixels, colour);
+    std::vector<uint8_t> out;
+    for (size_t at = 0; at < data.size(); at += 255) {
+        const size_t n = std::min<size_t>(255, data.size() - at);
+        out.push_back(uint8_t(n));
+        out.insert(out.end(), data.begin() + at, data.begin() + at + n);
+    }
+    out.push_back(0);
     return out;
 }
 

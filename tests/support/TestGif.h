@@ -22,5 +22,9 @@ inline constexpr COLORREF kTestColours[4] = {RGB(255, 0, 0), RGB(0, 0, 255), RGB
 
 std::vector<uint8_t> MakeGif(int width, int height, const std::vector<TestFrame>& frames);
 
+// An image's data sub-blocks, terminator included, for a minimum code size
+// of 2: every pixel the given palette index.
+std::vector<uint8_t> ImageSubBlocks(int pixels, uint8_t colour);
+
 // A global movable block holding the bytes, as the control expects them.
 HGLOBAL ToGlobal(const std::vector<uint8_t>& bytes);
