@@ -2,7 +2,8 @@
 // throwaway prefix by tools/bench.sh. Each figure is printed beside its floor.
 //   morvane_bench --program morvane.exe --floor morvane_floor.exe
 //                 --floor-cc morvane_floor_cc.exe --floor-same morvane_floor_same.exe
-//                 [--runs N] [--batch N] [--quiet-wait S] [--driver TEXT] [--count]
+//                 [--runs N] [--batch N] [--quiet-wait S] [--driver TEXT] [--section N]
+//                 [--count]
 //                 [--only startup,phases,registry,clicks,notice]
 #include "support/WinePath.h"
 #include "Benches.h"
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
             options.quietWaitS = atoi(value);
         else if (!strcmp(arg, "--driver"))
             options.driverLabel = value;
+        else if (!strcmp(arg, "--section"))
+            options.section = value;
         else if (!strcmp(arg, "--only"))
             only = value;
         else {

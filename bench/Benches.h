@@ -9,8 +9,9 @@ struct BenchOptions {
     std::string floorCc;   // the empty dialog with Common Controls 6
     std::string floorSame; // the plain Win32 program doing the program's start-up work
     std::string driverLabel = "null display driver";
-    int startRuns = 48;  // rounds of start-ups
-    int batchRounds = 8; // rounds per batch, each batch after a quiet check
+    std::string section = "1a"; // the start-up section's number in the table
+    int startRuns = 48;         // rounds of start-ups
+    int batchRounds = 8;        // rounds per batch, each batch after a quiet check
     double quietShare = 0.10;
     int quietWaitS = 60;
     bool countOnly = false; // one start each, for a wineserver debug log

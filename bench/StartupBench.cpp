@@ -176,7 +176,6 @@ void StartupBench(const BenchOptions& o) {
         RunOnce(*c, t, nullptr);
     }
     QuietGate gate(o.quietShare, o.quietWaitS);
-    const int batches = (o.startRuns + o.batchRounds - 1) / o.batchRounds;
     for (int round = 0; round < o.startRuns; ++round) {
         if (round % o.batchRounds == 0)
             gate.Wait();
@@ -189,11 +188,11 @@ void StartupBench(const BenchOptions& o) {
         }
     }
 
-    Heading("1. Start-up, %s: CreateProcess until the main window is visible, and until its "
-            "first\n   paint is done (the process first waits for input); %d rounds in %d "
-            "batches, each round\n   every program once in a rotating order, each closed and "
-            "waited for",
-            o.driverLabel.c_str(), o.startRuns, batches);
+    Heading("%s. Start-up, %s: CreateProcess until the main window is visible, and until\n"
+            "   its first paint is done (the process first waits for input); %d rounds in "
+            "batches of %d,\n   each round every program once in a rotating order, each closed "
+            "and waited for",
+            o.section.c_str(), o.driverLabel.c_str(), o.startRuns, o.batchRounds);
     Line("machine quiet before each batch", "%s", gate.Describe().c_str());
     printf("   %-44s %-26s %s\n", "median [p25-p75]", "to visible", "to first paint done");
     for (const Candidate* c : all)

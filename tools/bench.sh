@@ -11,10 +11,11 @@
 #
 # The table is made of sections, each a function below that prints its part,
 # run in the order of SECTIONS at the end. A new line is one more function
-# and its name in SECTIONS: for example `morvanectl list` (built beside
-# morvane.exe) beside fifty bare registry reads would check that
-# $build/morvanectl.exe exists, wait_quiet, time both interleaved through
-# morvane_bench, and print one line.
+# and its name in SECTIONS: for `morvanectl list` (built beside morvane.exe)
+# beside fifty bare registry reads, a function that returns when
+# $build/morvanectl.exe is missing, else runs morvane_bench with a section of
+# its own (the quiet check is QuietGate in bench/BenchUtil.h, the pairwise
+# ratios as in bench/StartupBench.cpp) and prints its line.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -106,7 +107,7 @@ section_startup_x11() {
     start_xvfb
     restart_server
     quiet_wine "$bench" --only startup "${programs[@]}" --runs "${BENCH_X11_RUNS:-16}" \
-        --batch 4 --quiet-wait "$quiet_wait" --driver "X11 driver on Xvfb"
+        --batch 4 --quiet-wait "$quiet_wait" --driver "X11 driver on Xvfb" --section 1b
     count_requests "X11 driver on Xvfb"
     quiet wineserver -k || true
     quiet wineserver -w || true
@@ -134,6 +135,8 @@ section_sizes() {
         "$(awk -v s="$size" 'BEGIN { printf "%.0f", s / 1000 }')" \
         "$([ "$size" -le 350000 ] && echo met || echo MISSED)"
     printf '   %-44s %9d bytes (an empty dialog, same toolchain)\n' "floor" "$floor_size"
+    [ -f "$exe.debug" ] && printf '   %-44s %9d bytes (symbols and debug information)\n' \
+        "morvane.exe.debug, beside it" "$(stat -c %s "$exe.debug")"
     local dlls missing="" foreign=""
     dlls=$(imports "$exe" | sort -f | paste -sd' ')
     printf '   %-44s %s\n' "imports" "$dlls"
