@@ -64,8 +64,10 @@ screenshots: build prefix
 	tools/screenshots.sh $(BUILD)/morvane.exe $(BUILD)/tests/tab_clicker.exe $(PREFIX_TEMPLATE) $(BUILD)
 
 # Start-up, registry, click and animation costs under Wine, each beside its
-# floor, in a throwaway prefix; the table also goes to build/bench.txt.
+# floor, in a throwaway prefix; the table also goes to build/bench.txt. The
+# floors and measuring programs are built only here.
 bench: build prefix
+	cmake --build $(BUILD) --target bench_programs -j $(JOBS)
 	tools/bench.sh $(BUILD) $(PREFIX_TEMPLATE)
 
 clean:

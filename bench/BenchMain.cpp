@@ -1,8 +1,10 @@
 // morvane_bench: the measurements behind `make bench`, run under Wine in a
 // throwaway prefix by tools/bench.sh. Each figure is printed beside its floor.
 //   morvane_bench --program morvane.exe --floor morvane_floor.exe
-//                 --floor-dlls morvane_floor_dlls.exe
-//                 [--runs N] [--only startup,registry,clicks,notice]
+//                 --floor-cc morvane_floor_cc.exe --floor-same morvane_floor_same.exe
+//                 [--runs N] [--batch N] [--quiet-wait S] [--driver TEXT] [--section N]
+//                 [--count]
+//                 [--only startup,phases,registry,clicks,notice]
 #include "support/WinePath.h"
 #include "Benches.h"
 
@@ -24,24 +26,47 @@ bool Wanted(const char* only, const char* name) {
 int main(int argc, char** argv) {
     BenchOptions options;
     const char* only = nullptr;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!strcmp(argv[i], "--program"))
-            options.program = WindowsPath(argv[i + 1]);
-        else if (!strcmp(argv[i], "--floor"))
-            options.floor = WindowsPath(argv[i + 1]);
-        else if (!strcmp(argv[i], "--floor-dlls"))
-            options.floorDlls = WindowsPath(argv[i + 1]);
-        else if (!strcmp(argv[i], "--runs"))
-            options.startRuns = atoi(argv[i + 1]);
-        else if (!strcmp(argv[i], "--only"))
-            only = argv[i + 1];
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (!strcmp(arg, "--count")) {
+            options.countOnly = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            fprintf(stderr, "option %s needs a value\n", arg);
+            return 2;
+        }
+        const char* value = argv[++i];
+        if (!strcmp(arg, "--program"))
+            options.program = WindowsPath(value);
+        else if (!strcmp(arg, "--floor"))
+            options.floor = WindowsPath(value);
+        else if (!strcmp(arg, "--floor-cc"))
+            options.floorCc = WindowsPath(value);
+        else if (!strcmp(arg, "--floor-same"))
+            options.floorSame = WindowsPath(value);
+        else if (!strcmp(arg, "--runs"))
+            options.startRuns = atoi(value);
+        else if (!strcmp(arg, "--batch"))
+            options.batchRounds = atoi(value);
+        else if (!strcmp(arg, "--quiet-wait"))
+            options.quietWaitS = atoi(value);
+        else if (!strcmp(arg, "--driver"))
+            options.driverLabel = value;
+        else if (!strcmp(arg, "--section"))
+            options.section = value;
+        else if (!strcmp(arg, "--only"))
+            only = value;
         else {
-            fprintf(stderr, "unknown option %s\n", argv[i]);
+            fprintf(stderr, "unknown option %s\n", arg);
             return 2;
         }
     }
-    if (Wanted(only, "startup") && (options.program.empty() || options.floor.empty())) {
-        fprintf(stderr, "usage: morvane_bench --program EXE --floor EXE [--runs N] [--only ...]\n");
+    if (Wanted(only, "startup") &&
+        (options.program.empty() || options.floor.empty() || options.floorCc.empty() ||
+         options.floorSame.empty() || options.startRuns < 1 || options.batchRounds < 1)) {
+        fprintf(stderr, "usage: morvane_bench --program EXE --floor EXE --floor-cc EXE "
+                        "--floor-same EXE [--runs N] [--batch N] [--only ...]\n");
         return 2;
     }
 
@@ -51,6 +76,8 @@ int main(int argc, char** argv) {
     // Start-up first, while the prefix is as fresh as a new user's.
     if (Wanted(only, "startup"))
         StartupBench(options);
+    if (Wanted(only, "phases"))
+        PhasesBench(options);
     if (Wanted(only, "registry"))
         RegistryBench(options);
     if (Wanted(only, "clicks"))

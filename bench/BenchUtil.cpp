@@ -25,6 +25,15 @@ Summary Summarize(std::vector<double> samples) {
     s.count = n;
     s.min = samples.front();
     s.median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+    // Linear between the two nearest ranks.
+    const auto at = [&](double q) {
+        const double pos = q * static_cast<double>(n - 1);
+        const size_t lo = static_cast<size_t>(pos);
+        const size_t hi = std::min(n - 1, lo + 1);
+        return samples[lo] + (samples[hi] - samples[lo]) * (pos - static_cast<double>(lo));
+    };
+    s.p25 = at(0.25);
+    s.p75 = at(0.75);
     s.p90 = samples[std::min(n - 1, (n * 9 + 9) / 10 - 1)];
     return s;
 }
@@ -110,6 +119,79 @@ std::string OwnUnixPid() {
 
 std::vector<std::string> ListTasks(const std::string& pid) {
     return ListDir("Z:\\proc\\" + pid + "\\task\\*");
+}
+
+namespace {
+
+// Busy and total jiffies of all CPUs together.
+bool ReadCpuTotals(unsigned long long& busy, unsigned long long& total) {
+    std::string text;
+    if (!ReadWholeFile("Z:\\proc\\stat", text) || text.compare(0, 4, "cpu ") != 0)
+        return false;
+    // user nice system idle iowait irq softirq steal
+    unsigned long long v[8] = {};
+    const char* p = text.c_str() + 4;
+    for (unsigned long long& x : v) {
+        char* end = nullptr;
+        x = strtoull(p, &end, 10);
+        p = end;
+    }
+    total = 0;
+    for (unsigned long long x : v)
+        total += x;
+    busy = total - v[3] - v[4];
+    return true;
+}
+
+} // namespace
+
+void QuietGate::Wait() {
+    ++m_batches;
+    const double start = NowUs();
+    double share = 1;
+    for (;;) {
+        unsigned long long busy0, total0, busy1, total1;
+        if (!ReadCpuTotals(busy0, total0)) {
+            m_unreadable = true;
+            return;
+        }
+        Sleep(1000); // this process and its wineserver are idle meanwhile
+        if (!ReadCpuTotals(busy1, total1)) {
+            m_unreadable = true;
+            return;
+        }
+        share = total1 > total0 ? static_cast<double>(busy1 - busy0) / (total1 - total0) : 1;
+        const double waitedS = (NowUs() - start) / 1e6;
+        m_longestWaitS = std::max(m_longestWaitS, waitedS);
+        if (share < m_maxShare)
+            return;
+        if (waitedS >= m_maxWaitS) {
+            ++m_startedAnyway;
+            m_worstShare = std::max(m_worstShare, share);
+            fprintf(stderr,
+                    "bench: the machine was not quiet after %.0f s (others used %.0f %% of the "
+                    "CPUs): starting anyway\n",
+                    waitedS, share * 100);
+            return;
+        }
+    }
+}
+
+std::string QuietGate::Describe() const {
+    char text[256];
+    if (m_unreadable) {
+        snprintf(text, sizeof(text), "unknown: /proc/stat could not be read");
+    } else if (!m_startedAnyway) {
+        snprintf(text, sizeof(text),
+                 "yes: all %d batches started with others under %.0f %% CPU (longest wait %.0f s)",
+                 m_batches, m_maxShare * 100, m_longestWaitS);
+    } else {
+        snprintf(text, sizeof(text),
+                 "NO: %d of %d batches started anyway after %d s, others using up to %.0f %% "
+                 "CPU; figures are less sure",
+                 m_startedAnyway, m_batches, m_maxWaitS, m_worstShare * 100);
+    }
+    return text;
 }
 
 void Heading(const char* fmt, ...) {

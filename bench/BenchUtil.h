@@ -14,6 +14,8 @@ double NowUs();
 struct Summary {
     double median = 0;
     double min = 0;
+    double p25 = 0;
+    double p75 = 0;
     double p90 = 0;
     size_t count = 0;
 };
@@ -35,6 +37,28 @@ bool ReadTaskCounters(const std::string& task, TaskCounters& out);
 std::string OwnUnixPid();
 // The Linux thread ids of a process.
 std::vector<std::string> ListTasks(const std::string& pid);
+
+// Waits before a batch of timed runs until the rest of the machine is
+// quiet: the share of all CPUs that others used over the last second, read
+// from Linux's /proc/stat, is under the limit. The wait is bounded; a batch
+// that had to start anyway is counted and said so.
+class QuietGate {
+public:
+    QuietGate(double maxShare, int maxWaitS) : m_maxShare(maxShare), m_maxWaitS(maxWaitS) {}
+    void Wait();
+    // One line: how many batches started quiet, how long they waited, and
+    // how busy the others were when a batch started anyway.
+    std::string Describe() const;
+
+private:
+    double m_maxShare;
+    int m_maxWaitS;
+    int m_batches = 0;
+    int m_startedAnyway = 0;
+    double m_longestWaitS = 0;
+    double m_worstShare = 0; // at the start of a batch that started anyway
+    bool m_unreadable = false;
+};
 
 // A line of the table: a label in the first column, then free text.
 void Line(const char* label, const char* fmt, ...);

@@ -5,9 +5,17 @@
 
 struct BenchOptions {
     std::string program;   // morvane.exe, as a Windows path
-    std::string floor;     // the floor program, as a Windows path
-    std::string floorDlls; // the floor importing the program's DLLs
-    int startRuns = 15;
+    std::string floor;     // the empty dialog
+    std::string floorCc;   // the empty dialog with Common Controls 6
+    std::string floorSame; // the plain Win32 program doing the program's start-up work
+    std::string driverLabel = "null display driver";
+    std::string section = "1a"; // the start-up section's number in the table
+    int startRuns = 48;         // rounds of start-ups
+    int batchRounds = 8;        // rounds per batch, each batch after a quiet check
+    double quietShare = 0.10;
+    int quietWaitS = 60;
+    bool countOnly = false; // one start each, for a wineserver debug log
+    int phaseRuns = 15;
     int registryReps = 300;
     int clickReps = 200;
     int shellReps = 7;
@@ -15,7 +23,7 @@ struct BenchOptions {
 };
 
 void StartupBench(const BenchOptions& options);
-
+void PhasesBench(const BenchOptions& options);
 void RegistryBench(const BenchOptions& options);
 void ClickBench(const BenchOptions& options);
 void NoticeBench(const BenchOptions& options);

@@ -1,6 +1,9 @@
-// Start-up to the main window shown: from CreateProcess until the window of
-// the caption is found and visible, for the real program and the floor,
-// interleaved, each closed and waited for after every run.
+// Start-up of the real program beside three floors: an empty dialog, the
+// same with Common Controls 6, and a plain Win32 program doing the same work.
+// Each round starts every program once, in a rotating order, each closed and
+// waited for; morvane.exe is compared with each floor round by round, so
+// load that comes and goes hits both halves of a pair alike. A batch of
+// rounds starts only once the machine is quiet.
 #include "BenchUtil.h"
 #include "Benches.h"
 
@@ -11,28 +14,47 @@
 namespace {
 
 constexpr DWORD kShowTimeoutMs = 20000;
-constexpr DWORD kExitTimeoutMs = 10000;
+constexpr DWORD kPaintTimeoutMs = 20000;
+constexpr DWORD kExitTimeoutMs = 20000;
 constexpr int kExitCheckTicks = 50;
 constexpr DWORD kTickMs = 1;
 constexpr DWORD kSettleMs = 100;
 
+struct Times {
+    double visibleMs = 0;
+    double paintedMs = 0;
+    double closeMs = 0;
+};
+
 struct Candidate {
-    const char* name;
+    const char* label;
     std::string exe;
-    const char* caption;
-    bool closeWithOk; // Save && Exit; the floor takes WM_CLOSE
-    std::vector<double> showMs;
-    std::vector<double> closeMs;
+    bool closeWithOk; // Save && Exit; the floors take WM_CLOSE
+    std::vector<Times> rounds;
     int failures = 0;
 };
 
-// The last process's teardown must not overlap the next start.
-void Settle() {
-    Sleep(kSettleMs);
+// The process's captioned top-level window: found through the windows of its
+// first thread, so that programs sharing a caption are told apart.
+BOOL CALLBACK TakeCaptioned(HWND hWnd, LPARAM lParam) {
+    if (GetWindowLongA(hWnd, GWL_STYLE) & WS_CAPTION) {
+        *reinterpret_cast<HWND*>(lParam) = hWnd;
+        return FALSE;
+    }
+    return TRUE;
 }
 
-bool RunOnce(Candidate& c, bool record) {
-    Settle();
+// Starts the program and waits until its main window is visible and then
+// until the process first waits for input, which is after the paint of every
+// window the show invalidated. Closes it and waits for its exit.
+bool RunOnce(Candidate& c, Times& t, const char* countMarker) {
+    Sleep(kSettleMs); // the last process's teardown must not overlap this start
+    if (countMarker) {
+        // Seen in a wineserver debug log: the process started next is this one.
+        const std::string name = std::string("bench-count ") + countMarker;
+        if (HANDLE h = OpenEventA(SYNCHRONIZE, FALSE, name.c_str()))
+            CloseHandle(h);
+    }
     STARTUPINFOA si{sizeof(si)};
     PROCESS_INFORMATION pi{};
     std::string cmd = "\"" + c.exe + "\"";
@@ -43,19 +65,15 @@ bool RunOnce(Candidate& c, bool record) {
         ++c.failures;
         return false;
     }
-    // The watch itself must not slow what it watches: every server request
-    // it makes waits with the program's own. Sleep does not go through the
-    // server under Wine, a wait on the process does, so the process is only
-    // checked now and then. FindWindow asks for every top-level window's
-    // text; once the window exists, one style read per tick is enough (it is
-    // found while still in WM_INITDIALOG, and only a visible window counts).
+    // The watch must not slow what it watches: each server request it makes
+    // queues with the program's own. Sleep makes none; the window list of one
+    // thread is one request, a style read another, and the process is only
+    // checked now and then.
     HWND hWnd = nullptr;
     bool exited = false;
-    int polls = 0;
-    for (;;) {
-        ++polls;
+    for (int polls = 1;; ++polls) {
         if (!hWnd)
-            hWnd = FindWindowA(nullptr, c.caption);
+            EnumThreadWindows(pi.dwThreadId, &TakeCaptioned, reinterpret_cast<LPARAM>(&hWnd));
         if (hWnd && (GetWindowLongA(hWnd, GWL_STYLE) & WS_VISIBLE))
             break;
         Sleep(kTickMs);
@@ -67,8 +85,9 @@ bool RunOnce(Candidate& c, bool record) {
             break;
     }
     const double t1 = NowUs();
-    bool ok = hWnd && !exited;
-    if (ok) {
+    bool ok = hWnd && !exited && WaitForInputIdle(pi.hProcess, kPaintTimeoutMs) == 0;
+    const double t2 = NowUs();
+    if (hWnd && !exited) {
         if (c.closeWithOk)
             PostMessageA(GetDlgItem(hWnd, IDOK), BM_CLICK, 0, 0);
         else
@@ -79,176 +98,126 @@ bool RunOnce(Candidate& c, bool record) {
         WaitForSingleObject(pi.hProcess, kExitTimeoutMs);
         ok = false;
     }
-    const double t2 = NowUs();
+    const double t3 = NowUs();
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     if (!ok) {
-        fprintf(stderr, "%s: window \"%s\" not shown or not closed\n", c.name, c.caption);
+        fprintf(stderr, "%s: main window not shown, painted or closed\n", c.label);
         ++c.failures;
         return false;
     }
-    if (record) {
-        c.showMs.push_back((t1 - t0) / 1000.0);
-        c.closeMs.push_back((t2 - t1) / 1000.0);
-    }
+    t = {(t1 - t0) / 1000.0, (t2 - t0) / 1000.0, (t3 - t2) / 1000.0};
     return true;
 }
 
-void PrintCandidate(const Candidate& c) {
-    const Summary s = Summarize(c.showMs);
-    char label[128];
-    snprintf(label, sizeof(label), "%s (\"%s\")", c.name, c.caption);
-    Line(label, "%8.1f ms  min %7.1f  p90 %7.1f", s.median, s.min, s.p90);
+double Visible(const Times& t) {
+    return t.visibleMs;
+}
+double Painted(const Times& t) {
+    return t.paintedMs;
 }
 
-struct Mark {
-    std::string label;
-    double us;
-};
+// Median [p25-p75] of one figure over the rounds where it was measured.
+std::string Spread(const std::vector<double>& v, const char* unit) {
+    const Summary s = Summarize(v);
+    char text[96];
+    snprintf(text, sizeof(text), "%.1f [%.1f-%.1f]%s", s.median, s.p25, s.p75, unit);
+    return text;
+}
 
-struct PhaseRow {
-    std::string label;
-    std::vector<double> ms;
-};
+std::vector<double> Figures(const Candidate& c, double (*figure)(const Times&)) {
+    std::vector<double> v;
+    for (const Times& t : c.rounds)
+        if (t.visibleMs > 0)
+            v.push_back(figure(t));
+    return v;
+}
 
-// The program's start-up steps, timed inside morvane_phases.exe (beside the
-// bench), one fresh process per run.
-class Phases {
-public:
-    Phases() {
-        char path[MAX_PATH];
-        GetModuleFileNameA(nullptr, path, sizeof(path));
-        m_exe = path;
-        m_exe = m_exe.substr(0, m_exe.find_last_of('\\') + 1) + "morvane_phases.exe";
-        GetTempPathA(sizeof(path), path);
-        m_file = std::string(path) + "morvane_phases.txt";
-    }
+// morvane.exe over the floor, one ratio per round in which both ran.
+std::vector<double> Ratios(const Candidate& program, const Candidate& floor,
+                           double (*figure)(const Times&)) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < program.rounds.size() && i < floor.rounds.size(); ++i)
+        if (program.rounds[i].visibleMs > 0 && floor.rounds[i].visibleMs > 0)
+            ratios.push_back(figure(program.rounds[i]) / figure(floor.rounds[i]));
+    return ratios;
+}
 
-    void RunOnce(bool record) {
-        DeleteFileA(m_file.c_str());
-        Settle();
-        std::string cmd = "\"" + m_exe + "\" \"" + m_file + "\"";
-        STARTUPINFOA si{sizeof(si)};
-        PROCESS_INFORMATION pi{};
-        const double t0 = NowUs();
-        if (!CreateProcessA(m_exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &si, &pi))
-            return;
-        WaitForSingleObject(pi.hProcess, kShowTimeoutMs);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        const std::vector<Mark> marks = ReadMarks();
-        if (!record || marks.size() < 2)
-            return;
-        std::vector<PhaseRow> runRows{
-            {"process start to WinMain()", {(marks[0].us - t0) / 1000.0}}};
-        for (size_t i = 0; i + 1 < marks.size(); ++i) {
-            // Each mark names the step that starts there.
-            if (marks[i].label == "visible") {
-                m_toVisible.push_back((marks[i].us - t0) / 1000.0);
-                runRows.push_back({"then, once visible: the first paint", {}});
-            } else {
-                runRows.push_back({marks[i].label, {}});
-            }
-            runRows.back().ms.push_back((marks[i + 1].us - marks[i].us) / 1000.0);
-        }
-        if (m_rows.empty()) {
-            m_rows = runRows;
-        } else if (m_rows.size() == runRows.size()) {
-            for (size_t i = 0; i < m_rows.size(); ++i)
-                m_rows[i].ms.push_back(runRows[i].ms[0]);
-        } else {
-            return;
-        }
-        ++m_runs;
-    }
-
-    void Print(double programMedianMs) const {
-        if (!m_runs)
-            return;
-        printf("   Where the program's time goes: its own start-up steps in a fresh process, "
-               "median of %d:\n",
-               m_runs);
-        for (const PhaseRow& r : m_rows)
-            Line(("  " + r.label).c_str(), "%8.1f ms", Summarize(r.ms).median);
-        Line("  = CreateProcess to visible, in-process",
-             "%8.1f ms   (morvane.exe seen from outside: %.1f ms)", Summarize(m_toVisible).median,
-             programMedianMs);
-    }
-
-private:
-    std::vector<Mark> ReadMarks() const {
-        std::vector<Mark> marks;
-        FILE* f = fopen(m_file.c_str(), "r");
-        if (!f)
-            return marks;
-        char line[256];
-        while (fgets(line, sizeof(line), f)) {
-            char* tab = strchr(line, '\t');
-            if (!tab)
-                continue;
-            std::string label(tab + 1);
-            while (!label.empty() && (label.back() == '\n' || label.back() == '\r'))
-                label.pop_back();
-            marks.push_back({label, atof(line)});
-        }
-        fclose(f);
-        return marks;
-    }
-
-    std::string m_exe;
-    std::string m_file;
-    std::vector<PhaseRow> m_rows;
-    std::vector<double> m_toVisible;
-    int m_runs = 0;
-};
+std::string RatioSpread(const std::vector<double>& r) {
+    const Summary s = Summarize(r);
+    char text[96];
+    snprintf(text, sizeof(text), "%.2fx [%.2f-%.2f]", s.median, s.p25, s.p75);
+    return text;
+}
 
 } // namespace
 
 void StartupBench(const BenchOptions& o) {
-    Candidate program{"morvane.exe", o.program, "Morvane", true};
-    Candidate floor{"floor", o.floor, "Morvane floor", false};
-    Candidate floorDlls{"floor + program's DLLs", o.floorDlls, "Morvane floor+dlls", false};
-    std::vector<Candidate*> all{&program, &floor};
-    if (!o.floorDlls.empty())
-        all.push_back(&floorDlls);
+    Candidate program{"morvane.exe", o.program, true};
+    Candidate empty{"floor: empty dialog from a template", o.floor, false};
+    Candidate cc{"floor: the same + Common Controls 6", o.floorCc, false};
+    Candidate same{"floor: same work, plain Win32", o.floorSame, false};
+    std::vector<Candidate*> all{&program, &empty, &cc, &same};
 
-    Phases phases;
+    if (o.countOnly) {
+        // One run each for a wineserver debug log, after one that loads the
+        // executables into the page cache.
+        for (Candidate* c : all) {
+            Times t;
+            RunOnce(*c, t, nullptr);
+            RunOnce(*c, t, c->label);
+        }
+        return;
+    }
 
     // One unrecorded run each loads the executables into the page cache.
-    for (Candidate* c : all)
-        RunOnce(*c, false);
-    phases.RunOnce(false);
-    for (int i = 0; i < o.startRuns; ++i) {
+    for (Candidate* c : all) {
+        Times t;
+        RunOnce(*c, t, nullptr);
+    }
+    QuietGate gate(o.quietShare, o.quietWaitS);
+    for (int round = 0; round < o.startRuns; ++round) {
+        if (round % o.batchRounds == 0)
+            gate.Wait();
         // Rotating the order keeps none always following another.
-        for (size_t k = 0; k < all.size(); ++k)
-            RunOnce(*all[(i + k) % all.size()], true);
-        phases.RunOnce(true);
+        for (size_t k = 0; k < all.size(); ++k) {
+            Candidate& c = *all[(round + k) % all.size()];
+            Times t;
+            RunOnce(c, t, nullptr);
+            c.rounds.push_back(t); // a failed run stays as zeros, out of every figure
+        }
     }
 
-    Heading("1. Start-up to the main window shown: CreateProcess until FindWindow finds it "
-            "visible\n   (median of %d runs each, interleaved, each closed and waited for)",
-            o.startRuns);
-    PrintCandidate(program);
-    PrintCandidate(floor);
-    const Summary p = Summarize(program.showMs), f = Summarize(floor.showMs);
-    const double ratio = f.median > 0 ? p.median / f.median : 0;
-    Line("ratio morvane.exe / floor", "%8.2fx     goal <= 1.20x: %s", ratio,
-         Verdict(ratio > 0 && ratio <= 1.2));
-    // Other load on the machine only ever adds time: the fastest runs show
-    // the ratio with the least of it.
-    Line("ratio of the fastest runs", "%8.2fx", f.min > 0 ? p.min / f.min : 0);
-    Line("extra time over the floor", "%8.1f ms", p.median - f.median);
-    Line("closing to exit (Save && Exit / WM_CLOSE)", "%8.1f ms / %.1f ms",
-         Summarize(program.closeMs).median, Summarize(floor.closeMs).median);
-    if (program.failures || floor.failures)
-        Line("failed runs (not counted)", "%d / %d", program.failures, floor.failures);
-    if (!o.floorDlls.empty()) {
-        printf("   What the DLLs the program uses would cost if all were loaded at start\n"
-               "   (comctl32 6 is; ole32, oleaut32, shell32 and shlwapi load on first use):\n");
-        const Summary d = Summarize(floorDlls.showMs);
-        Line("  floor importing all of them", "%8.1f ms  (+%.1f ms over the floor)", d.median,
-             d.median - f.median);
+    Heading("%s. Start-up, %s: CreateProcess until the main window is visible, and until\n"
+            "   its first paint is done (the process first waits for input); %d rounds in "
+            "batches of %d,\n   each round every program once in a rotating order, each closed "
+            "and waited for",
+            o.section.c_str(), o.driverLabel.c_str(), o.startRuns, o.batchRounds);
+    Line("machine quiet before each batch", "%s", gate.Describe().c_str());
+    printf("   %-44s %-26s %s\n", "median [p25-p75]", "to visible", "to first paint done");
+    for (const Candidate* c : all)
+        printf("   %-44s %-26s %s\n", c->label, Spread(Figures(*c, &Visible), " ms").c_str(),
+               Spread(Figures(*c, &Painted), " ms").c_str());
+    printf("   morvane.exe / floor, median [p25-p75] of the ratios of each round's pair:\n");
+    for (const Candidate* f : {&empty, &cc, &same}) {
+        const std::vector<double> visible = Ratios(program, *f, &Visible);
+        printf("   %-44s %-26s %s\n", (std::string("  / ") + (f->label + 7)).c_str(),
+               RatioSpread(visible).c_str(), RatioSpread(Ratios(program, *f, &Painted)).c_str());
     }
-    phases.Print(p.median);
+    const double sameWork = Summarize(Ratios(program, same, &Visible)).median;
+    Line("goal: at most 1.20x the same-work floor", "%s", Verdict(sameWork > 0 && sameWork <= 1.2));
+    std::vector<double> closeProgram, closeFloor;
+    for (const Times& t : program.rounds)
+        if (t.visibleMs > 0)
+            closeProgram.push_back(t.closeMs);
+    for (const Times& t : empty.rounds)
+        if (t.visibleMs > 0)
+            closeFloor.push_back(t.closeMs);
+    Line("closing to exit (Save && Exit / WM_CLOSE)", "%.1f ms / %.1f ms (empty dialog)",
+         Summarize(closeProgram).median, Summarize(closeFloor).median);
+    int failures = 0;
+    for (const Candidate* c : all)
+        failures += c->failures;
+    if (failures)
+        Line("failed runs (left out)", "%d", failures);
 }

@@ -3,7 +3,19 @@
 # in a throwaway copy of the template prefix, and prints the table the README
 # quotes; the same text goes to BUILD/bench.txt.
 #   bench.sh [BUILD_DIR] [TEMPLATE_PREFIX]
-# BENCH_RUNS sets the start-up runs per program (15).
+# BENCH_RUNS       start-up rounds under the null driver (48)
+# BENCH_X11_RUNS   start-up rounds under Xvfb with the X11 driver (16)
+# BENCH_QUIET_WAIT longest wait in seconds for a quiet machine before each
+#                  batch of rounds (60); a batch then starts anyway, and the
+#                  table says so
+#
+# The table is made of sections, each a function below that prints its part,
+# run in the order of SECTIONS at the end. A new line is one more function
+# and its name in SECTIONS: for `morvanectl list` (built beside morvane.exe)
+# beside fifty bare registry reads, a function that returns when
+# $build/morvanectl.exe is missing, else runs morvane_bench with a section of
+# its own (the quiet check is QuietGate in bench/BenchUtil.h, the pairwise
+# ratios as in bench/StartupBench.cpp) and prints its line.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -15,33 +27,116 @@ out=$build/bench.txt
 exe=$build/morvane.exe
 bench=$build/bench/morvane_bench.exe
 floor=$build/bench/morvane_floor.exe
-floor_dlls=$build/bench/morvane_floor_dlls.exe
-for f in "$exe" "$bench" "$floor" "$floor_dlls" "$build/bench/morvane_phases.exe"; do
-    [ -f "$f" ] || { echo "missing $f: build first" >&2; exit 1; }
+floor_cc=$build/bench/morvane_floor_cc.exe
+floor_same=$build/bench/morvane_floor_same.exe
+for f in "$exe" "$bench" "$floor" "$floor_cc" "$floor_same" "$build/bench/morvane_phases.exe"; do
+    [ -f "$f" ] || { echo "missing $f: run make bench" >&2; exit 1; }
 done
+programs=(--program "$exe" --floor "$floor" --floor-cc "$floor_cc" --floor-same "$floor_same")
+quiet_wait=${BENCH_QUIET_WAIT:-60}
 
+xvfb=
+cleanup() {
+    "$root/tests/wine/prefix.sh" stop "$prefix"
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    rm -rf "$prefix"
+}
 "$root/tests/wine/prefix.sh" fresh "$template" "$prefix"
-trap '"$root/tests/wine/prefix.sh" stop "$prefix"; rm -rf "$prefix"' EXIT
+trap cleanup EXIT
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
 # Wine's note about its missing 32-bit half is no part of the table.
 quiet_wine() {
     wine "$@" 2> >(grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-arch' \
         -e 'apt-get install wine32' >&2)
 }
 
+# Restarts the prefix's wineserver, warmed, optionally logging every request
+# (its pid then in $logging_server).
+logging_server=
+restart_server() {
+    quiet wineserver -k || true
+    quiet wineserver -w || true
+    if [ -n "${1:-}" ]; then
+        wineserver -f -d2 2>"$1" </dev/null >/dev/null &
+        logging_server=$!
+        sleep 0.5
+    else
+        quiet wineserver -p
+    fi
+    quiet wine cmd /c exit || true
+}
+
+# Server requests from process start to the main window visible and to its
+# first paint done, one start each, counted in a wineserver debug log; they
+# do not depend on the load of the machine.
+count_requests() {
+    local driver=$1 log=$build/bench-requests.log
+    restart_server "$log"
+    quiet_wine "$bench" --only startup --count "${programs[@]}" >/dev/null
+    quiet wineserver -k || true
+    wait "$logging_server" || true
+    echo "   wineserver requests, $driver (one start each, from a wineserver -d2 log):"
+    python3 "$root/bench/count_requests.py" "$log"
+    rm -f "$log"
+    restart_server
+}
+
+section_header() {
+    echo "Morvane benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
+    echo "$(wine --version 2>/dev/null), $(nproc) CPUs ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')), Linux $(uname -r)"
+    echo "Each figure is measured beside its floor in the same run, in a throwaway prefix"
+    echo "copied from the test template, wineserver warmed first."
+}
+
+section_startup_null() {
+    quiet_wine "$bench" --only startup "${programs[@]}" --runs "${BENCH_RUNS:-48}" \
+        --quiet-wait "$quiet_wait" --driver "null display driver"
+    count_requests "null display driver"
+}
+
+# What a user sees: the X11 driver on an X server (Xvfb), no window manager.
+# Managed=N stays from the template: without it every hide waits 2 s.
+section_startup_x11() {
+    quiet wineserver -k || true
+    quiet wineserver -w || true
+    (unset DISPLAY; quiet wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f) || true
+    quiet wineserver -w || true
+    source "$here/xvfb.sh"
+    start_xvfb
+    restart_server
+    quiet_wine "$bench" --only startup "${programs[@]}" --runs "${BENCH_X11_RUNS:-16}" \
+        --batch 4 --quiet-wait "$quiet_wait" --driver "X11 driver on Xvfb" --section 1b
+    count_requests "X11 driver on Xvfb"
+    quiet wineserver -k || true
+    quiet wineserver -w || true
+    kill "$xvfb" 2>/dev/null || true
+    xvfb=
+    export DISPLAY=
+    (quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f) || true
+    restart_server
+}
+
+section_inside() {
+    quiet_wine "$bench" --only phases,registry,clicks,notice
+}
+
 objdump=x86_64-w64-mingw32-objdump
 imports() { "$objdump" -p "$1" | awk '/DLL Name:/ { print $3 }'; }
 
-sizes_and_imports() {
+section_sizes() {
     echo
     echo "5. morvane.exe: size and imported DLLs (objdump -p)"
     local size floor_size
     size=$(stat -c %s "$exe")
     floor_size=$(stat -c %s "$floor")
-    printf '   %-44s %9d bytes (%s MiB)\n' "morvane.exe" "$size" \
-        "$(awk -v s="$size" 'BEGIN { printf "%.2f", s / 1048576 }')"
+    printf '   %-44s %9d bytes (%s KB)   goal <= 350 KB: %s\n' "morvane.exe" "$size" \
+        "$(awk -v s="$size" 'BEGIN { printf "%.0f", s / 1000 }')" \
+        "$([ "$size" -le 350000 ] && echo met || echo MISSED)"
     printf '   %-44s %9d bytes (an empty dialog, same toolchain)\n' "floor" "$floor_size"
+    [ -f "$exe.debug" ] && printf '   %-44s %9d bytes (symbols and debug information)\n' \
+        "morvane.exe.debug, beside it" "$(stat -c %s "$exe.debug")"
     local dlls missing="" foreign=""
     dlls=$(imports "$exe" | sort -f | paste -sd' ')
     printf '   %-44s %s\n' "imports" "$dlls"
@@ -60,14 +155,11 @@ sizes_and_imports() {
     fi
 }
 
-{
-    echo "Morvane benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
-    echo "$(wine --version 2>/dev/null), $(nproc) CPUs ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')), Linux $(uname -r)"
-    echo "Each figure is a median, measured beside its floor in the same run, in a throwaway"
-    echo "prefix copied from the test template (null display driver), wineserver warmed first."
-    quiet_wine "$bench" --program "$exe" --floor "$floor" --floor-dlls "$floor_dlls" \
-        --runs "${BENCH_RUNS:-15}"
-    sizes_and_imports
-} | tee "$out"
+SECTIONS=(section_header section_startup_null section_startup_x11 section_inside section_sizes)
+
+exec > >(tee "$out")
+for section in "${SECTIONS[@]}"; do
+    "$section"
+done
 echo
 echo "Written to $out"

@@ -17,7 +17,10 @@ ROOT = os.path.dirname(HERE)
 BANNER = os.path.join(ROOT, "res", "banner.bmp")
 ICON = os.path.join(ROOT, "res", "morvane.ico")
 
-EXPECTED_ICON = [(48, 8), (32, 8), (16, 8), (256, 32), (128, 32), (48, 32), (32, 32), (16, 32)]
+# (size, bits per pixel, how it is stored): the large entries as PNG, the
+# others as DIBs that every reader understands.
+EXPECTED_ICON = [(48, 8, "DIB"), (32, 8, "DIB"), (16, 8, "DIB"), (256, 32, "PNG"),
+                 (128, 32, "PNG"), (48, 32, "DIB"), (32, 32, "DIB"), (16, 32, "DIB")]
 
 
 def check_banner(path):
@@ -74,7 +77,7 @@ def check_icon(path):
     lines = []
     end_of_dir = 6 + 16 * count
     spans = []
-    for i, (size, bpp) in enumerate(EXPECTED_ICON):
+    for i, (size, bpp, stored) in enumerate(EXPECTED_ICON):
         w, h, colours, res, planes, bitcount, nbytes, offset = struct.unpack_from(
             "<BBBBHHII", data, 6 + 16 * i)
         w, h = w or 256, h or 256
@@ -85,6 +88,7 @@ def check_icon(path):
         spans.append((offset, offset + nbytes))
         blob = data[offset:offset + nbytes]
         kind = _check_png(blob, size) if blob[:4] == b"\x89PNG" else _check_dib(blob, size, bpp)
+        assert kind == stored, "image %d is stored as %s, expected %s" % (i, kind, stored)
         lines.append("  [%d] %3dx%-3d %2d bpp %s, %d bytes" % (i, size, size, bpp, kind, nbytes))
     spans.sort()
     for (a0, a1), (b0, b1) in zip(spans, spans[1:]):

@@ -2,17 +2,13 @@
 // empty dialog from its own template, closed by WM_CLOSE. Start-up times of
 // the real program are measured against it.
 //
-// Built a second time with FLOOR_WITH_PROGRAM_DLLS: the same dialog, but the
-// executable imports the DLLs the program imports and initialises Common
-// Controls 6 as it does, which tells the cost of those DLLs from the cost of
-// the program's own work.
+// Built a second time with FLOOR_COMMON_CONTROLS: the same dialog, but with
+// the program's manifest asking for Common Controls 6, initialised as the
+// program does, which tells that cost from the cost of the program's own work.
 #include <windows.h>
 
-#ifdef FLOOR_WITH_PROGRAM_DLLS
+#ifdef FLOOR_COMMON_CONTROLS
 #include <commctrl.h>
-#include <olectl.h>
-#include <shlobj.h>
-#include <shlwapi.h>
 #endif
 
 namespace {
@@ -36,20 +32,10 @@ INT_PTR CALLBACK FloorProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
-#ifdef FLOOR_WITH_PROGRAM_DLLS
-// Referenced, never called: each one keeps its DLL among the imports.
-void* volatile g_imports[] = {
-    reinterpret_cast<void*>(&OleLoadPicture),        // oleaut32
-    reinterpret_cast<void*>(&CreateStreamOnHGlobal), // ole32
-    reinterpret_cast<void*>(&SHGetFolderPathA),      // shell32
-    reinterpret_cast<void*>(&SHDeleteKeyA),          // shlwapi
-};
-#endif
-
 } // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
-#ifdef FLOOR_WITH_PROGRAM_DLLS
+#ifdef FLOOR_COMMON_CONTROLS
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
 #endif
