@@ -39,6 +39,7 @@ TEST(ProgramTest, AClickChangesItsSettingAndSaveAndExitEndsTheProgram) {
     ASSERT_TRUE(program.Started()) << ProgramPath();
     HWND hMain = WaitForMainWindow(program.Id(), 20000);
     ASSERT_TRUE(hMain);
+    EXPECT_EQ(CheckedBoxes(Pages(hMain)), CheckedInAnEmptyRegistry());
     HWND hPage = Pages(hMain)[0];
     ASSERT_TRUE(hPage);
     EXPECT_TRUE(IsWindowVisible(hPage));
