@@ -21,13 +21,7 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
-
-inline std::string ValuePath(const std::string& root, const std::string& key,
-                             const std::string& name) {
-    return root + "\\" + key + "\\:" + name;
-}
 
 inline void PrintTo(const RegValue& v, std::ostream* os) {
     if (v.type == REG_SZ) {
