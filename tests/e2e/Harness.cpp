@@ -10,9 +10,6 @@ namespace e2e {
 namespace {
 
 constexpr char kCommandLog[] = "C:\\morvane-recorder.log";
-constexpr const char* kServices[] = {"WerSvc",     "wuauserv",       "wscsvc",
-                                     "W32Time",    "upnphost",       "SSDPSRV",
-                                     "RpcLocator", "RemoteRegistry", "stisvc"};
 std::string g_program;
 
 struct Root {
@@ -93,10 +90,12 @@ Snapshot Watched() {
          "HKLM\\System\\CurrentControlSet\\Services\\Tcpip\\Parameters\\"},
         {HKEY_CLASSES_ROOT, "*", "HKCR\\*\\"},
     });
-    for (const char* service : kServices) {
-        const std::string key = std::string("System\\CurrentControlSet\\Services\\") + service;
-        all.merge(Walked({{LM, key.c_str(), ("HKLM\\" + key + "\\").c_str()}}));
-    }
+    // The keys of the services the boxes start and stop.
+    for (const Box& box : expect::BoxesOf(expect::Services))
+        for (const auto& [path, value] : box.onCheck) {
+            const std::string key = path.substr(5, KeyEnd(path) - 6);
+            all.merge(Walked({{LM, key.c_str(), ("HKLM\\" + key + "\\").c_str()}}));
+        }
     return all;
 }
 
@@ -189,11 +188,12 @@ void ExpectClick(HWND hPage, const Box& box, bool checked, CommandLog& log, Snap
     const Snapshot before = watched;
     ASSERT_TRUE(Send(hBox, BM_CLICK, 0, 0)) << "the click did not return";
     EXPECT_EQ(Send(hBox, BM_GETCHECK, 0, 0), checked ? BST_CHECKED : BST_UNCHECKED);
-    const std::vector<std::string>& commands =
-        checked ? box.commandsOnCheck : box.commandsOnUncheck;
+    std::vector<std::string> commands;
+    for (const expect::Command& command : box.Starts(checked))
+        commands.push_back(expect::CommandLine(command));
     EXPECT_EQ(log.Next(commands.size()), commands);
     watched = Watched();
-    ExpectOnly(before, watched, checked ? box.onCheck : box.onUncheck, box.id);
+    ExpectOnly(before, watched, box.Cell(checked), box.id);
 }
 
 void ExpectSaveAndExit(HWND hMain, const Process& program) {

@@ -36,8 +36,8 @@ void DenyWritingTheProbeKey() {
 // The boxes that touch nothing but per-user values and start nothing.
 std::vector<const Box*> PerUserBoxes() {
     std::vector<const Box*> boxes;
-    for (const Box& box : Boxes()) {
-        bool perUser = box.commandsOnCheck.empty() && box.commandsOnUncheck.empty();
+    for (const Box& box : expect::Boxes()) {
+        bool perUser = box.startsOnCheck.empty() && box.startsOnUncheck.empty();
         for (const Changes* cell : {&box.onCheck, &box.onUncheck})
             for (const auto& change : *cell)
                 perUser = perUser && change.first.starts_with("HKCU\\");
@@ -64,7 +64,7 @@ TEST(ProgramWithoutRightsTest, TheNoticePlaysOnAThreadOfItsOwnAndPerUserTweaksWo
     ASSERT_GT(threadsWithRights, 0);
 
     DenyWritingTheProbeKey();
-    const std::set<BoxKey> checkedAtStart = CheckedNow();
+    const std::set<BoxKey> checkedAtStart = CheckedInAnEmptyRegistry();
     CommandLog log;
     const Snapshot before = Watched();
     Process program(ProgramPath());

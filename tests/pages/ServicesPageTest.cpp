@@ -10,45 +10,7 @@
 
 namespace {
 
-struct Service {
-    int id;
-    std::string name, label, tip;
-};
-
-const std::vector<Service> kServices = {
-    {1003, "WerSvc", "Error-Reporting", "Windows sending error-reports to Microsoft"},
-    {1004, "wuauserv", "Automatic Windows Updates",
-     "Windows downloading and applying updates automatically"},
-    {1005, "wscsvc", "Windows Security Center", "Windows Security Center protecting your system"},
-    {1007, "W32Time", "Time Synchronization", "Windows synchronizing your computer's clock online"},
-    {1012, "upnphost", "Universal Plug and Play", "Service for Universal Plug and Play (UPnP)"},
-    {1013, "SSDPSRV", "UPnP Discovery Service",
-     "Discovery of Universal Plug and Play (UPnP) devices on your network"},
-    {1016, "RpcLocator", "RPC Locator", "Remote Procedure Call Locator"},
-    {1017, "RemoteRegistry", "Remote Registry Service", "Remote users accessing your Registry"},
-    {1021, "stisvc", "Windows Image Acquisition Service",
-     "Windows Image Acquisition Service for importing images from scanners or cameras"},
-};
-
-std::string Start(const Service& s, const char* root = "HKLM") {
-    return ValuePath(root, "System\\CurrentControlSet\\Services\\" + s.name, "Start");
-}
-
-const Service& ById(int id) {
-    return *std::find_if(kServices.begin(), kServices.end(),
-                         [id](const Service& s) { return s.id == id; });
-}
-
-ShellRequest Net(const Service& s, bool start) {
-    return Started("net.exe", (start ? "START \"" : "STOP \"") + s.name + "\"", SW_HIDE);
-}
-
-std::vector<CellCase> Cells() {
-    std::vector<CellCase> cases;
-    for (const Service& s : kServices)
-        cases.push_back({s.id, {{Start(s), Dword(2)}}, {{Start(s), Dword(3)}}});
-    return cases;
-}
+using expect::Services;
 
 // What the registry held when each command was asked for: the start type
 // must be written before the command runs.
@@ -63,19 +25,9 @@ HINSTANCE WINAPI SnapshotThenPass(HWND hwnd, LPCSTR verb, LPCSTR file, LPCSTR pa
 }
 
 TEST(ServicesPageTest, EachBoxReadsOnlyItsServicesStartTypeTwo) {
-    EXPECT_EQ(CheckedWith<ServicesSettingsDlg>(IDD_SERVICES, {}), std::set<int>{});
-    for (const Service& s : kServices) {
-        // Whatever else the key holds.
-        const Snapshot stored = {
-            {Start(s), Dword(2)},
-            {ValuePath("HKLM", "System\\CurrentControlSet\\Services\\" + s.name, "Type"),
-             Dword(0x20)}};
-        EXPECT_EQ(CheckedWith<ServicesSettingsDlg>(IDD_SERVICES, stored), std::set<int>{s.id});
-        // A per-user value is never seen.
-        EXPECT_EQ(CheckedWith<ServicesSettingsDlg>(IDD_SERVICES, {{Start(s, "HKCU"), Dword(2)}}),
-                  std::set<int>{})
-            << s.name;
-    }
+    EXPECT_EQ(CheckedWith<ServicesSettingsDlg>(IDD_SERVICES, {}), CheckedWhenEmpty(Services));
+    ExpectCheckedBy<ServicesSettingsDlg>(IDD_SERVICES, expect::BoxesOf(Services));
+    ExpectReads<ServicesSettingsDlg>(IDD_SERVICES, expect::BoxesOf(Services));
 }
 
 TEST(ServicesPageTest, EveryOtherStartValueLeavesTheBoxesUnchecked) {
@@ -90,8 +42,9 @@ TEST(ServicesPageTest, EveryOtherStartValueLeavesTheBoxesUnchecked) {
     };
     for (const auto& [what, value] : others) {
         Snapshot stored;
-        for (const Service& s : kServices)
-            stored[Start(s)] = value;
+        for (const expect::Box& box : expect::BoxesOf(Services))
+            for (const auto& entry : box.checkedBy)
+                stored[entry.first] = value;
         EXPECT_EQ(CheckedWith<ServicesSettingsDlg>(IDD_SERVICES, stored), std::set<int>{}) << what;
     }
 }
@@ -105,8 +58,7 @@ TEST(ServicesPageTest, EachClickWritesTheStartTypeThenRunsNetHidden) {
     g_atRequest.clear();
     g_pfnNext = std::exchange(g_pfnShellExecute, &SnapshotThenPass);
     // A missing service key is created holding the lone "Start" value.
-    ExpectCells(sandbox, host.hWnd, Cells(), [&](int id, bool checked) {
-        EXPECT_EQ(shell.Take(), std::vector<ShellRequest>{Net(ById(id), checked)});
+    ExpectCells(sandbox, shell, host.hWnd, expect::BoxesOf(Services), [&](int id, bool) {
         ASSERT_EQ(g_atRequest.size(), 1u) << id;
         EXPECT_TRUE(g_atRequest[0] == sandbox.Snapshot())
             << id << " the command came before the write";
@@ -118,18 +70,20 @@ TEST(ServicesPageTest, EachClickWritesTheStartTypeThenRunsNetHidden) {
 TEST(ServicesPageTest, ADisabledServiceEndsUpOnDemand) {
     RegistrySandbox sandbox;
     ShellRecorder shell;
-    const Service& wia = ById(1021);
-    Put(Start(wia), Dword(4));
+    const expect::Box& wia = expect::BoxAt(Services, 1021);
+    Put(wia.checkedBy.begin()->first, Dword(4));
     auto host = std::make_unique<HostedPage<ServicesSettingsDlg>>(IDD_SERVICES);
     EXPECT_FALSE(IsChecked(host->hWnd, wia.id));
+    Snapshot before = sandbox.Snapshot();
     Click(host->hWnd, wia.id);
-    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\stisvc", "Start"),
-              Dword(2));
+    ExpectOnly(before, sandbox.Snapshot(), wia.onCheck, wia.id);
+    before = sandbox.Snapshot();
     Click(host->hWnd, wia.id);
     // Two quick clicks ask for both commands, in click order.
-    EXPECT_EQ(shell.Take(), (std::vector<ShellRequest>{Net(wia, true), Net(wia, false)}));
-    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\stisvc", "Start"),
-              Dword(3));
+    std::vector<ShellRequest> both = Requests(wia.startsOnCheck);
+    std::ranges::copy(Requests(wia.startsOnUncheck), std::back_inserter(both));
+    EXPECT_EQ(shell.Take(), both);
+    ExpectOnly(before, sandbox.Snapshot(), wia.onUncheck, wia.id);
     host = std::make_unique<HostedPage<ServicesSettingsDlg>>(IDD_SERVICES);
     EXPECT_FALSE(IsChecked(host->hWnd, wia.id));
 }
@@ -140,13 +94,11 @@ TEST(ServicesPageTest, WithoutRightsNothingChangesButTheCommandsAreStillAskedFor
     HostedPage<ServicesSettingsDlg> host(IDD_SERVICES);
     ASSERT_TRUE(host.hWnd);
     // Each box keeps the state its click gave it.
-    ExpectCells(sandbox, host.hWnd, PerUserOnly(Cells()), [&](int id, bool checked) {
-        EXPECT_EQ(shell.Take(), std::vector<ShellRequest>{Net(ById(id), checked)});
-    });
+    ExpectCells(sandbox, shell, host.hWnd, PerUserOnly(expect::BoxesOf(Services)));
 }
 
 TEST(ServicesPageTest, LabelsAndTooltipsAsShown) {
-    ExpectShownTexts<ServicesSettingsDlg>(IDD_SERVICES, kServices);
+    ExpectShownTexts<ServicesSettingsDlg>(IDD_SERVICES, Services);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // default value has the empty name), keys as "ROOT\key\".
 #pragma once
 
+#include "expect/Boxes.h"
 #include "support/PageHost.h"
 #include "support/RegistrySandbox.h"
 #include "support/ShellRecorder.h"
@@ -20,16 +21,7 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
-
-using Snapshot = std::map<std::string, RegValue>;
-using Changes = std::map<std::string, std::optional<RegValue>>;
-
-inline std::string ValuePath(const std::string& root, const std::string& key,
-                             const std::string& name) {
-    return root + "\\" + key + "\\:" + name;
-}
 
 inline void PrintTo(const RegValue& v, std::ostream* os) {
     if (v.type == REG_SZ) {
@@ -96,59 +88,77 @@ inline std::string Differences(const Snapshot& expected, const Snapshot& actual)
     return out.str();
 }
 
-// The registry after a click differs from before by these changes alone: a
-// value set (keys created on the way show up as keys), a value removed
-// (nullopt), or a key removed with everything under it (a path ending in \).
-inline void ExpectOnly(const Snapshot& before, const Snapshot& after, const Changes& changes,
-                       int id) {
-    Snapshot expected = before;
+// The registry after these changes: a value set (keys created on the way
+// show up as keys), a value removed (nullopt), or a key removed with
+// everything under it (a path ending in \).
+inline Snapshot Applied(Snapshot snapshot, const Changes& changes) {
+    const Snapshot before = snapshot;
     for (const auto& [written, value] : changes) {
         const std::string path = SpelledAsIn(before, written);
         if (value) {
-            expected[path] = *value;
+            snapshot[path] = *value;
             for (size_t at = path.find('\\'); at != std::string::npos && at < KeyEnd(path);
                  at = path.find('\\', at + 1))
-                expected.emplace(path.substr(0, at + 1), RegValue{REG_NONE, {}});
+                snapshot.emplace(path.substr(0, at + 1), RegValue{REG_NONE, {}});
         } else if (path.back() == '\\') {
-            std::erase_if(expected,
+            std::erase_if(snapshot,
                           [&](const auto& entry) { return entry.first.starts_with(path); });
         } else {
-            expected.erase(path);
+            snapshot.erase(path);
         }
     }
+    return snapshot;
+}
+
+// The registry after a click differs from before by these changes alone.
+inline void ExpectOnly(const Snapshot& before, const Snapshot& after, const Changes& changes,
+                       int id) {
+    const Snapshot expected = Applied(before, changes);
     EXPECT_TRUE(after == expected) << "box " << id << Differences(expected, after);
 }
 
-// A box's two cells, as the changes each click makes.
-struct CellCase {
-    int id;
-    Changes onCheck, onUncheck;
-};
+// The requests the shell recorder must see for these commands.
+inline std::vector<ShellRequest> Requests(const std::vector<expect::Command>& commands) {
+    std::vector<ShellRequest> requests;
+    for (const expect::Command& c : commands)
+        requests.push_back(Started(c.file, c.parameters, c.show));
+    return requests;
+}
 
-// Clicks each box on, then off, showing that each click makes exactly its
-// cell's changes and leaves the box as the click set it. afterClick can look
-// at what else a click did.
-inline void ExpectCells(const RegistrySandbox& sandbox, HWND hPage,
-                        const std::vector<CellCase>& cases,
+// A page's boxes, or those of them with these ids, as the table lists them.
+inline std::vector<expect::Box> BoxesOf(int page, std::initializer_list<int> ids) {
+    std::vector<expect::Box> boxes;
+    for (int id : ids)
+        boxes.push_back(expect::BoxAt(page, id));
+    return boxes;
+}
+
+// Clicks each box twice, showing that each click makes exactly its cell's
+// changes, asks the shell for exactly its cell's commands and leaves the box
+// as the click set it. afterClick can look at what else a click did.
+inline void ExpectCells(const RegistrySandbox& sandbox, ShellRecorder& shell, HWND hPage,
+                        const std::vector<expect::Box>& boxes,
                         const std::function<void(int id, bool checked)>& afterClick = {}) {
-    for (const CellCase& c : cases)
-        for (bool check : {true, false}) {
+    for (const expect::Box& box : boxes)
+        for (int click = 0; click < 2; ++click) {
+            const bool check = !IsChecked(hPage, box.id);
             const Snapshot before = sandbox.Snapshot();
-            Click(hPage, c.id);
-            ASSERT_EQ(IsChecked(hPage, c.id), check) << c.id;
-            ExpectOnly(before, sandbox.Snapshot(), check ? c.onCheck : c.onUncheck, c.id);
+            Click(hPage, box.id);
+            ASSERT_EQ(IsChecked(hPage, box.id), check) << box.id;
+            ExpectOnly(before, sandbox.Snapshot(), box.Cell(check), box.id);
+            EXPECT_EQ(shell.Take(), Requests(box.Starts(check))) << box.id;
             if (afterClick)
-                afterClick(c.id, check);
+                afterClick(box.id, check);
         }
 }
 
 // What is left of the cells without administrator rights: the per-user part.
-inline std::vector<CellCase> PerUserOnly(std::vector<CellCase> cases) {
-    for (CellCase& c : cases)
-        for (Changes* cell : {&c.onCheck, &c.onUncheck})
+inline std::vector<expect::Box> PerUserOnly(std::vector<expect::Box> boxes) {
+    for (expect::Box& box : boxes)
+        for (Changes* cell : {&box.onCheck, &box.onUncheck})
             std::erase_if(*cell,
                           [](const auto& change) { return !change.first.starts_with("HKCU\\"); });
-    return cases;
+    return boxes;
 }
 
 inline HKEY RootOf(const std::string& path) {
@@ -205,67 +215,83 @@ inline RegValue NearMiss(RegValue value) {
     return value;
 }
 
-// One box's condition at start: the values that together check it. Values
-// under HKCU are read there first, then under HKLM; values under HKLM are
-// read from HKLM alone.
-struct StartCase {
-    int id;
-    Snapshot values;
-};
+// The boxes of a page that read checked in an empty registry.
+inline std::set<int> CheckedWhenEmpty(int page) {
+    std::set<int> checked;
+    for (const expect::Box& box : expect::BoxesOf(page))
+        if (box.checkedWhenEmpty)
+            checked.insert(box.id);
+    return checked;
+}
 
-// Each box is checked by its values alone, and by none of them missing or
-// nearly right.
-template <class Page> void ExpectConditions(UINT templateId, const std::vector<StartCase>& cases) {
-    for (const StartCase& c : cases) {
-        EXPECT_EQ(CheckedWith<Page>(templateId, c.values), std::set<int>{c.id});
+// A page's boxes at start when only one box's values are stored: that box as
+// given, every other as in an empty registry.
+inline std::set<int> StatesWith(const expect::Box& box, bool checked) {
+    std::set<int> states = CheckedWhenEmpty(box.page);
+    if (checked)
+        states.insert(box.id);
+    else
+        states.erase(box.id);
+    return states;
+}
+
+// Each box is checked by its values alone, wherever a per-user read finds
+// them, and by none of them missing or nearly right.
+template <class Page> void ExpectCheckedBy(UINT templateId, const std::vector<expect::Box>& boxes) {
+    for (const expect::Box& box : boxes) {
+        if (box.checkedBy.empty())
+            continue;
+        EXPECT_EQ(CheckedWith<Page>(templateId, box.checkedBy), StatesWith(box, true)) << box.id;
         Snapshot moved;
-        for (const auto& [path, value] : c.values)
+        for (const auto& [path, value] : box.checkedBy)
             moved[UnderOtherRoot(path)] = value;
-        const bool perUser = c.values.begin()->first.starts_with("HKCU\\");
-        EXPECT_EQ(CheckedWith<Page>(templateId, moved),
-                  perUser ? std::set<int>{c.id} : std::set<int>{})
-            << c.id << (perUser ? " read from HKLM too" : " read from HKLM alone");
-        for (const auto& [path, value] : c.values) {
-            Snapshot stored = c.values;
+        const bool perUser = box.checkedBy.begin()->first.starts_with("HKCU\\");
+        EXPECT_EQ(CheckedWith<Page>(templateId, moved), StatesWith(box, perUser))
+            << box.id << (perUser ? " read from HKLM too" : " read from HKLM alone");
+        for (const auto& [path, value] : box.checkedBy) {
+            Snapshot stored = box.checkedBy;
             stored.erase(path);
-            EXPECT_EQ(CheckedWith<Page>(templateId, stored), std::set<int>{})
-                << c.id << " without " << path;
+            EXPECT_EQ(CheckedWith<Page>(templateId, stored), StatesWith(box, false))
+                << box.id << " without " << path;
             stored[path] = NearMiss(value);
-            EXPECT_EQ(CheckedWith<Page>(templateId, stored), std::set<int>{})
-                << c.id << " with " << path << " = " << testing::PrintToString(stored[path]);
+            EXPECT_EQ(CheckedWith<Page>(templateId, stored), StatesWith(box, false))
+                << box.id << " with " << path << " = " << testing::PrintToString(stored[path]);
         }
     }
 }
 
-// Every box of a page with its label and tooltip, and the tooltip settings
-// all pages share.
-inline void
-ExpectLabelsAndTips(HWND hPage,
-                    const std::vector<std::tuple<int, std::string, std::string>>& rows) {
+// Each box reads as its table says with each of its further contents.
+template <class Page> void ExpectReads(UINT templateId, const std::vector<expect::Box>& boxes) {
+    for (const expect::Box& box : boxes)
+        for (const expect::Reading& r : box.reads)
+            EXPECT_EQ(CheckedWith<Page>(templateId, r.stored), StatesWith(box, r.checked))
+                << box.id << " with " << testing::PrintToString(r.stored);
+}
+
+// Every box of a page with its label and tooltip, in template order, and the
+// tooltip settings all pages share.
+inline void ExpectLabelsAndTips(HWND hPage, const std::vector<expect::Box>& boxes) {
     HWND hTip = TooltipOf(hPage);
     ASSERT_TRUE(hTip);
-    EXPECT_EQ(SendMessageA(hTip, TTM_GETTOOLCOUNT, 0, 0), static_cast<LRESULT>(rows.size()));
+    EXPECT_EQ(SendMessageA(hTip, TTM_GETTOOLCOUNT, 0, 0), static_cast<LRESULT>(boxes.size()));
     EXPECT_EQ(SendMessageA(hTip, TTM_GETMAXTIPWIDTH, 0, 0), 250);
     EXPECT_EQ(SendMessageA(hTip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 20000);
     std::vector<int> ids;
     for (HWND hBox = GetWindow(hPage, GW_CHILD); hBox; hBox = GetWindow(hBox, GW_HWNDNEXT))
         ids.push_back(GetDlgCtrlID(hBox));
     std::vector<int> expectedIds;
-    for (const auto& [id, label, tip] : rows) {
-        expectedIds.push_back(id);
-        EXPECT_EQ(WindowText(GetDlgItem(hPage, id)), label);
-        EXPECT_EQ(TooltipText(hTip, GetDlgItem(hPage, id)), tip) << id;
+    for (const expect::Box& box : boxes) {
+        expectedIds.push_back(box.id);
+        EXPECT_EQ(WindowText(GetDlgItem(hPage, box.id)), box.label);
+        EXPECT_EQ(TooltipText(hTip, GetDlgItem(hPage, box.id)), box.tip) << box.id;
     }
     EXPECT_EQ(ids, expectedIds) << "the boxes in template order";
 }
 
-// The texts a freshly opened page shows, against rows with id, label and tip.
-template <class Page, class Rows> void ExpectShownTexts(UINT templateId, const Rows& rows) {
+// The texts a freshly opened page shows.
+template <class Page> void ExpectShownTexts(UINT templateId, int page) {
     RegistrySandbox sandbox;
     HostedPage<Page> host(templateId);
     ASSERT_TRUE(host.hWnd);
-    std::vector<std::tuple<int, std::string, std::string>> texts;
-    for (const auto& row : rows)
-        texts.emplace_back(row.id, row.label, row.tip);
-    ExpectLabelsAndTips(host.hWnd, texts);
+    ExpectLabelsAndTips(host.hWnd, expect::BoxesOf(page));
 }
