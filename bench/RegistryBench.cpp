@@ -87,7 +87,7 @@ void MeasureState(const char* title, const std::vector<const TweakRow*>& rows, i
     }
     size_t conditions = 0;
     for (const TweakRow* row : rows)
-        conditions += row->checkedWhen.count;
+        conditions += row->checkedWhen.size();
 
     std::vector<double> program, bare, replay;
     for (int rep = 0; rep < reps + 5; ++rep) {

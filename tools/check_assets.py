@@ -20,7 +20,7 @@ ICON = os.path.join(ROOT, "res", "morvane.ico")
 # (size, bits per pixel, how it is stored): the large entries as PNG, the
 # others as DIBs that every reader understands.
 EXPECTED_ICON = [(48, 8, "DIB"), (32, 8, "DIB"), (16, 8, "DIB"), (256, 32, "PNG"),
-                 (128, 32, "PNG"), (48, 32, "DIB"), (32, 32, "DIB"), (16, 32, "DIB")]
+                 (128, 32, "PNG"), (48, 32, "PNG"), (32, 32, "DIB"), (16, 32, "DIB")]
 
 
 def check_banner(path):

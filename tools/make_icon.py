@@ -6,9 +6,9 @@ It is drawn procedurally, so every size comes from the same geometry.
 
 The file holds eight images, in this order:
     48x48, 32x32, 16x16   8 bpp, 256-colour palette, hard edges, AND mask
-    256x256, 128x128      32 bpp RGBA, stored as PNG (the convention for the
-                          large entries, a fraction of a DIB's size)
-    48x48, 32x32, 16x16   32 bpp BGRA DIB with alpha, plus AND mask
+    256x256, 128x128, 48x48  32 bpp RGBA, stored as PNG (the convention for
+                          the large entries, a fraction of a DIB's size)
+    32x32, 16x16          32 bpp BGRA DIB with alpha, plus AND mask
 
 Only the Python standard library is used.
 
@@ -31,7 +31,7 @@ LAYOUT = [
     (16, 8, False),
     (256, 32, True),
     (128, 32, True),
-    (48, 32, False),
+    (48, 32, True),
     (32, 32, False),
     (16, 32, False),
 ]

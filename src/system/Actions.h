@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <initializer_list>
 #include <string>
 
@@ -101,20 +100,11 @@ constexpr Condition StringIs(Key key, const char* name, const char* text) {
     return {.kind = Condition::StringEquals, .key = key.path, .name = name, .text = text};
 }
 
-// A short, fixed-capacity list that a constant table can hold.
-template <class T, std::size_t N = 5> struct FixedList {
-    T items[N]{};
-    std::size_t count = 0;
-    constexpr FixedList(std::initializer_list<T> list) {
-        for (const T& item : list)
-            items[count++] = item;
-    }
-    constexpr const T* begin() const { return items; }
-    constexpr const T* end() const { return items + count; }
-};
-
-using Cell = FixedList<Phrase>;
-using Conditions = FixedList<Condition>;
+// A cell's phrases and a row's conditions are lists written in place in a
+// constant table; the table keeps each list's array for the program's
+// lifetime, sized to what the row holds.
+using Cell = std::initializer_list<Phrase>;
+using Conditions = std::initializer_list<Condition>;
 
 // Performs a cell's phrases in order, each whatever became of the ones
 // before it. systemFolder completes the parameters of RunWithSystemFile.
