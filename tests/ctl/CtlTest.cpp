@@ -12,6 +12,12 @@
 
 namespace {
 
+// One object of list --json, its fields in order.
+// clang-format off
+const char kListedObject[] =
+    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "admin": (true|false)\})re";
+// clang-format on
+
 const std::string ADVANCED = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
 const std::string LSA = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
 const std::string STORE = "Software\\Quelt";
@@ -130,32 +136,32 @@ TEST_F(CtlTest, ListJsonGivesEveryTweakWithExactlyItsFiveFields) {
     const Result r = Ctl({"list", "--json"});
     EXPECT_EQ(r.code, kDone);
     EXPECT_EQ(r.err, "");
-    const std::regex object(
-        R"(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "admin": (true|false)\
-})");
+    const std::regex object(kListedObject);
     std::vector<std::smatch> objects;
-for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), object);
-     it != std::sregex_iterator(); ++it)
-    objects.push_back(*it);
-ASSERT_EQ(objects.size(), std::size(kListed)) << r.out;
-for (size_t i = 0; i < objects.size(); ++i) {
-    EXPECT_EQ(objects[i][1], kListed[i].name);
-    EXPECT_EQ(objects[i][2], kListed[i].page) << kListed[i].name;
-    EXPECT_EQ(objects[i][4], on.contains(kListed[i].name) ? "on" : "off") << kListed[i].name;
-    EXPECT_EQ(objects[i][5], kListed[i].admin ? "true" : "false") << kListed[i].name;
-}
-EXPECT_NE(r.out.find(R"({"name": "general/lm-hash", "page": "General", "label": "LMHash", )"
-                     R"("state": "on", "admin": true})"),
-          std::string::npos);
-// One array and nothing else around it.
-EXPECT_TRUE(r.out.starts_with("[\n  {")) << r.out.substr(0, 20);
-EXPECT_TRUE(r.out.ends_with("}\n]\n"));
-EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '{'), 50);
+    for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), object);
+         it != std::sregex_iterator(); ++it)
+        objects.push_back(*it);
+    ASSERT_EQ(objects.size(), std::size(kListed)) << r.out;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        EXPECT_EQ(objects[i][1], kListed[i].name);
+        EXPECT_EQ(objects[i][2], kListed[i].page) << kListed[i].name;
+        EXPECT_EQ(objects[i][4], on.contains(kListed[i].name) ? "on" : "off") << kListed[i].name;
+        EXPECT_EQ(objects[i][5], kListed[i].admin ? "true" : "false") << kListed[i].name;
+    }
+    EXPECT_NE(r.out.find(R"({"name": "general/lm-hash", "page": "General", "label": "LMHash", )"
+                         R"("state": "on", "admin": true})"),
+              std::string::npos);
+    // One array and nothing else around it.
+    EXPECT_TRUE(r.out.starts_with("[\n  {")) << r.out.substr(0, 20);
+    EXPECT_TRUE(r.out.ends_with("}\n]\n"));
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '{'), 50);
 
-const Result text = Ctl({"list"});
-EXPECT_EQ(text.code, kDone);
-EXPECT_NE(text.out.find("General\n  on  admin general/lm-hash"), std::string::npos) << text.out;
-EXPECT_NE(text.out.find("  off       iexplorer/blank-home-page"), std::string::npos);
+    const Result text = Ctl({"list"});
+    EXPECT_EQ(text.code, kDone);
+    EXPECT_NE(text.out.find("\n  on  admin general/lm-hash                               LMHash\n"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("  off       iexplorer/blank-home-page"), std::string::npos);
 }
 
 TEST_F(CtlTest, ShowWritesOutWhatATweakReadsAndDoes) {
@@ -419,7 +425,10 @@ TEST_F(CtlTest, ApplyBacksUpFirstThenSetsInFileOrder) {
     EXPECT_NE(text.find("\r\n# Usability\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\niexplorer/blank-home-page = on\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\r\nusability/show-hidden-files = off\r\n"), std::string::npos);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '='), 50);
+    const std::regex setting("\n[a-z0-9/-]+ = (on|off)\r");
+    EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), setting),
+                            std::sregex_iterator()),
+              50);
 }
 
 // Values as a REGEDIT4 file spells them, type and bytes exactly.

@@ -14,6 +14,12 @@
 
 namespace {
 
+// One object of list --json, its fields in order.
+// clang-format off
+const char kListedObject[] =
+    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "admin": (true|false)\})re";
+// clang-format on
+
 using namespace std::string_literals;
 
 std::string g_ctl, g_window;
@@ -417,11 +423,10 @@ std::map<std::pair<std::string, std::string>, bool> WindowStates() {
 
 std::map<std::pair<std::string, std::string>, bool> ListedStates(const std::string& json) {
     std::map<std::pair<std::string, std::string>, bool> states;
-    const std::regex object(
-        R"(\{"name": "[^"]*", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "admin": (true|false)\})");
+    const std::regex object(kListedObject);
     for (auto it = std::sregex_iterator(json.begin(), json.end(), object);
          it != std::sregex_iterator(); ++it)
-        states[{(*it)[1], (*it)[2]}] = (*it)[3] == "on";
+        states[{(*it)[2], (*it)[3]}] = (*it)[4] == "on";
     return states;
 }
 
