@@ -106,7 +106,7 @@ const Snapshot kAwkward = {
     {CU(ZONE3, "1400"), Raw(REG_NONE, "\3\0\0\0"s)},
     {CU(PHISH, "Enabled"), Dword(0)},
     {CU(MAIN, "Do404Search"), Raw(REG_BINARY, "\1\0\0\0"s)},
-    {CU(MAIN, "Start Page"), Sz("http://example.invalid/a\\b")},
+    {CU(MAIN, "Start Page"), Sz("http://example.invalid/a\\b\xe4")},
     {CU(MAIN, "Check_Associations"), Raw(REG_SZ, "no\0x\0"s)},
     // Media Player
     {LM(PREFS, "SilentAcquisition"), Dword(0)},
@@ -117,7 +117,7 @@ const Snapshot kAwkward = {
     {CU(PREFS, "MetadataRetrieval"), Raw(REG_BINARY, "\0\1\2\3\4"s)},
     {CU(PREFS, "UsageTracking"), Dword(0)},
     {CU(POLICYPREFS, "UpgradeCodecPrompt"), Raw(REG_MULTI_SZ, "\0\0"s)},
-    {CU(PREFS, "CDRecordDRM"), Raw(REG_DWORD_BIG_ENDIAN, "\0\0\0\0"s)},
+    {CU(PREFS, "CDRecordDRM"), Raw(0x100, "\1\2"s)}, // a type of an application's own
     // Usability
     {CU(POLEXPLORER, "NoLowDiskSpaceChecks"), Dword(0)},
     {LM(POLEXPLORER, "NoLowDiskSpaceChecks"), Dword(1)},
