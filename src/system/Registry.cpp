@@ -131,3 +131,94 @@ std::string SystemFolder() {
         return {};
     return path;
 }
+
+LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool* found,
+                     RegData* data) {
+    *found = false;
+    HKEY hKey;
+    LSTATUS status = RegOpenKeyExA(RootKey(root), KeyOrStore(key), 0, KEY_QUERY_VALUE, &hKey);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS)
+        return status;
+    // The value may grow between the two calls.
+    for (;;) {
+        DWORD type = 0, size = 0;
+        status = RegQueryValueExA(hKey, valueName, nullptr, &type, nullptr, &size);
+        if (status != ERROR_SUCCESS)
+            break;
+        std::string bytes(size, '\0');
+        status = RegQueryValueExA(hKey, valueName, nullptr, &type,
+                                  reinterpret_cast<BYTE*>(bytes.data()), &size);
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status == ERROR_SUCCESS) {
+            bytes.resize(size);
+            *data = RegData{type, std::move(bytes)};
+            *found = true;
+        }
+        break;
+    }
+    RegCloseKey(hKey);
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+namespace {
+
+LSTATUS ReadKeyInto(HKEY hKey, const std::string& path, std::vector<RegKeyContents>* tree) {
+    DWORD maxName = 0, maxData = 0, maxSubkey = 0;
+    LSTATUS status = RegQueryInfoKeyA(hKey, nullptr, nullptr, nullptr, nullptr, &maxSubkey, nullptr,
+                                      nullptr, &maxName, &maxData, nullptr, nullptr);
+    if (status != ERROR_SUCCESS)
+        return status;
+    RegKeyContents contents{path, {}};
+    std::string name(maxName + 1, '\0');
+    std::string bytes(maxData, '\0');
+    for (DWORD i = 0;; ++i) {
+        DWORD cchName = static_cast<DWORD>(name.size()), type = 0;
+        DWORD size = static_cast<DWORD>(bytes.size());
+        status = RegEnumValueA(hKey, i, name.data(), &cchName, nullptr, &type,
+                               reinterpret_cast<BYTE*>(bytes.data()), &size);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status != ERROR_SUCCESS)
+            return status; // changed while being read: the caller reports it
+        contents.values.emplace_back(name.substr(0, cchName), RegData{type, bytes.substr(0, size)});
+    }
+    tree->push_back(std::move(contents));
+    std::vector<std::string> subkeys;
+    std::string subkey(maxSubkey + 1, '\0');
+    for (DWORD i = 0;; ++i) {
+        DWORD cch = static_cast<DWORD>(subkey.size());
+        status = RegEnumKeyExA(hKey, i, subkey.data(), &cch, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status != ERROR_SUCCESS)
+            return status;
+        subkeys.push_back(subkey.substr(0, cch));
+    }
+    for (const std::string& sub : subkeys) {
+        HKEY hSub;
+        status = RegOpenKeyExA(hKey, sub.c_str(), 0, KEY_READ, &hSub);
+        if (status != ERROR_SUCCESS)
+            return status;
+        status = ReadKeyInto(hSub, path + "\\" + sub, tree);
+        RegCloseKey(hSub);
+        if (status != ERROR_SUCCESS)
+            return status;
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+LSTATUS ReadRegTree(RegRoot root, const char* key, std::vector<RegKeyContents>* tree) {
+    tree->clear();
+    HKEY hKey;
+    LSTATUS status = RegOpenKeyExA(RootKey(root), KeyOrStore(key), 0, KEY_READ, &hKey);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = ReadKeyInto(hKey, KeyOrStore(key), tree);
+    RegCloseKey(hKey);
+    return status;
+}

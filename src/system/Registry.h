@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The program's own key under HKCU; a null key argument means this key.
 inline constexpr char kStoreKey[] = "Software\\Quelt";
@@ -49,3 +50,25 @@ LSTATUS DeleteRegClassKey(const char* key);
 
 // The system folder, or the empty text when it cannot be determined.
 std::string SystemFolder();
+
+// A value as stored: its type and every byte of its data.
+struct RegData {
+    DWORD type = REG_NONE;
+    std::string bytes;
+    bool operator==(const RegData&) const = default;
+};
+
+// Reads one value under one root. ERROR_SUCCESS with *found false when the
+// key or the value does not exist; any other status when it cannot be told.
+LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool* found,
+                     RegData* data);
+
+// One key of a subtree: its path below the root and its values in order.
+struct RegKeyContents {
+    std::string path;
+    std::vector<std::pair<std::string, RegData>> values;
+};
+
+// A key with all its subkeys, the key itself first, each key before the keys
+// below it. ERROR_FILE_NOT_FOUND when the key does not exist.
+LSTATUS ReadRegTree(RegRoot root, const char* key, std::vector<RegKeyContents>* tree);

@@ -1,0 +1,19 @@
+// The console program's commands, callable in-process: main hands over its
+// arguments and streams, and tests call the same function.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+enum ExitCode {
+    kDone = 0,
+    kBadInput = 2,   // usage or input error: nothing was changed
+    kSomeFailed = 3, // some changes failed, each one named; the others were made
+};
+
+// args without the program's own name.
+int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// A program that a tweak starts is waited for this long.
+inline constexpr unsigned long kRunTimeoutMs = 60000;

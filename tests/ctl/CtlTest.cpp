@@ -1,0 +1,522 @@
+// morvanectl's commands run in-process against a sandboxed registry: what
+// they print, what they change, and what they refuse to change.
+#include "ctl/Backup.h"
+#include "ctl/Commands.h"
+#include "support/Cells.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+// One object of list --json, its fields in order.
+// clang-format off
+const char kListedObject[] =
+    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "admin": (true|false)\})re";
+// clang-format on
+
+const std::string ADVANCED = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+const std::string LSA = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
+const std::string STORE = "Software\\Quelt";
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+Result Ctl(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int code = RunCtl(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+// A file in the temporary folder that is gone when the test ends.
+struct TempFile {
+    std::string path;
+    explicit TempFile(const std::string& name) {
+        char folder[MAX_PATH];
+        GetTempPathA(sizeof(folder), folder);
+        path = std::string(folder) + "morvanectl-test-" + std::to_string(GetCurrentProcessId()) +
+               "-" + name;
+        DeleteFileA(path.c_str());
+    }
+    ~TempFile() { DeleteFileA(path.c_str()); }
+    void Write(const std::string& text) const { std::ofstream(path, std::ios::binary) << text; }
+    std::string Read() const {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    bool Exists() const { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+};
+
+// The stable names with their page and whether they need rights, in tab
+// and template order: scripts and presets depend on them.
+struct Listed {
+    const char* name;
+    const char* page;
+    bool admin;
+};
+// clang-format off
+const Listed kListed[] = {
+    {"general/compressed-folders", "General", true},
+    {"general/lm-hash", "General", true},
+    {"general/windows-script-host", "General", true},
+    {"general/file-association-web-service", "General", false},
+    {"general/restrict-null-sessions", "General", true},
+    {"general/net-crawling", "General", false},
+    {"general/media-sensing", "General", true},
+    {"general/prefetch", "General", true},
+    {"general/fast-shutdown", "General", false},
+    {"general/clear-pagefile-at-shutdown", "General", true},
+    {"general/hide-last-user", "General", true},
+    {"services/error-reporting", "Services", true},
+    {"services/automatic-updates", "Services", true},
+    {"services/security-center", "Services", true},
+    {"services/time-synchronization", "Services", true},
+    {"services/upnp-host", "Services", true},
+    {"services/upnp-discovery", "Services", true},
+    {"services/rpc-locator", "Services", true},
+    {"services/remote-registry", "Services", true},
+    {"services/image-acquisition", "Services", true},
+    {"iexplorer/disable-automatic-updates", "IExplorer", false},
+    {"iexplorer/disable-integrated-authentication", "IExplorer", false},
+    {"iexplorer/increase-max-connections", "IExplorer", false},
+    {"iexplorer/popups-in-new-tabs", "IExplorer", false},
+    {"iexplorer/delete-temporary-files-on-exit", "IExplorer", false},
+    {"iexplorer/disable-activex", "IExplorer", false},
+    {"iexplorer/disable-javascript", "IExplorer", false},
+    {"iexplorer/disable-phishing-filter", "IExplorer", false},
+    {"iexplorer/disable-404-search", "IExplorer", false},
+    {"iexplorer/blank-home-page", "IExplorer", false},
+    {"iexplorer/disable-default-browser-prompt", "IExplorer", false},
+    {"iexplorer/disable-information-bar-alert", "IExplorer", false},
+    {"mediaplayer/disable-license-acquisition", "Windows MediaPlayer", false},
+    {"mediaplayer/import-as-mp3", "Windows MediaPlayer", false},
+    {"mediaplayer/dont-add-to-library", "Windows MediaPlayer", false},
+    {"mediaplayer/disable-metadata-retrieval", "Windows MediaPlayer", false},
+    {"mediaplayer/disable-usage-tracking", "Windows MediaPlayer", false},
+    {"mediaplayer/dont-save-recent-files", "Windows MediaPlayer", true},
+    {"mediaplayer/disable-codec-downloads", "Windows MediaPlayer", false},
+    {"mediaplayer/disable-drm-on-import", "Windows MediaPlayer", false},
+    {"usability/disable-diskspace-warning", "Usability", false},
+    {"usability/notepad-in-context-menu", "Usability", true},
+    {"usability/disable-desktop-cleanup", "Usability", false},
+    {"usability/disable-task-grouping", "Usability", false},
+    {"usability/classic-start-menu", "Usability", false},
+    {"usability/full-path-in-title", "Usability", false},
+    {"usability/disable-thumbnail-cache", "Usability", false},
+    {"usability/classic-logon", "Usability", true},
+    {"usability/show-hidden-files", "Usability", false},
+    {"usability/show-file-extensions", "Usability", false},
+};
+// clang-format on
+
+class CtlTest : public testing::Test {
+protected:
+    RegistrySandbox sandbox;
+};
+
+TEST_F(CtlTest, ListJsonGivesEveryTweakWithExactlyItsFiveFields) {
+    PutDword(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden", 1);
+    PutDword(HKEY_LOCAL_MACHINE, LSA.c_str(), "nolmhash", 0);
+    // Per-user reads find a machine-wide value too.
+    PutDword(HKEY_LOCAL_MACHINE, ADVANCED.c_str(), "HideFileExt", 0);
+    // On with nothing stored: the four that test for a value's absence.
+    const std::set<std::string> on = {"usability/show-hidden-files",
+                                      "general/lm-hash",
+                                      "usability/show-file-extensions",
+                                      "general/windows-script-host",
+                                      "general/file-association-web-service",
+                                      "general/net-crawling",
+                                      "general/media-sensing"};
+
+    const Result r = Ctl({"list", "--json"});
+    EXPECT_EQ(r.code, kDone);
+    EXPECT_EQ(r.err, "");
+    const std::regex object(kListedObject);
+    std::vector<std::smatch> objects;
+    for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), object);
+         it != std::sregex_iterator(); ++it)
+        objects.push_back(*it);
+    ASSERT_EQ(objects.size(), std::size(kListed)) << r.out;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        EXPECT_EQ(objects[i][1], kListed[i].name);
+        EXPECT_EQ(objects[i][2], kListed[i].page) << kListed[i].name;
+        EXPECT_EQ(objects[i][4], on.contains(kListed[i].name) ? "on" : "off") << kListed[i].name;
+        EXPECT_EQ(objects[i][5], kListed[i].admin ? "true" : "false") << kListed[i].name;
+    }
+    EXPECT_NE(r.out.find(R"({"name": "general/lm-hash", "page": "General", "label": "LMHash", )"
+                         R"("state": "on", "admin": true})"),
+              std::string::npos);
+    // One array and nothing else around it.
+    EXPECT_TRUE(r.out.starts_with("[\n  {")) << r.out.substr(0, 20);
+    EXPECT_TRUE(r.out.ends_with("}\n]\n"));
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '{'), 50);
+
+    const Result text = Ctl({"list"});
+    EXPECT_EQ(text.code, kDone);
+    EXPECT_NE(text.out.find("\n  on  admin general/lm-hash                               LMHash\n"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("  off       iexplorer/blank-home-page"), std::string::npos);
+}
+
+TEST_F(CtlTest, ShowWritesOutWhatATweakReadsAndDoes) {
+    const Result r = Ctl({"show", "services/time-synchronization"});
+    EXPECT_EQ(r.code, kDone);
+    EXPECT_EQ(r.out,
+              "services/time-synchronization\n"
+              "  Page:     Services\n"
+              "  Label:    Time Synchronization\n"
+              "  Tooltip:  Windows synchronizing your computer's clock online\n"
+              "  State:    off\n"
+              "  Rights:   administrator\n"
+              "  On when:\n"
+              "    HKLM\\System\\CurrentControlSet\\Services\\W32Time : Start is DWORD 2 (read "
+              "from HKLM only; missing or not a DWORD reads as 0)\n"
+              "  On:\n"
+              "    set HKLM\\System\\CurrentControlSet\\Services\\W32Time : Start = DWORD 2\n"
+              "    run net.exe START \"W32Time\" (hidden)\n"
+              "  Off:\n"
+              "    set HKLM\\System\\CurrentControlSet\\Services\\W32Time : Start = DWORD 3\n"
+              "    run net.exe STOP \"W32Time\" (hidden)\n");
+
+    const Result verb = Ctl({"show", "usability/notepad-in-context-menu"});
+    EXPECT_NE(verb.out.find("    create HKCR\\*\\shell\\edit\\command : (default) = SZ "
+                            "\"notepad.exe \"%1\"\"\n"),
+              std::string::npos)
+        << verb.out;
+    EXPECT_NE(verb.out.find("    delete key HKCR\\*\\shell\\edit with its subkeys\n"
+                            "    set HKCU\\Software\\Quelt : Edit Window = DWORD 0\n"),
+              std::string::npos);
+
+    const Result unknown = Ctl({"show", "usability/show-hiden-files"});
+    EXPECT_EQ(unknown.code, kBadInput);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(unknown.err, "morvanectl: unknown tweak \"usability/show-hiden-files\"; did you "
+                           "mean usability/show-hidden-files?\n");
+}
+
+TEST_F(CtlTest, ReferenceIsTheCommittedDocument) {
+    std::ifstream in(MORVANE_TWEAKS_DOC, std::ios::binary);
+    ASSERT_TRUE(in) << "cannot read " << MORVANE_TWEAKS_DOC;
+    std::string committed(std::istreambuf_iterator<char>(in), {});
+    std::erase(committed, '\r');
+    const Result r = Ctl({"reference"});
+    EXPECT_EQ(r.code, kDone);
+    EXPECT_TRUE(r.out == committed)
+        << "docs/tweaks.md is out of date: regenerate it with `morvanectl reference`";
+    EXPECT_NE(committed.find("### `general/compressed-folders`\n\n- Label: Compressed Folders\n"),
+              std::string::npos);
+    EXPECT_NE(committed.find("  - `run regsvr32.exe /s <system folder>\\zipfldr.dll`\n"),
+              std::string::npos);
+}
+
+TEST_F(CtlTest, SetPerformsTheCellAndReportsEachPhrase) {
+    PutDword(HKEY_CURRENT_USER, STORE.c_str(), "Edit Window", 7);
+    Result r = Ctl({"set", "usability/show-hidden-files", "on", "usability/full-path-in-title",
+                    "off", "iexplorer/blank-home-page", "off"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(1));
+    const char* cabinet = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CabinetState";
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, cabinet, "FullPath"), Dword(0));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, cabinet, "FullPathAddress"), Dword(1));
+    EXPECT_EQ(r.out,
+              "usability/show-hidden-files = on\n"
+              "  done: set HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced "
+              ": Hidden = DWORD 1\n"
+              "usability/full-path-in-title = off\n"
+              "  done: set HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+              "CabinetState : FullPath = DWORD 0\n"
+              "  done: set HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+              "CabinetState : FullPathAddress = DWORD 1\n"
+              "iexplorer/blank-home-page = off\n"
+              "  done: delete HKCU\\Software\\Microsoft\\Internet Explorer\\Main : Start Page "
+              "(was not there)\n");
+
+    // The verb: created, then removed with what else was put under it.
+    r = Ctl({"set", "usability/notepad-in-context-menu", "on"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, "*\\shell\\edit\\command", ""), Sz("notepad.exe \"%1\""));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, STORE.c_str(), "Edit Window"), Dword(1));
+    PutString(HKEY_CLASSES_ROOT, "*\\shell\\edit\\ddeexec", "", "x");
+    r = Ctl({"set", "usability/notepad-in-context-menu", "off"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "*\\shell\\edit"));
+    r = Ctl({"set", "usability/notepad-in-context-menu", "off"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_NE(r.out.find("  done: delete key HKCR\\*\\shell\\edit with its subkeys (was not "
+                         "there)\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(CtlTest, SetDryRunAndBadArgumentsChangeNothing) {
+    const Snapshot before = sandbox.Snapshot();
+    Result r =
+        Ctl({"set", "--dry-run", "general/compressed-folders", "on", "general/lm-hash", "off"});
+    EXPECT_EQ(r.code, kDone);
+    EXPECT_NE(r.out.find("general/compressed-folders = on (dry run)\n  run regsvr32.exe /s "),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\\zipfldr.dll\n  set HKCU\\Software\\Quelt : Compressed Folder = SZ "
+                         "\"1\"\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("general/lm-hash = off (dry run)\n  set "
+                         "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa : nolmhash = DWORD 1\n"),
+              std::string::npos);
+    EXPECT_EQ(r.out.find("done"), std::string::npos);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"set"},
+        {"set", "usability/show-hidden-files"},
+        {"set", "usability/show-hidden-files", "yes"},
+        {"set", "usability/show-hidden-files", "on", "show-hiden-files", "on"},
+        {"set", "usability/show-hidden-files", "on", "usability/show-hidden-files", "off"},
+        {"set", "usability/show-hidden-files", "on", "--force"},
+        {"list", "extra"},
+        {"frobnicate"},
+        {},
+    };
+    for (const auto& args : bad) {
+        r = Ctl(args);
+        EXPECT_EQ(r.code, kBadInput) << testing::PrintToString(args);
+        EXPECT_NE(r.err, "") << testing::PrintToString(args);
+        EXPECT_EQ(r.out.find("done"), std::string::npos);
+    }
+    r = Ctl({"set", "usability/show-hidden-files", "on", "show-hiden-files", "on"});
+    EXPECT_EQ(r.err, "morvanectl: unknown tweak \"show-hiden-files\"; did you mean "
+                     "usability/show-hidden-files?\n");
+    EXPECT_TRUE(sandbox.Snapshot() == before) << Differences(before, sandbox.Snapshot());
+
+    r = Ctl({"--help"});
+    EXPECT_EQ(r.code, kDone);
+    for (const char* command : {"list [--json]", "show NAME", "set NAME on|off", "backup FILE",
+                                "restore FILE", "save PRESET", "apply PRESET", "reference"})
+        EXPECT_NE(r.out.find("  " + std::string(command)), std::string::npos) << command;
+}
+
+TEST(CtlWithoutRightsTest, MachineWritesFailByNameAndPerUserWritesAreMade) {
+    RegistrySandbox sandbox(RegistrySandbox::NoRights);
+    const Result r = Ctl({"set", "general/lm-hash", "on", "usability/show-hidden-files", "on",
+                          "usability/notepad-in-context-menu", "on",
+                          "mediaplayer/"
+                          "dont-save-recent-files",
+                          "off"});
+    EXPECT_EQ(r.code, kSomeFailed);
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(1));
+    // The store records the choice even when the verb could not be written,
+    // as a click does.
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, STORE.c_str(), "Edit Window"), Dword(1));
+    std::vector<std::string> failures;
+    std::istringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);)
+        failures.push_back(line.substr(0, line.find(": FAILED: ")));
+    EXPECT_EQ(failures,
+              (std::vector<std::string>{
+                  "morvanectl: general/lm-hash on: set "
+                  "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa : nolmhash = DWORD 0",
+                  "morvanectl: usability/notepad-in-context-menu on: create HKCR\\*\\shell\\edit : "
+                  "(default) = SZ \"Edit\"",
+                  "morvanectl: usability/notepad-in-context-menu on: create "
+                  "HKCR\\*\\shell\\edit\\command : (default) = SZ \"notepad.exe \"%1\"\"",
+                  "morvanectl: mediaplayer/dont-save-recent-files off: delete "
+                  "HKLM\\SOFTWARE\\Policies\\Microsoft\\WindowsMediaPlayer : disableMRU",
+                  "morvanectl: 3 of 4 tweaks had failures"}))
+        << r.err;
+    // Each failure with the system's reason.
+    EXPECT_NE(r.err.find("nolmhash = DWORD 0: FAILED: "), std::string::npos);
+    EXPECT_NE(r.err.find("(1018)\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("  done: set HKCU\\Software\\Quelt : Edit Window = DWORD 1\n"),
+              std::string::npos);
+}
+
+// Every kind of bad preset line: refused with its line number, and nothing
+// changed, no backup written either.
+TEST_F(CtlTest, ApplyRefusesABadPresetWhole) {
+    PutDword(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden", 2);
+    const Snapshot before = sandbox.Snapshot();
+    TempFile preset("bad.preset"), backup("bad.reg");
+    const std::string good = "# a preset\nusability/show-hidden-files = on\n\n";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {good + "usability/show-hiden-files = on\n",
+         "line 4: unknown tweak \"usability/show-hiden-files\"; did you mean "
+         "usability/show-hidden-files?"},
+        {good + "general/lm-hash = yes\n",
+         "line 4: the value of general/lm-hash must be on or off, not \"yes\""},
+        {good + "general/lm-hash =\n", "line 4: the value of general/lm-hash must be on or off"},
+        {good + "usability/show-hidden-files = off # again\n",
+         "line 4: usability/show-hidden-files is given twice (first on line 2)"},
+        {good + "general/lm-hash on\n", "line 4: expected \"name = on\" or \"name = off\""},
+        {good + "general/lm-hash = on\x01\n", "line 4: not text"},
+        {"usability/show-hidden-files = on\r\nlm-hash = off\r\n",
+         "line 2: unknown tweak \"lm-hash\"; did you mean general/lm-hash?"},
+    };
+    for (const auto& [text, message] : cases) {
+        preset.Write(text);
+        const Result r = Ctl({"apply", preset.path, "--backup", backup.path});
+        EXPECT_EQ(r.code, kBadInput) << text;
+        EXPECT_NE(r.err.find(preset.path + ": " + message), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("nothing was applied"), std::string::npos);
+        EXPECT_FALSE(backup.Exists());
+        EXPECT_TRUE(sandbox.Snapshot() == before)
+            << text << Differences(before, sandbox.Snapshot());
+    }
+    // All faults at once, each with its line.
+    preset.Write("a = on\nusability/show-hidden-files = maybe\n#\nb\n");
+    Result r = Ctl({"apply", preset.path});
+    for (const char* line : {": line 1: ", ": line 2: ", ": line 4: "})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << r.err;
+
+    TempFile missing("missing.preset");
+    r = Ctl({"apply", missing.path, "--backup", backup.path});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_NE(r.err.find("cannot read " + missing.path), std::string::npos) << r.err;
+    EXPECT_FALSE(backup.Exists());
+    EXPECT_TRUE(sandbox.Snapshot() == before) << Differences(before, sandbox.Snapshot());
+}
+
+TEST_F(CtlTest, ApplyBacksUpFirstThenSetsInFileOrder) {
+    PutDword(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden", 2);
+    TempFile preset("good.preset"), backup("good.reg");
+    preset.Write("\xEF\xBB\xBF# two\r\nusability/show-hidden-files = on\r\n"
+                 "  iexplorer/blank-home-page=ON   # comment\r\n");
+    Result r = Ctl({"apply", preset.path, "--backup", backup.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(1));
+    EXPECT_EQ(
+        GetValue(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Main", "Start Page"),
+        Sz("about:blank"));
+    EXPECT_NE(r.out.find("Backup written to " + backup.path +
+                         "\nusability/show-hidden-files = "
+                         "on\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_LT(r.out.find("usability/show-hidden-files = on"),
+              r.out.find("iexplorer/blank-home-page = on"));
+    EXPECT_NE(r.out.find("Applied 2 tweaks from " + preset.path + ": 2 done, 0 with failures\n"),
+              std::string::npos);
+    // The backup holds the state before.
+    EXPECT_NE(backup.Read().find(
+                  "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
+                  "\\Explorer\\Advanced]\r\n\"NoNetCrawling\"=-\r\n\"TaskbarGlomming\"=-\r\n"
+                  "\"DisableThumbnailCache\"=-\r\n\"Hidden\"=dword:00000002\r\n"),
+              std::string::npos)
+        << backup.Read();
+
+    // A backup never replaces a file: then nothing is applied.
+    PutDword(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden", 2);
+    const std::string earlier = backup.Read();
+    r = Ctl({"apply", preset.path, "--backup", backup.path});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_NE(r.err.find("exists already"), std::string::npos) << r.err;
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(2));
+    EXPECT_EQ(backup.Read(), earlier);
+
+    // Save writes what list shows, and applies back to the same.
+    TempFile saved("saved.preset");
+    r = Ctl({"save", saved.path});
+    EXPECT_EQ(r.code, kDone);
+    const std::string text = saved.Read();
+    EXPECT_NE(text.find("\r\n# Usability\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\niexplorer/blank-home-page = on\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nusability/show-hidden-files = off\r\n"), std::string::npos);
+    const std::regex setting("\n[a-z0-9/-]+ = (on|off)\r");
+    EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), setting),
+                            std::sregex_iterator()),
+              50);
+}
+
+// Values as a REGEDIT4 file spells them, type and bytes exactly.
+TEST(RegLineTest, EveryTypeAndSizeKeepsItsBytes) {
+    auto data = [](DWORD type, std::string bytes) { return RegData{type, std::move(bytes)}; };
+    using namespace std::string_literals;
+    const std::vector<std::tuple<std::string, RegData, std::string>> cases = {
+        {"Hidden", data(REG_DWORD, "\x01\x00\x00\x00"s), R"("Hidden"=dword:00000001)"},
+        {"big", data(REG_DWORD, "\x00\xf4\x01\x80"s), R"("big"=dword:8001f400)"},
+        {"short", data(REG_DWORD, "\x01\x02\x03"s), R"("short"=hex(4):01,02,03)"},
+        {"text", data(REG_SZ, "C:\\a \"b\"\0"s), R"("text"="C:\\a \"b\"")"},
+        {"empty", data(REG_SZ, "\0"s), R"("empty"="")"},
+        {"no terminator", data(REG_SZ, "ab"s), R"("no terminator"=hex(1):61,62)"},
+        {"nothing", data(REG_SZ, ""s), R"("nothing"=hex(1):)"},
+        {"two lines", data(REG_SZ, "a\nb\0"s), R"("two lines"=hex(1):61,0a,62,00)"},
+        {"inner nul", data(REG_SZ, "a\0b\0"s), R"("inner nul"=hex(1):61,00,62,00)"},
+        {"bin", data(REG_BINARY, "\x00\xff"s), R"("bin"=hex:00,ff)"},
+        {"q", data(REG_QWORD, "\x01\x00\x00\x00\x00\x00\x00\x00"s),
+         R"("q"=hex(b):01,00,00,00,00,00,00,00)"},
+        {"multi", data(REG_MULTI_SZ, "a\0b\0\0"s), R"("multi"=hex(7):61,00,62,00,00)"},
+        {"expand", data(REG_EXPAND_SZ, "%x%\0"s), R"("expand"=hex(2):25,78,25,00)"},
+        {"none", data(REG_NONE, ""s), R"("none"=hex(0):)"},
+        {"", data(REG_SZ, "Edit\0"s), R"(@="Edit")"},
+        {"q\"uote\\d", data(REG_DWORD, "\0\0\0\0"s), R"("q\"uote\\d"=dword:00000000)"},
+        // Long data wraps as regedit wraps it.
+        {"long", data(REG_BINARY, std::string(30, '\x11')),
+         "\"long\"=hex:11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\r\n"
+         "  11,11,11,11,11,11,11,11"},
+    };
+    for (const auto& [name, value, line] : cases)
+        EXPECT_EQ(RegLine(name, value), line) << name;
+}
+
+TEST_F(CtlTest, BackupKeepsBothRootsOfAPerUserReadAndTheVerbWhole) {
+    PutString(HKEY_CLASSES_ROOT, "*\\shell\\edit", "", "Bearbeiten");
+    PutString(HKEY_CLASSES_ROOT, "*\\shell\\edit\\command", "", "wordpad.exe \"%1\"");
+    PutDword(HKEY_CLASSES_ROOT, "*\\shell\\edit\\command", "Extra", 5);
+    PutDword(HKEY_LOCAL_MACHINE, ADVANCED.c_str(), "Hidden", 1);
+    TempFile file("b.reg");
+    const Snapshot before = sandbox.Snapshot();
+    const Result r = Ctl({"backup", file.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_TRUE(sandbox.Snapshot() == before);
+    const std::string text = file.Read();
+    EXPECT_TRUE(text.starts_with("REGEDIT4\r\n\r\n;")) << text.substr(0, 40);
+    EXPECT_NE(text.find("; A restore writes values only: it starts or stops no service"),
+              std::string::npos);
+    for (const char* section : {
+             "\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+             "Advanced]\r\n\"NoNetCrawling\"=-\r\n\"TaskbarGlomming\"=-\r\n"
+             "\"DisableThumbnailCache\"=-\r\n\"Hidden\"=-\r\n\"HideFileExt\"=-\r\n\r\n",
+             // Only read there: kept because it exists.
+             "\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+             "Advanced]\r\n\"Hidden\"=dword:00000001\r\n\r\n",
+             "\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Lsa]\r\n"
+             "\"nolmhash\"=-\r\n\"restrictanonymous\"=-\r\n\r\n",
+             "\r\n[HKEY_CURRENT_USER\\Software\\Quelt]\r\n\"Compressed Folder\"=-\r\n\"Edit "
+             "Window\"=-\r\n\r\n",
+             "\r\n[-HKEY_CLASSES_ROOT\\*\\shell\\edit]\r\n\r\n"
+             "[HKEY_CLASSES_ROOT\\*\\shell\\edit]\r\n@=\"Bearbeiten\"\r\n\r\n"
+             "[HKEY_CLASSES_ROOT\\*\\shell\\edit\\command]\r\n@=\"wordpad.exe \\\"%1\\\"\"\r\n"
+             "\"Extra\"=dword:00000005\r\n\r\n",
+         })
+        EXPECT_NE(text.find(section), std::string::npos) << section << "\nin\n" << text;
+    // A service start type, read from HKLM alone, is not looked for per user.
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\W32Time]\r\n"
+                        "\"Start\"=-\r\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\System\\CurrentControlSet\\Services"),
+              std::string::npos);
+    // A value only read, and missing, needs nothing: a restore must not
+    // create its key.
+    EXPECT_EQ(text.find("[HKEY_LOCAL_MACHINE\\Control Panel\\Desktop]"), std::string::npos);
+    // Keys spelled two ways are one section.
+    EXPECT_EQ(text.find("[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\MediaPlayer\\Preferences]"),
+              std::string::npos);
+
+    // A backup never replaces a file.
+    const Result again = Ctl({"backup", file.path});
+    EXPECT_EQ(again.code, kBadInput);
+    EXPECT_EQ(file.Read(), text);
+
+    PutString(HKEY_CLASSES_ROOT, "*\\shell\\edit", "", "x");
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "*\\shell\\edit");
+    TempFile without("c.reg");
+    EXPECT_EQ(Ctl({"backup", without.path}).code, kDone);
+    EXPECT_TRUE(without.Read().ends_with("\r\n[-HKEY_CLASSES_ROOT\\*\\shell\\edit]\r\n\r\n"))
+        << without.Read();
+}
+
+} // namespace

@@ -1,0 +1,519 @@
+// morvanectl.exe as its own process in a throwaway prefix, with the system's
+// own reg.exe and regedit.exe: a backup taken over awkward registry data
+// puts back every value after all fifty tweaks were set on and off; list
+// agrees with the window; a service tweak waits for net.exe and reports its
+// exit code. A recorder stands in for net.exe and regsvr32.exe.
+#include "e2e/Driver.h"
+#include "support/Cells.h"
+#include "support/WinePath.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+namespace {
+
+// One object of list --json, its fields in order.
+// clang-format off
+const char kListedObject[] =
+    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "admin": (true|false)\})re";
+// clang-format on
+
+using namespace std::string_literals;
+
+std::string g_ctl, g_window;
+constexpr char kLog[] = "C:\\morvane-recorder.log";
+
+const std::string LSA = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
+const std::string WSH = "SOFTWARE\\Microsoft\\Windows Script Host\\Settings";
+const std::string EXPLORER = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+const std::string ADVANCED = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+const std::string TCPIP = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+const std::string MEMORY = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
+const std::string PREFETCH = MEMORY + "\\PrefetchParameters";
+const std::string DESKTOP = "Control Panel\\Desktop";
+const std::string POLICYSYSTEM = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+const std::string SERVICES = "System\\CurrentControlSet\\Services\\";
+const std::string MAIN = "Software\\Microsoft\\Internet Explorer\\Main";
+const std::string INET = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const std::string CACHE = INET + "\\Cache";
+const std::string ZONE3 = INET + "\\Zones\\3";
+const std::string P3P = INET + "\\P3P";
+const std::string TABS = "Software\\Microsoft\\Internet Explorer\\TabbedBrowsing";
+const std::string PHISH = "Software\\Microsoft\\Internet Explorer\\PhishingFilter";
+const std::string INFOBAR = "Software\\Microsoft\\Internet Explorer\\InformationBar";
+const std::string PREFS = "Software\\Microsoft\\MediaPlayer\\Preferences";
+const std::string WMPPOLICY = "SOFTWARE\\Policies\\Microsoft\\WindowsMediaPlayer";
+const std::string POLICYPREFS = "SOFTWARE\\Policies\\Microsoft\\Preferences";
+const std::string POLEXPLORER = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+const std::string CLEANUPWIZ =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\CleanupWiz";
+const std::string WINLOGON = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+const std::string CABINET = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CabinetState";
+const std::string STORE = "Software\\Quelt";
+const std::string VERB = "*\\shell\\edit";
+
+std::string CU(const std::string& key, const std::string& name) {
+    return ValuePath("HKCU", key, name);
+}
+std::string LM(const std::string& key, const std::string& name) {
+    return ValuePath("HKLM", key, name);
+}
+std::string CR(const std::string& key, const std::string& name) {
+    return ValuePath("HKCR", key, name);
+}
+RegValue Raw(DWORD type, const std::string& bytes) {
+    return {type, bytes};
+}
+
+// Keys removed before the awkward data goes in: each tweak that writes there
+// finds its key missing.
+const std::vector<std::string> kMissingKeys = {
+    "HKCU\\" + TABS,      "HKCU\\" + INFOBAR, "HKCU\\" + CLEANUPWIZ, "HKCU\\" + P3P,
+    "HKLM\\" + WMPPOLICY, "HKCU\\" + STORE,   "HKCR\\" + VERB,
+};
+
+// For every tweak at least one value it reads or writes, of the wrong type
+// or size, or not what it expects, or present where a per-user read finds
+// it machine-wide.
+// clang-format off
+const Snapshot kAwkward = {
+    // General
+    {CU(STORE, "Compressed Folder"), Raw(REG_SZ, "1")}, // no terminator
+    {LM(LSA, "nolmhash"), Raw(REG_BINARY, "\0\0\0\0"s)},
+    {LM(WSH, "Enabled"), Sz("0")},
+    {CU(EXPLORER, "InternetOpenWith"), Raw(REG_QWORD, "\0\0\0\0\0\0\0\0"s)},
+    {LM(EXPLORER, "InternetOpenWith"), Dword(1)},
+    {LM(LSA, "restrictanonymous"), Raw(REG_DWORD, "\1\0\0"s)},
+    {CU(ADVANCED, "NoNetCrawling"), Raw(REG_MULTI_SZ, "a\0b\0\0"s)},
+    {LM(TCPIP, "DisableDHCPMediaSense"), Raw(REG_EXPAND_SZ, "%SystemRoot%\\x\0"s)},
+    {CU(PREFETCH, "EnablePrefetcher"), Dword(3)},
+    {CU(DESKTOP, "AutoEndTasks"), Sz("say \"1\" C:\\x\\")},
+    {LM(MEMORY, "ClearPageFileAtShutdown"), Raw(REG_NONE, "")},
+    {LM(POLICYSYSTEM, "DontDisplayLastUserName"), Raw(REG_DWORD_BIG_ENDIAN, "\0\0\0\1"s)},
+    // Services
+    {LM(SERVICES + "W32Time", "Start"), Dword(2)},
+    {LM(SERVICES + "WerSvc", "Start"), Sz("2")},
+    {LM(SERVICES + "stisvc", "Start"), Raw(REG_BINARY, "\3\0\0\0\0"s)},
+    // Internet Explorer
+    {CU(MAIN, "NoUpdateCheck"), Raw(REG_BINARY, "\1\0\0\0\0\0\0\0"s)},
+    {CU(INET, "EnableNegotiate"), Dword(0xFFFFFFFF)},
+    {LM(INET, "EnableNegotiate"), Dword(0)},
+    {CU(INET, "MaxConnectionsPerServer"), Dword(32)},
+    {CU(CACHE, "Persistent"), Sz("")},
+    {CU(ZONE3, "1001"), Sz("3")},
+    {CU(ZONE3, "1400"), Raw(REG_NONE, "\3\0\0\0"s)},
+    {CU(PHISH, "Enabled"), Dword(0)},
+    {CU(MAIN, "Do404Search"), Raw(REG_BINARY, "\1\0\0\0"s)},
+    {CU(MAIN, "Start Page"), Sz("http://example.invalid/a\\b\xe4")},
+    {CU(MAIN, "Check_Associations"), Raw(REG_SZ, "no\0x\0"s)},
+    // Media Player
+    {LM(PREFS, "SilentAcquisition"), Dword(0)},
+    {CU(PREFS, "CDRecordMP3"), Dword(1)},
+    {CU(PREFS, "CDRecordMode"), Raw(REG_QWORD, "\1\0\0\0\0\0\0\0"s)},
+    {CU(PREFS, "MP3RecordRate"), Dword(128000)},
+    {CU(PREFS, "AutoAddMusicToLibrary"), Sz("0")},
+    {CU(PREFS, "MetadataRetrieval"), Raw(REG_BINARY, "\0\1\2\3\4"s)},
+    {CU(PREFS, "UsageTracking"), Dword(0)},
+    {CU(POLICYPREFS, "UpgradeCodecPrompt"), Raw(REG_MULTI_SZ, "\0\0"s)},
+    {CU(PREFS, "CDRecordDRM"), Raw(0x100, "\1\2"s)}, // a type of an application's own
+    // Usability
+    {CU(POLEXPLORER, "NoLowDiskSpaceChecks"), Dword(0)},
+    {LM(POLEXPLORER, "NoLowDiskSpaceChecks"), Dword(1)},
+    {CU(STORE, "Edit Window"), Dword(1)},
+    {CR(VERB, ""), Sz("Bearbeiten")},
+    {CR(VERB, "Extended"), Sz("")},
+    {CR(VERB, "Icon"), Raw(REG_EXPAND_SZ, "%SystemRoot%\\x.dll,1\0"s)},
+    {CR(VERB + "\\command", ""), Sz("wordpad.exe \"%1\"")},
+    {CR(VERB + "\\command", "Flags"), Raw(REG_BINARY, "\xff\xfe"s)},
+    {CR(VERB + "\\ddeexec\\application", ""), Sz("WordPad")},
+    {CU(ADVANCED, "TaskbarGlomming"), Sz("0")},
+    {CU(POLEXPLORER, "NoSimpleStartMenu"), Raw(REG_QWORD, "\1\0\0\0\0\0\0\0"s)},
+    {CU(CABINET, "FullPath"), Dword(1)},
+    {CU(CABINET, "FullPathAddress"), Raw(REG_BINARY, "\1"s)},
+    {LM(ADVANCED, "DisableThumbnailCache"), Dword(1)},
+    {LM(WINLOGON, "LogonType"), Sz("0")},
+    {CU(ADVANCED, "Hidden"), Dword(2)},
+    {LM(ADVANCED, "HideFileExt"), Raw(REG_BINARY, "\0\0\0\0"s)},
+};
+// clang-format on
+
+// The keys the tweaks write to: a tweak may leave one of them, or a key on
+// the way to it, behind empty where there was none.
+const std::vector<std::string> kWrittenKeys = {
+    "HKCU\\" + STORE,
+    "HKLM\\" + LSA,
+    "HKLM\\" + WSH,
+    "HKCU\\" + EXPLORER,
+    "HKCU\\" + ADVANCED,
+    "HKLM\\" + TCPIP,
+    "HKLM\\" + PREFETCH,
+    "HKCU\\" + DESKTOP,
+    "HKLM\\" + MEMORY,
+    "HKLM\\" + POLICYSYSTEM,
+    "HKCU\\" + MAIN,
+    "HKCU\\" + INET,
+    "HKCU\\" + CACHE,
+    "HKCU\\" + ZONE3,
+    "HKCU\\" + P3P,
+    "HKCU\\" + TABS,
+    "HKCU\\" + PHISH,
+    "HKCU\\" + INFOBAR,
+    "HKCU\\" + PREFS,
+    "HKLM\\" + WMPPOLICY,
+    "HKCU\\" + POLICYPREFS,
+    "HKCU\\" + POLEXPLORER,
+    "HKCU\\" + CLEANUPWIZ,
+    "HKCU\\" + CABINET,
+    "HKLM\\" + WINLOGON,
+    "HKLM\\" + SERVICES + "WerSvc",
+    "HKLM\\" + SERVICES + "wuauserv",
+    "HKLM\\" + SERVICES + "wscsvc",
+    "HKLM\\" + SERVICES + "W32Time",
+    "HKLM\\" + SERVICES + "upnphost",
+    "HKLM\\" + SERVICES + "SSDPSRV",
+    "HKLM\\" + SERVICES + "RpcLocator",
+    "HKLM\\" + SERVICES + "RemoteRegistry",
+    "HKLM\\" + SERVICES + "stisvc",
+};
+
+const std::vector<std::string> kAllNames = {
+    "general/compressed-folders",
+    "general/lm-hash",
+    "general/windows-script-host",
+    "general/file-association-web-service",
+    "general/restrict-null-sessions",
+    "general/net-crawling",
+    "general/media-sensing",
+    "general/prefetch",
+    "general/fast-shutdown",
+    "general/clear-pagefile-at-shutdown",
+    "general/hide-last-user",
+    "services/error-reporting",
+    "services/automatic-updates",
+    "services/security-center",
+    "services/time-synchronization",
+    "services/upnp-host",
+    "services/upnp-discovery",
+    "services/rpc-locator",
+    "services/remote-registry",
+    "services/image-acquisition",
+    "iexplorer/disable-automatic-updates",
+    "iexplorer/disable-integrated-authentication",
+    "iexplorer/increase-max-connections",
+    "iexplorer/popups-in-new-tabs",
+    "iexplorer/delete-temporary-files-on-exit",
+    "iexplorer/disable-activex",
+    "iexplorer/disable-javascript",
+    "iexplorer/disable-phishing-filter",
+    "iexplorer/disable-404-search",
+    "iexplorer/blank-home-page",
+    "iexplorer/disable-default-browser-prompt",
+    "iexplorer/disable-information-bar-alert",
+    "mediaplayer/disable-license-acquisition",
+    "mediaplayer/import-as-mp3",
+    "mediaplayer/dont-add-to-library",
+    "mediaplayer/disable-metadata-retrieval",
+    "mediaplayer/disable-usage-tracking",
+    "mediaplayer/dont-save-recent-files",
+    "mediaplayer/disable-codec-downloads",
+    "mediaplayer/disable-drm-on-import",
+    "usability/disable-diskspace-warning",
+    "usability/notepad-in-context-menu",
+    "usability/disable-desktop-cleanup",
+    "usability/disable-task-grouping",
+    "usability/classic-start-menu",
+    "usability/full-path-in-title",
+    "usability/disable-thumbnail-cache",
+    "usability/classic-logon",
+    "usability/show-hidden-files",
+    "usability/show-file-extensions",
+};
+
+const char* const kTabs[] = {"General", "Services", "IExplorer", "Windows MediaPlayer",
+                             "Usability"};
+
+HKEY RootKey(const std::string& path) {
+    return path.starts_with("HKLM")   ? HKEY_LOCAL_MACHINE
+           : path.starts_with("HKCR") ? HKEY_CLASSES_ROOT
+                                      : HKEY_CURRENT_USER;
+}
+
+void PrepareAwkward() {
+    for (const std::string& key : kMissingKeys)
+        RegDeleteTreeA(RootKey(key), key.substr(5).c_str());
+    for (const auto& [path, value] : kAwkward)
+        Put(path, value);
+}
+
+// Everything a tweak could reach, and around it: all per-user software and
+// desktop settings, machine-wide software (its classes only under "*"), the
+// system's control settings and services. Wine's own bookkeeping is left
+// out.
+Snapshot Scope() {
+    Snapshot all;
+    SnapshotKey(HKEY_CURRENT_USER, "Software", "HKCU\\Software\\", all);
+    SnapshotKey(HKEY_CURRENT_USER, "Control Panel", "HKCU\\Control Panel\\", all);
+    SnapshotKey(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control",
+                "HKLM\\System\\CurrentControlSet\\Control\\", all);
+    SnapshotKey(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services",
+                "HKLM\\System\\CurrentControlSet\\Services\\", all);
+    SnapshotKey(HKEY_CLASSES_ROOT, "*", "HKCR\\*\\", all);
+    HKEY hSoftware;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &hSoftware) == ERROR_SUCCESS) {
+        char name[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD cch = sizeof(name);
+            if (RegEnumKeyExA(hSoftware, i, name, &cch, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            if (lstrcmpiA(name, "Classes") == 0 || lstrcmpiA(name, "Wine") == 0 ||
+                lstrcmpiA(name, "Wow6432Node") == 0)
+                continue;
+            const std::string key = std::string("Software\\") + name;
+            SnapshotKey(HKEY_LOCAL_MACHINE, key.c_str(), "HKLM\\" + key + "\\", all);
+        }
+        RegCloseKey(hSoftware);
+    }
+    std::erase_if(all, [](const auto& e) { return e.first.find("\\Wine\\") != std::string::npos; });
+    return all;
+}
+
+struct Ran {
+    DWORD code = 0xFFFF;
+    std::string out, err;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs a program with its output and errors caught, and waits for it.
+Ran Start(const std::string& commandLine) {
+    const std::string outPath = "C:\\morvane-ctl-out.txt", errPath = "C:\\morvane-ctl-err.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE hOut = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hErr = CreateFileA(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    Ran ran;
+    STARTUPINFOA si{sizeof(si)};
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = INVALID_HANDLE_VALUE;
+    si.hStdOutput = hOut;
+    si.hStdError = hErr;
+    PROCESS_INFORMATION pi{};
+    std::string line = commandLine;
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                       &pi)) {
+        if (WaitForSingleObject(pi.hProcess, 180000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(pi.hProcess, &ran.code);
+        else
+            TerminateProcess(pi.hProcess, 0xDEAD);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    } else {
+        ADD_FAILURE() << "cannot start " << commandLine << ": " << GetLastError();
+    }
+    CloseHandle(hOut);
+    CloseHandle(hErr);
+    ran.out = ReadAll(outPath);
+    ran.err = ReadAll(errPath);
+    std::erase(ran.out, '\r');
+    std::erase(ran.err, '\r');
+    return ran;
+}
+
+Ran Ctl(const std::string& arguments) {
+    return Start("\"" + g_ctl + "\" " + arguments);
+}
+
+std::string SetAll(const char* state) {
+    std::string arguments = "set";
+    for (const std::string& name : kAllNames)
+        arguments += " " + name + " " + state;
+    return arguments;
+}
+
+std::vector<std::string> LogLines() {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadAll(kLog));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
+    return lines;
+}
+
+// A key is on the way to, or is, a key that a tweak writes.
+bool OnAWrittenPath(const std::string& path) {
+    for (const std::string& key : kWrittenKeys)
+        if (SameIgnoringCase(path, (key + "\\").substr(0, path.size())))
+            return true;
+    return false;
+}
+
+class RoundTripTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(RoundTripTest, ABackupPutsBackEveryValueAfterAllFiftyWereSetOnAndOff) {
+    PrepareAwkward();
+    const std::string file = "C:\\morvane-ctl-" + std::string(GetParam()) + ".reg";
+    DeleteFileA(file.c_str());
+    const Snapshot before = Scope();
+
+    Ran ran = Ctl("backup " + file);
+    ASSERT_EQ(ran.code, 0u) << ran.err;
+    const size_t logged = LogLines().size();
+    ran = Ctl(SetAll("on"));
+    EXPECT_EQ(ran.code, 0u) << ran.err;
+    const Snapshot on = Scope();
+    ran = Ctl(SetAll("off"));
+    EXPECT_EQ(ran.code, 0u) << ran.err;
+    // Nine services started and stopped, the folder handler registered and
+    // unregistered.
+    EXPECT_EQ(LogLines().size(), logged + 20);
+    EXPECT_FALSE(on == before);
+    EXPECT_FALSE(Scope() == before);
+
+    if (GetParam() == std::string("reg")) {
+        ran = Ctl("restore " + file);
+        EXPECT_EQ(ran.code, 0u) << ran.out << ran.err;
+        EXPECT_NE(ran.out.find("reg.exe exit code 0"), std::string::npos) << ran.out;
+    } else {
+        ran = Start("regedit.exe /s " + file);
+        EXPECT_EQ(ran.code, 0u) << ran.err;
+    }
+
+    // Every value as before; new keys only where a tweak writes, and empty.
+    const Snapshot after = Scope();
+    Snapshot expected = before;
+    for (const auto& [path, value] : after)
+        if (!before.contains(path) && path.back() == '\\' && OnAWrittenPath(path))
+            expected.emplace(path, value);
+    EXPECT_TRUE(after == expected) << Differences(expected, after);
+    DeleteFileA(file.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(SystemTools, RoundTripTest, testing::Values("reg", "regedit"));
+
+// The window's boxes as (page, label) -> checked, read from the real program.
+std::map<std::pair<std::string, std::string>, bool> WindowStates() {
+    std::map<std::pair<std::string, std::string>, bool> states;
+    e2e::Process program(g_window);
+    EXPECT_TRUE(program.Started()) << g_window;
+    HWND hMain = e2e::WaitForMainWindow(program.Id(), 20000);
+    EXPECT_TRUE(hMain);
+    if (!hMain)
+        return states;
+    const auto pages = e2e::Pages(hMain);
+    for (int page = 0; page < e2e::kPageCount; ++page) {
+        EXPECT_TRUE(pages[page]) << page;
+        for (int id : e2e::PageBoxes(page)) {
+            HWND hBox = GetDlgItem(pages[page], id);
+            char text[256] = "";
+            GetWindowTextA(hBox, text, sizeof(text));
+            states[{kTabs[page], text}] =
+                e2e::Send(hBox, BM_GETCHECK, 0, 0).value_or(-1) == BST_CHECKED;
+        }
+    }
+    PostMessageA(GetDlgItem(hMain, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(program.Ended(20000));
+    return states;
+}
+
+std::map<std::pair<std::string, std::string>, bool> ListedStates(const std::string& json) {
+    std::map<std::pair<std::string, std::string>, bool> states;
+    const std::regex object(kListedObject);
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), object);
+         it != std::sregex_iterator(); ++it)
+        states[{(*it)[2], (*it)[3]}] = (*it)[4] == "on";
+    return states;
+}
+
+TEST(ListTest, AgreesWithTheWindowBoxByBox) {
+    PrepareAwkward();
+    for (const char* preset : {"", "general/lm-hash on usability/show-hidden-files on "
+                                   "iexplorer/disable-activex on mediaplayer/import-as-mp3 on "
+                                   "usability/notepad-in-context-menu off general/prefetch off"}) {
+        if (*preset)
+            ASSERT_EQ(Ctl(std::string("set ") + preset).code, 0u);
+        const Ran ran = Ctl("list --json");
+        ASSERT_EQ(ran.code, 0u) << ran.err;
+        const auto listed = ListedStates(ran.out);
+        EXPECT_EQ(listed.size(), 50u) << ran.out;
+        const auto shown = WindowStates();
+        EXPECT_EQ(shown.size(), 50u);
+        EXPECT_EQ(listed, shown);
+        int on = 0;
+        for (const auto& [box, checked] : shown)
+            on += checked;
+        // Both states occur, so agreeing means something.
+        EXPECT_GT(on, 5) << preset;
+        EXPECT_LT(on, 45) << preset;
+    }
+}
+
+TEST(ServiceTest, SetWaitsForNetAndReportsItsExitCode) {
+    const std::string start = "HKLM\\" + SERVICES + "W32Time";
+    SetEnvironmentVariableA("MORVANE_RECORDER_EXIT", "0");
+    size_t logged = LogLines().size();
+    Ran ran = Ctl("set services/time-synchronization on");
+    EXPECT_EQ(ran.code, 0u) << ran.err;
+    EXPECT_NE(ran.out.find("  done: run net.exe START \"W32Time\" (hidden): exit code 0\n"),
+              std::string::npos)
+        << ran.out;
+    std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(lines.size(), logged + 1);
+    EXPECT_EQ(lines.back(), "\"C:\\windows\\system32\\net.exe\" START \"W32Time\"");
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, (SERVICES + "W32Time").c_str(), "Start"), Dword(2));
+
+    SetEnvironmentVariableA("MORVANE_RECORDER_EXIT", "2");
+    ran = Ctl("set services/time-synchronization off usability/show-hidden-files on");
+    SetEnvironmentVariableA("MORVANE_RECORDER_EXIT", nullptr);
+    EXPECT_EQ(ran.code, 3u);
+    EXPECT_EQ(ran.err, "morvanectl: services/time-synchronization off: run net.exe STOP "
+                       "\"W32Time\" (hidden): FAILED: exit code 2\n"
+                       "morvanectl: 1 of 2 tweaks had failures\n");
+    lines = LogLines();
+    ASSERT_EQ(lines.size(), logged + 2);
+    EXPECT_EQ(lines.back(), "\"C:\\windows\\system32\\net.exe\" STOP \"W32Time\"");
+    // The write before the command was made, and so was the other tweak.
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, (SERVICES + "W32Time").c_str(), "Start"), Dword(3));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(1));
+}
+
+// The recorder runs in place of the system's net.exe and regsvr32.exe,
+// which Wine starts from the system folder and loads from there only when
+// told to prefer them to its own.
+bool InstallRecorder(const std::string& recorder) {
+    for (const char* name : {"net.exe", "regsvr32.exe"}) {
+        const std::string target = std::string("C:\\windows\\system32\\") + name;
+        if (!CopyFileA(recorder.c_str(), target.c_str(), FALSE))
+            return false;
+        HKEY hKey;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+            return false;
+        RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+        RegCloseKey(hKey);
+    }
+    DeleteFileA(kLog);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc < 4) {
+        fprintf(stderr, "usage: ctl_program_tests morvanectl.exe morvane.exe recorder.exe\n");
+        return 2;
+    }
+    g_ctl = WindowsPath(argv[1]);
+    g_window = WindowsPath(argv[2]);
+    if (!InstallRecorder(WindowsPath(argv[3]))) {
+        fprintf(stderr, "cannot install the recorder\n");
+        return 2;
+    }
+    return RUN_ALL_TESTS();
+}
