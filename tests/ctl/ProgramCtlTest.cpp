@@ -54,6 +54,10 @@ const std::string CABINET = "Software\\Microsoft\\Windows\\CurrentVersion\\Explo
 const std::string STORE = "Software\\Quelt";
 const std::string VERB = "*\\shell\\edit";
 
+// Values as the sandbox snapshots name them: "ROOT\key\:name".
+std::string ValuePath(const std::string& root, const std::string& key, const std::string& name) {
+    return root + "\\" + key + "\\:" + name;
+}
 std::string CU(const std::string& key, const std::string& name) {
     return ValuePath("HKCU", key, name);
 }
@@ -435,8 +439,9 @@ TEST(ListTest, AgreesWithTheWindowBoxByBox) {
     for (const char* preset : {"", "general/lm-hash on usability/show-hidden-files on "
                                    "iexplorer/disable-activex on mediaplayer/import-as-mp3 on "
                                    "usability/notepad-in-context-menu off general/prefetch off"}) {
-        if (*preset)
+        if (*preset) {
             ASSERT_EQ(Ctl(std::string("set ") + preset).code, 0u);
+        }
         const Ran ran = Ctl("list --json");
         ASSERT_EQ(ran.code, 0u) << ran.err;
         const auto listed = ListedStates(ran.out);
