@@ -19,7 +19,7 @@ const TweakRow kGeneralTweaks[11] = {
      {StringIs(STORE, "Compressed Folder", "1")},
      {RunWithSystemFile("regsvr32.exe", "/s ", "\\zipfldr.dll"), SetString(STORE, "Compressed Folder", "1")},
      {RunWithSystemFile("regsvr32.exe", "/u /s ", "\\zipfldr.dll"), SetString(STORE, "Compressed Folder", "0")}},
-    {1006, "general/lm-hash", "LMHash", "Enable Windows storing passwords in the vulnerable LAN Manager Hash",
+    {1006, "general/store-lm-hash", "LMHash", "Enable Windows storing passwords in the vulnerable LAN Manager Hash",
      {DwordIs(LSA, "nolmhash", 1, HklmOnly, 0)},
      {SetDword(HKLM, LSA, "nolmhash", 0)},
      {SetDword(HKLM, LSA, "nolmhash", 1)}},

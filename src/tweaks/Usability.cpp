@@ -12,7 +12,7 @@ constexpr Key CABINET{"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\C
 
 // clang-format off
 const TweakRow kUsabilityTweaks[10] = {
-    {1004, "usability/disable-diskspace-warning", "Disable Diskspace Warning", "Disable the warnings on low diskspace",
+    {1004, "usability/disable-disk-space-warning", "Disable Diskspace Warning", "Disable the warnings on low diskspace",
      {DwordIs(POLEXPLORER, "NoLowDiskSpaceChecks", NONE, HkcuFirst, 1)},
      {SetDword(HKCU, POLEXPLORER, "NoLowDiskSpaceChecks", 1)},
      {Delete(HKCU, POLEXPLORER, "NoLowDiskSpaceChecks")}},

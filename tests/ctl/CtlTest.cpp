@@ -62,7 +62,7 @@ struct Listed {
 // clang-format off
 const Listed kListed[] = {
     {"general/compressed-folders", "General", true},
-    {"general/lm-hash", "General", true},
+    {"general/store-lm-hash", "General", true},
     {"general/windows-script-host", "General", true},
     {"general/file-association-web-service", "General", false},
     {"general/restrict-null-sessions", "General", true},
@@ -101,7 +101,7 @@ const Listed kListed[] = {
     {"mediaplayer/dont-save-recent-files", "Windows MediaPlayer", true},
     {"mediaplayer/disable-codec-downloads", "Windows MediaPlayer", false},
     {"mediaplayer/disable-drm-on-import", "Windows MediaPlayer", false},
-    {"usability/disable-diskspace-warning", "Usability", false},
+    {"usability/disable-disk-space-warning", "Usability", false},
     {"usability/notepad-in-context-menu", "Usability", true},
     {"usability/disable-desktop-cleanup", "Usability", false},
     {"usability/disable-task-grouping", "Usability", false},
@@ -126,7 +126,7 @@ TEST_F(CtlTest, ListJsonGivesEveryTweakWithExactlyItsFiveFields) {
     PutDword(HKEY_LOCAL_MACHINE, ADVANCED.c_str(), "HideFileExt", 0);
     // On with nothing stored: the four that test for a value's absence.
     const std::set<std::string> on = {"usability/show-hidden-files",
-                                      "general/lm-hash",
+                                      "general/store-lm-hash",
                                       "usability/show-file-extensions",
                                       "general/windows-script-host",
                                       "general/file-association-web-service",
@@ -148,9 +148,10 @@ TEST_F(CtlTest, ListJsonGivesEveryTweakWithExactlyItsFiveFields) {
         EXPECT_EQ(objects[i][4], on.contains(kListed[i].name) ? "on" : "off") << kListed[i].name;
         EXPECT_EQ(objects[i][5], kListed[i].admin ? "true" : "false") << kListed[i].name;
     }
-    EXPECT_NE(r.out.find(R"({"name": "general/lm-hash", "page": "General", "label": "LMHash", )"
-                         R"("state": "on", "admin": true})"),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find(R"({"name": "general/store-lm-hash", "page": "General", "label": "LMHash", )"
+                   R"("state": "on", "admin": true})"),
+        std::string::npos);
     // One array and nothing else around it.
     EXPECT_TRUE(r.out.starts_with("[\n  {")) << r.out.substr(0, 20);
     EXPECT_TRUE(r.out.ends_with("}\n]\n"));
@@ -158,7 +159,7 @@ TEST_F(CtlTest, ListJsonGivesEveryTweakWithExactlyItsFiveFields) {
 
     const Result text = Ctl({"list"});
     EXPECT_EQ(text.code, kDone);
-    EXPECT_NE(text.out.find("\n  on  admin general/lm-hash                               LMHash\n"),
+    EXPECT_NE(text.out.find("\n  on  admin general/store-lm-hash                         LMHash\n"),
               std::string::npos)
         << text.out;
     EXPECT_NE(text.out.find("  off       iexplorer/blank-home-page"), std::string::npos);
@@ -257,8 +258,8 @@ TEST_F(CtlTest, SetPerformsTheCellAndReportsEachPhrase) {
 
 TEST_F(CtlTest, SetDryRunAndBadArgumentsChangeNothing) {
     const Snapshot before = sandbox.Snapshot();
-    Result r =
-        Ctl({"set", "--dry-run", "general/compressed-folders", "on", "general/lm-hash", "off"});
+    Result r = Ctl(
+        {"set", "--dry-run", "general/compressed-folders", "on", "general/store-lm-hash", "off"});
     EXPECT_EQ(r.code, kDone);
     EXPECT_NE(r.out.find("general/compressed-folders = on (dry run)\n  run regsvr32.exe /s "),
               std::string::npos)
@@ -266,7 +267,7 @@ TEST_F(CtlTest, SetDryRunAndBadArgumentsChangeNothing) {
     EXPECT_NE(r.out.find("\\zipfldr.dll\n  set HKCU\\Software\\Quelt : Compressed Folder = SZ "
                          "\"1\"\n"),
               std::string::npos);
-    EXPECT_NE(r.out.find("general/lm-hash = off (dry run)\n  set "
+    EXPECT_NE(r.out.find("general/store-lm-hash = off (dry run)\n  set "
                          "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa : nolmhash = DWORD 1\n"),
               std::string::npos);
     EXPECT_EQ(r.out.find("done"), std::string::npos);
@@ -302,7 +303,7 @@ TEST_F(CtlTest, SetDryRunAndBadArgumentsChangeNothing) {
 
 TEST(CtlWithoutRightsTest, MachineWritesFailByNameAndPerUserWritesAreMade) {
     RegistrySandbox sandbox(RegistrySandbox::NoRights);
-    const Result r = Ctl({"set", "general/lm-hash", "on", "usability/show-hidden-files", "on",
+    const Result r = Ctl({"set", "general/store-lm-hash", "on", "usability/show-hidden-files", "on",
                           "usability/notepad-in-context-menu", "on",
                           "mediaplayer/"
                           "dont-save-recent-files",
@@ -318,7 +319,7 @@ TEST(CtlWithoutRightsTest, MachineWritesFailByNameAndPerUserWritesAreMade) {
         failures.push_back(line.substr(0, line.find(": FAILED: ")));
     EXPECT_EQ(failures,
               (std::vector<std::string>{
-                  "morvanectl: general/lm-hash on: set "
+                  "morvanectl: general/store-lm-hash on: set "
                   "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa : nolmhash = DWORD 0",
                   "morvanectl: usability/notepad-in-context-menu on: create HKCR\\*\\shell\\edit : "
                   "(default) = SZ \"Edit\"",
@@ -346,15 +347,16 @@ TEST_F(CtlTest, ApplyRefusesABadPresetWhole) {
         {good + "usability/show-hiden-files = on\n",
          "line 4: unknown tweak \"usability/show-hiden-files\"; did you mean "
          "usability/show-hidden-files?"},
-        {good + "general/lm-hash = yes\n",
-         "line 4: the value of general/lm-hash must be on or off, not \"yes\""},
-        {good + "general/lm-hash =\n", "line 4: the value of general/lm-hash must be on or off"},
+        {good + "general/store-lm-hash = yes\n",
+         "line 4: the value of general/store-lm-hash must be on or off, not \"yes\""},
+        {good + "general/store-lm-hash =\n",
+         "line 4: the value of general/store-lm-hash must be on or off"},
         {good + "usability/show-hidden-files = off # again\n",
          "line 4: usability/show-hidden-files is given twice (first on line 2)"},
-        {good + "general/lm-hash on\n", "line 4: expected \"name = on\" or \"name = off\""},
-        {good + "general/lm-hash = on\x01\n", "line 4: not text"},
+        {good + "general/store-lm-hash on\n", "line 4: expected \"name = on\" or \"name = off\""},
+        {good + "general/store-lm-hash = on\x01\n", "line 4: not text"},
         {"usability/show-hidden-files = on\r\nlm-hash = off\r\n",
-         "line 2: unknown tweak \"lm-hash\"; did you mean general/lm-hash?"},
+         "line 2: unknown tweak \"lm-hash\"; did you mean general/store-lm-hash?"},
     };
     for (const auto& [text, message] : cases) {
         preset.Write(text);

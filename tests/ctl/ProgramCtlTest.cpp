@@ -184,7 +184,7 @@ const std::vector<std::string> kWrittenKeys = {
 
 const std::vector<std::string> kAllNames = {
     "general/compressed-folders",
-    "general/lm-hash",
+    "general/store-lm-hash",
     "general/windows-script-host",
     "general/file-association-web-service",
     "general/restrict-null-sessions",
@@ -223,7 +223,7 @@ const std::vector<std::string> kAllNames = {
     "mediaplayer/dont-save-recent-files",
     "mediaplayer/disable-codec-downloads",
     "mediaplayer/disable-drm-on-import",
-    "usability/disable-diskspace-warning",
+    "usability/disable-disk-space-warning",
     "usability/notepad-in-context-menu",
     "usability/disable-desktop-cleanup",
     "usability/disable-task-grouping",
@@ -436,7 +436,7 @@ std::map<std::pair<std::string, std::string>, bool> ListedStates(const std::stri
 
 TEST(ListTest, AgreesWithTheWindowBoxByBox) {
     PrepareAwkward();
-    for (const char* preset : {"", "general/lm-hash on usability/show-hidden-files on "
+    for (const char* preset : {"", "general/store-lm-hash on usability/show-hidden-files on "
                                    "iexplorer/disable-activex on mediaplayer/import-as-mp3 on "
                                    "usability/notepad-in-context-menu off general/prefetch off"}) {
         if (*preset) {
