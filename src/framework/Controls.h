@@ -19,7 +19,6 @@ public:
     // A popup tooltip window owned by pParentWnd.
     BOOL Create(CWnd* pParentWnd, DWORD dwStyle = 0);
     // The tool is the control's own window, its text a fixed string.
-    BOOL AddTool(const CWnd& control, const char* text) const;
     BOOL AddTool(HWND hControl, const char* text) const;
     void RelayEvent(MSG* pMsg) const {
         SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(pMsg));

@@ -120,19 +120,19 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
     return input && m_hWnd && IsDialogMessageA(m_hWnd, pMsg);
 }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
-    CDataExchange dx{this, bSaveAndValidate};
+BOOL CDialog::UpdateData() {
+    CDataExchange dx{this};
     DoDataExchange(&dx);
     return TRUE;
 }
 
 BOOL CDialog::OnInitDialog() {
-    UpdateData(FALSE);
+    UpdateData();
     return TRUE;
 }
 
 void CDialog::OnOK() {
-    UpdateData(TRUE);
+    UpdateData();
     EndDialog(IDOK);
 }
 
@@ -191,14 +191,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM 
     LRESULT result = 0;
     if (!self->OnWndMsg(msg, wParam, lParam, result))
         return FALSE;
-    switch (msg) {
-    case WM_QUERYDRAGICON:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
+    // A dialog procedure returns the answer to these itself; to the others
+    // through DWLP_MSGRESULT.
+    if (msg == WM_QUERYDRAGICON)
         return static_cast<INT_PTR>(result);
-    default:
-        SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
-        return TRUE;
-    }
+    SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+    return TRUE;
 }

@@ -9,7 +9,6 @@ class CDialog;
 // Binds members to template controls; nothing else is exchanged.
 struct CDataExchange {
     CDialog* m_pDlgWnd;
-    BOOL m_bSaveAndValidate;
 };
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
@@ -26,7 +25,8 @@ public:
     INT_PTR DoModal();
     void EndDialog(int nResult);
 
-    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+    // Binds the members to their controls (nothing else is exchanged).
+    BOOL UpdateData();
 
     // Keyboard and mouse input for this dialog and its controls goes to the
     // dialog manager of this dialog itself, so each nested dialog handles
