@@ -11,6 +11,9 @@ class CTabCtrl : public CWnd {
 public:
     LONG InsertItem(int nItem, const char* text) const;
     int GetCurSel() const { return static_cast<int>(SendMessage(TCM_GETCURSEL)); }
+    int GetItemCount() const { return static_cast<int>(SendMessage(TCM_GETITEMCOUNT)); }
+    // Selects the tab as a click on it does: the control notifies its parent.
+    void SetCurFocus(int nItem) const { SendMessage(TCM_SETCURFOCUS, nItem); }
 };
 
 class CToolTipCtrl : public CWnd {

@@ -39,6 +39,23 @@ POINT ExpectedContainerPos(HWND hDlg, int frameId, int dx, int dy) {
     return {frame.left - dlg.left + dx, frame.top - dlg.top + dy};
 }
 
+// The main dialog, its five pages, the page container, the banner dialog and
+// the banner container, in this order.
+std::vector<HWND> EscapeTargets(CQueltDlg& dlg, HWND hDlg) {
+    std::vector<HWND> windows{hDlg};
+    for (int i = 0; i < 5; ++i)
+        windows.push_back(dlg.PageAt(i) ? dlg.PageAt(i)->m_hWnd : nullptr);
+    HWND hPages = windows[1] ? GetParent(windows[1]) : nullptr;
+    windows.push_back(hPages);
+    HWND hBannerTab = nullptr;
+    for (HWND h = GetWindow(hDlg, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+        if (h != hPages && dynamic_cast<CTabDialog*>(CWnd::FromHandlePermanent(h)))
+            hBannerTab = h;
+    windows.push_back(hBannerTab ? GetWindow(hBannerTab, GW_CHILD) : nullptr);
+    windows.push_back(hBannerTab);
+    return windows;
+}
+
 class MainDialogTest : public testing::Test {
 protected:
     RegistrySandbox sandbox;
@@ -128,19 +145,36 @@ TEST_F(MainDialogTest, ContainersStandByTheirFramesWhereverTheDialogIs) {
              }});
 }
 
+// Escape pressed on any window of the main dialog's tree, hidden pages
+// included, while the dialog runs modally.
 TEST_F(MainDialogTest, EscapeClosesNothing) {
-    HWND hBox = nullptr;
-    RunModal(dlg, {[&](HWND hDlg) {
-                       hBox = GetDlgItem(dlg.PageAt(0)->m_hWnd, 1003);
-                       PostMessageA(hBox, WM_KEYDOWN, VK_ESCAPE, 0);
-                       PostMessageA(hDlg, WM_KEYDOWN, VK_ESCAPE, 0);
-                       PostMessageA(GetDlgItem(hDlg, IDC_FORUM), WM_KEYDOWN, VK_ESCAPE, 0);
-                   },
-                   [&](HWND hDlg) {
-                       EXPECT_TRUE(IsWindowVisible(hDlg));
-                       EXPECT_TRUE(IsWindowVisible(dlg.PageAt(0)->m_hWnd));
-                       Click(hDlg, IDOK);
-                   }});
+    HWND hBanner = nullptr, hBannerTab = nullptr;
+    const INT_PTR result = RunModal(
+        dlg, {[&](HWND hDlg) {
+                  const std::vector<HWND> windows = EscapeTargets(dlg, hDlg);
+                  hBanner = windows[windows.size() - 2];
+                  hBannerTab = windows.back();
+                  for (HWND hWnd : windows) {
+                      ASSERT_TRUE(hWnd);
+                      PostMessageA(hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
+                      PostMessageA(hWnd, WM_KEYUP, VK_ESCAPE, 0);
+                  }
+                  HWND hBox = GetDlgItem(dlg.PageAt(0)->m_hWnd, 1003);
+                  PostMessageA(hBox, WM_KEYDOWN, VK_ESCAPE, 0);
+                  PostMessageA(GetDlgItem(hDlg, IDC_FORUM), WM_KEYDOWN, VK_ESCAPE, 0);
+                  PostMessageA(GetDlgItem(hBanner, IDC_BANNER_PICTURE), WM_KEYDOWN, VK_ESCAPE, 0);
+              },
+              [&](HWND hDlg) {
+                  EXPECT_TRUE(IsWindowVisible(hDlg));
+                  EXPECT_TRUE(IsWindowVisible(dlg.PageAt(0)->m_hWnd));
+                  for (int i = 1; i < 5; ++i)
+                      EXPECT_FALSE(IsWindowVisible(dlg.PageAt(i)->m_hWnd)) << i;
+                  EXPECT_TRUE(IsWindowVisible(GetParent(dlg.PageAt(0)->m_hWnd)));
+                  EXPECT_TRUE(IsWindowVisible(hBanner));
+                  EXPECT_TRUE(IsWindowVisible(hBannerTab));
+                  Click(hDlg, IDOK);
+              }});
+    EXPECT_EQ(result, IDOK);
 }
 
 TEST_F(MainDialogTest, EnterOnAPageLeavesThePageAndTheWindow) {

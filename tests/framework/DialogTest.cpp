@@ -63,9 +63,9 @@ TEST(ModalDialogTest, ChildDialogSeesMessagesToItsControlsFirst) {
                                                hBox = host.page.box.m_hWnd;
                                                ASSERT_TRUE(hBox);
                                                PostMessageA(hBox, WM_KEYDOWN, VK_ESCAPE, 0);
-                                               // A typed letter goes through the page's own dialog
-                                               // manager (the host's would search it for
-                                               // mnemonics).
+                                               // A typed letter on a hidden page: the host's
+                                               // search for a mnemonic would never come back
+                                               // to the box, and must not be started.
                                                PostMessageA(hBox, WM_KEYDOWN, 'A', 0);
                                                PostMessageA(hBox, WM_CHAR, 'a', 0);
                                                PostMessageA(hBox, WM_KEYUP, 'A', 0);
@@ -74,11 +74,50 @@ TEST(ModalDialogTest, ChildDialogSeesMessagesToItsControlsFirst) {
                                                // Escape was consumed by the page: the box is still
                                                // open.
                                                EXPECT_TRUE(IsWindowVisible(hDlg));
+                                               // On a visible page the search comes round.
+                                               ShowWindow(host.page.m_hWnd, SW_SHOW);
+                                               PostMessageA(hBox, WM_CHAR, 'b', 0);
+                                           },
+                                           [&](HWND hDlg) {
+                                               EXPECT_TRUE(IsWindowVisible(hDlg));
                                                host.EndDialog(IDOK);
                                            }});
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(std::count(host.page.seen.begin(), host.page.seen.end(), WM_KEYDOWN), 2);
-    EXPECT_GE(std::count(host.page.seen.begin(), host.page.seen.end(), WM_CHAR), 1);
+    EXPECT_GE(std::count(host.page.seen.begin(), host.page.seen.end(), WM_CHAR), 2);
+}
+
+// The host's dialog manager alone moves the focus: through the boxes of a
+// visible child dialog in template order and back to the host's button, past
+// a hidden one.
+TEST(ModalDialogTest, TabGoesThroughAVisibleChildDialogAndRound) {
+    const int boxes[] = {1003, 1006, 1007, 1009, 1010, 1011, 1013, 1015, 1016, 1017, 1020};
+    HostDialog host;
+    const auto tab = [] {
+        PostMessageA(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+        PostMessageA(GetFocus(), WM_KEYUP, VK_TAB, 0);
+    };
+    std::vector<Step> steps{[&](HWND hDlg) {
+        EXPECT_TRUE(GetWindowLongA(host.page.m_hWnd, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+        ShowWindow(host.page.m_hWnd, SW_SHOW);
+        SetFocus(GetDlgItem(hDlg, IDOK));
+        tab();
+    }};
+    for (int i = 0; i < 11; ++i)
+        steps.push_back([&, i](HWND) {
+            EXPECT_EQ(GetFocus(), GetDlgItem(host.page.m_hWnd, boxes[i])) << "Tab " << i + 1;
+            tab();
+        });
+    steps.push_back([&](HWND hDlg) {
+        EXPECT_EQ(GetFocus(), GetDlgItem(hDlg, IDOK)) << "after the last box";
+        ShowWindow(host.page.m_hWnd, SW_HIDE);
+        tab();
+    });
+    steps.push_back([&](HWND hDlg) {
+        EXPECT_EQ(GetFocus(), GetDlgItem(hDlg, IDOK)) << "with the child dialog hidden";
+        host.EndDialog(IDOK);
+    });
+    EXPECT_EQ(RunModal(host, steps), IDOK);
 }
 
 TEST(ModalDialogTest, PlainDialogClosesOnEscapeAndOnItsCloseBox) {
