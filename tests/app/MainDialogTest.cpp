@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 HWND Tab(HWND hDlg) {
@@ -188,6 +191,49 @@ TEST_F(MainDialogTest, EnterOnAPageLeavesThePageAndTheWindow) {
                        EXPECT_TRUE(IsWindowVisible(hDlg));
                        EXPECT_TRUE(IsWindowVisible(dlg.PageAt(0)->m_hWnd));
                        EXPECT_FALSE(IsChecked(dlg.PageAt(0)->m_hWnd, 1016));
+                       Click(hDlg, IDOK);
+                   }});
+}
+
+// What a window shows, pixel by pixel, once it has painted.
+std::vector<COLORREF> Pixels(HWND hWnd) {
+    RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    RECT rc;
+    GetClientRect(hWnd, &rc);
+    std::vector<COLORREF> pixels;
+    HDC hdc = GetDC(hWnd);
+    for (int y = 0; y < rc.bottom; ++y)
+        for (int x = 0; x < rc.right; ++x)
+            pixels.push_back(GetPixel(hdc, x, y));
+    ReleaseDC(hWnd, hdc);
+    return pixels;
+}
+
+size_t DifferingPixels(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+    size_t n = a.size() == b.size() ? 0 : std::max(a.size(), b.size());
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        n += a[i] != b[i];
+    return n;
+}
+
+// Reached by Tab, a box draws its focus rectangle through the skin.
+TEST_F(MainDialogTest, ABoxReachedByTabShowsItsFocusRectangle) {
+    std::vector<COLORREF> unfocused;
+    RunModal(dlg, {[&](HWND hDlg) {
+                       HWND hBox = GetDlgItem(dlg.PageAt(0)->m_hWnd, 1003);
+                       SetFocus(GetDlgItem(hDlg, IDOK));
+                       unfocused = Pixels(hBox);
+                       ASSERT_EQ(DifferingPixels(unfocused, Pixels(hBox)), 0u) << "steady";
+                       for (int i = 0; i < 2; ++i) {
+                           PostMessageA(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+                           PostMessageA(GetFocus(), WM_KEYUP, VK_TAB, 0);
+                       }
+                   },
+                   [&](HWND hDlg) {
+                       HWND hBox = GetDlgItem(dlg.PageAt(0)->m_hWnd, 1003);
+                       EXPECT_EQ(GetFocus(), hBox);
+                       // A dotted frame round the label: dozens of pixels.
+                       EXPECT_GE(DifferingPixels(unfocused, Pixels(hBox)), 40u);
                        Click(hDlg, IDOK);
                    }});
 }
