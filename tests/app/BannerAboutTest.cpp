@@ -1,5 +1,6 @@
 // The banner strip, the Forum button and the About box in the running window.
 #include "app/CQueltDlg.h"
+#include "framework/App.h"
 #include "resource.h"
 #include "support/Capture.h"
 #include "support/RegistrySandbox.h"
@@ -52,9 +53,14 @@ HWND AboutBox(HWND hMain) {
 
 class BannerAboutTest : public testing::Test {
 protected:
+    BannerAboutTest() { app.m_pMainWnd = &dlg; }
+
     RegistrySandbox sandbox;
     ShellRecorder shell;
     CQueltDlg dlg;
+    // As in the program, the main dialog is the application's main window,
+    // which owns the About box whether or not the window is in front.
+    CWinApp app;
 };
 
 TEST_F(BannerAboutTest, BannerAndForumEachOpenTheirPageOncePerClick) {
@@ -104,6 +110,7 @@ TEST_F(BannerAboutTest, HandOverTheWholeBannerArrowElsewhere) {
 // Opens the About box with open(hDlg), checks it and closes it with close.
 void AboutRoundTrip(CQueltDlg& dlg, std::function<void(HWND)> open,
                     std::function<void(HWND)> close) {
+    AfxGetApp()->m_pMainWnd = &dlg;
     RunModal(dlg, {open,
                    [&](HWND hDlg) {
                        HWND hAbout = AboutBox(hDlg);

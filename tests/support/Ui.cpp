@@ -16,6 +16,22 @@ struct ModalRun {
 };
 std::map<UINT_PTR, ModalRun*> g_runs; // by timer
 
+// A box the dialog opened runs a modal loop of its own, inside the dialog's:
+// it is cancelled, or the dialog's loop would never get back control.
+void CloseOwnedBoxes(HWND hOwner) {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            char cls[16] = "";
+            GetClassNameA(hWnd, cls, sizeof(cls));
+            if (GetWindow(hWnd, GW_OWNER) == reinterpret_cast<HWND>(lParam) &&
+                lstrcmpA(cls, "#32770") == 0)
+                PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(hOwner));
+}
+
 void CALLBACK RunStep(HWND, UINT, UINT_PTR timer, DWORD) {
     const auto it = g_runs.find(timer);
     if (it == g_runs.end())
@@ -27,6 +43,7 @@ void CALLBACK RunStep(HWND, UINT, UINT_PTR timer, DWORD) {
         // A test whose steps did not end its dialog must not hang the run.
         if (++run.idleTicks == 250) {
             ADD_FAILURE() << "the dialog was still open after its last step";
+            CloseOwnedBoxes(run.dialog->m_hWnd);
             run.dialog->EndDialog(-2);
         }
         return;
