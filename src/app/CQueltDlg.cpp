@@ -20,6 +20,22 @@ constexpr int kPageWidth = 497; // a page is 7 pixels wider after the first tab 
 constexpr int kPageHeight = 275;
 constexpr int kBannerWidth = 1000; // larger than its container, which clips it
 constexpr int kBannerHeight = 80;
+// Ctrl+Tab and Ctrl+PageDown go to the next page, Ctrl+Shift+Tab and
+// Ctrl+PageUp to the previous one; 0 for every other message.
+int PageStep(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0)
+        return 0;
+    switch (msg.wParam) {
+    case VK_TAB:
+        return GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
+    case VK_NEXT:
+        return 1;
+    case VK_PRIOR:
+        return -1;
+    default:
+        return 0;
+    }
+}
 } // namespace
 
 BEGIN_MESSAGE_MAP(CQueltDlg, CDialog)
@@ -68,6 +84,10 @@ BOOL CQueltDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
+    // The tabs are reached with Tab; the arrows then change the page.
+    SetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE,
+                   GetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE) | WS_TABSTOP);
+
     InitContainers(); // the window opens whether or not this completed
 
     int item = 0;
@@ -98,6 +118,12 @@ BOOL CQueltDlg::InitContainers() {
     m_pTabDialog = new CTabDialog(IDD_PAGE_CONTAINER, this);
     if (!m_pTabDialog->Create(IDD_PAGE_CONTAINER, this))
         return FALSE;
+    // The tab order is the order of the windows: "About" and "Forum" come
+    // after the page's boxes. Neither overlaps the pages.
+    ::SetWindowPos(GetDlgItem(IDC_ABOUT), m_pTabDialog->m_hWnd, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::SetWindowPos(GetDlgItem(IDC_FORUM), GetDlgItem(IDC_ABOUT), 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (!CreatePages())
         return FALSE;
     PlaceContainer(*m_pTabDialog, m_stPageFrame, 5, -15);
@@ -156,7 +182,30 @@ void CQueltDlg::OnSelchangeTab(NMHDR*, LRESULT* pResult) {
 BOOL CQueltDlg::PreTranslateMessage(MSG* pMsg) {
     if (IsEscapeToConsume(pMsg))
         return TRUE;
+    if (const int step = PageStep(*pMsg)) {
+        SwitchPage(step);
+        return TRUE;
+    }
     return CDialog::PreTranslateMessage(pMsg);
+}
+
+// The tab control selects the tab and notifies TCN_SELCHANGE, as on a click.
+// The pages wrap round at both ends.
+void CQueltDlg::SwitchPage(int step) {
+    const int count = m_tabCtrl.GetItemCount();
+    if (count <= 0)
+        return;
+    const bool focusInPage = m_pTabDialog && IsChild(m_pTabDialog->m_hWnd, GetFocus());
+    m_tabCtrl.SetCurFocus(((m_tabCtrl.GetCurSel() + step) % count + count) % count);
+    if (!focusInPage)
+        return;
+    // The focus was on a box of the page that went: it goes to the first box
+    // of the page shown, or to the tabs when that page has no window.
+    CDialog* pPage = PageAt(m_tabCtrl.GetCurSel());
+    HWND hFirst = pPage && pPage->m_hWnd && IsWindowVisible(pPage->m_hWnd)
+                      ? GetNextDlgTabItem(pPage->m_hWnd, nullptr, FALSE)
+                      : nullptr;
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hFirst ? hFirst : m_tabCtrl.m_hWnd), TRUE);
 }
 
 void CQueltDlg::OnSysCommand(UINT nID, LPARAM) {

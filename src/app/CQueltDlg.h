@@ -57,5 +57,6 @@ protected:
 
 private:
     template <class Page> BOOL CreatePage(Page*& pPage, UINT nIDTemplate);
+    void SwitchPage(int step);
     void PlaceContainer(CTabDialog& container, const CStatic& frame, int dx, int dy) const;
 };

@@ -23,10 +23,6 @@ BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle) {
     return m_hWnd != nullptr;
 }
 
-BOOL CToolTipCtrl::AddTool(const CWnd& control, const char* text) const {
-    return AddTool(control.m_hWnd, text);
-}
-
 BOOL CToolTipCtrl::AddTool(HWND hControl, const char* text) const {
     if (!hControl)
         return FALSE;

@@ -11,6 +11,9 @@ class CTabCtrl : public CWnd {
 public:
     LONG InsertItem(int nItem, const char* text) const;
     int GetCurSel() const { return static_cast<int>(SendMessage(TCM_GETCURSEL)); }
+    int GetItemCount() const { return static_cast<int>(SendMessage(TCM_GETITEMCOUNT)); }
+    // Selects the tab as a click on it does: the control notifies its parent.
+    void SetCurFocus(int nItem) const { SendMessage(TCM_SETCURFOCUS, nItem); }
 };
 
 class CToolTipCtrl : public CWnd {
@@ -19,7 +22,6 @@ public:
     // A popup tooltip window owned by pParentWnd.
     BOOL Create(CWnd* pParentWnd, DWORD dwStyle = 0);
     // The tool is the control's own window, its text a fixed string.
-    BOOL AddTool(const CWnd& control, const char* text) const;
     BOOL AddTool(HWND hControl, const char* text) const;
     void RelayEvent(MSG* pMsg) const {
         SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(pMsg));

@@ -32,6 +32,8 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
     HWND hWnd = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDTemplate),
                                    pParentWnd ? pParentWnd->m_hWnd : nullptr, &CDialog::DialogProc,
                                    reinterpret_cast<LPARAM>(this));
+    if (hWnd && (GetWindowLongA(hWnd, GWL_STYLE) & WS_CHILD))
+        SetWindowLongA(hWnd, GWL_EXSTYLE, GetWindowLongA(hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
     return hWnd != nullptr;
 }
 
@@ -97,11 +99,27 @@ void CDialog::RunModalLoop() {
             break;
         if (PreTranslateInTree(msg))
             continue;
-        if (m_hWnd && IsDialogMessageA(m_hWnd, &msg))
+        // This dialog's manager handles the keys of its whole tree.
+        if (m_hWnd && IsReachable(msg.hwnd) && IsDialogMessageA(m_hWnd, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+// The dialog manager looks for a mnemonic by walking from the key's window
+// round the dialog and back to it, descending only into visible, enabled
+// windows: for a window inside a hidden or disabled one (a box on a hidden
+// page) it would never come back.
+bool CDialog::IsReachable(HWND hWnd) const {
+    if (hWnd == m_hWnd)
+        return true;
+    if (!hWnd || !IsChild(m_hWnd, hWnd))
+        return false;
+    for (HWND h = GetParent(hWnd); h != m_hWnd; h = GetParent(h))
+        if ((GetWindowLongA(h, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED)) != WS_VISIBLE)
+            return false;
+    return true;
 }
 
 // From the message's window up to its top-level window, each of our windows
@@ -117,26 +135,19 @@ bool CDialog::PreTranslateInTree(MSG& msg) const {
     return false;
 }
 
-BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
-    const UINT m = pMsg->message;
-    const bool input =
-        (m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST);
-    return input && m_hWnd && IsDialogMessageA(m_hWnd, pMsg);
-}
-
-BOOL CDialog::UpdateData(BOOL) {
+BOOL CDialog::UpdateData() {
     CDataExchange dx{this};
     DoDataExchange(&dx);
     return TRUE;
 }
 
 BOOL CDialog::OnInitDialog() {
-    UpdateData(FALSE);
+    UpdateData();
     return TRUE;
 }
 
 void CDialog::OnOK() {
-    UpdateData(TRUE);
+    UpdateData();
     EndDialog(IDOK);
 }
 
@@ -195,14 +206,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM 
     LRESULT result = 0;
     if (!self->OnWndMsg(msg, wParam, lParam, result))
         return FALSE;
-    switch (msg) {
-    case WM_QUERYDRAGICON:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
+    // A dialog procedure returns the answer to these itself; to the others
+    // through DWLP_MSGRESULT.
+    if (msg == WM_QUERYDRAGICON)
         return static_cast<INT_PTR>(result);
-    default:
-        SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
-        return TRUE;
-    }
+    SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+    return TRUE;
 }

@@ -22,19 +22,17 @@ public:
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
     ~CDialog() override;
 
-    // A modeless child dialog from the template.
+    // A modeless child dialog from the template. It is a control parent: its
+    // controls join the tab order of the dialog it sits in, whose dialog
+    // manager handles the keys of the whole tree.
     BOOL Create(UINT nIDTemplate, CWnd* pParentWnd);
     // A modal dialog; returns the value given to EndDialog, or -1 when the
     // window could not be created.
     INT_PTR DoModal();
     void EndDialog(int nResult);
 
-    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
-
-    // Keyboard and mouse input for this dialog and its controls goes to the
-    // dialog manager of this dialog itself, so each nested dialog handles
-    // its own keys.
-    BOOL PreTranslateMessage(MSG* pMsg) override;
+    // Binds the members to their controls (nothing else is exchanged).
+    BOOL UpdateData();
 
     virtual BOOL OnInitDialog();
     virtual void OnOK();
@@ -56,6 +54,7 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void RunModalLoop();
     bool PreTranslateInTree(MSG& msg) const;
+    bool IsReachable(HWND hWnd) const;
     void CenterOverOwner() const;
 
     bool m_bModal = false;

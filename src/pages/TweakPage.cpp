@@ -74,7 +74,7 @@ void CTweakPage::ApplyTweak(int id) {
 }
 
 BOOL CTweakPage::PreTranslateMessage(MSG* pMsg) {
-    if (IsEscapeToConsume(pMsg))
+    if (IsEscapeToConsume(pMsg) || (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN))
         return TRUE;
     // Every message is relayed; the tooltip acts on the mouse messages.
     if (m_pToolTip && m_pToolTip->m_hWnd)

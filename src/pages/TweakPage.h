@@ -15,10 +15,9 @@ public:
     ~CTweakPage() override;
 
     BOOL OnInitDialog() override;
+    // Escape and Enter on a page do nothing: the main window's dialog
+    // manager would take them for its Cancel and its default button.
     BOOL PreTranslateMessage(MSG* pMsg) override;
-    // Enter on a page's checkbox reaches the page as IDOK; a page is not a
-    // box to end, so it stays.
-    void OnOK() override {}
 
     std::span<const TweakRow> Rows() const { return m_rows; }
 

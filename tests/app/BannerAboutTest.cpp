@@ -1,5 +1,6 @@
 // The banner strip, the Forum button and the About box in the running window.
 #include "app/CQueltDlg.h"
+#include "framework/App.h"
 #include "resource.h"
 #include "support/Capture.h"
 #include "support/RegistrySandbox.h"
@@ -26,15 +27,40 @@ HWND BannerPicture(HWND hDlg) {
     return nullptr;
 }
 
-HWND AboutBox() {
-    return FindWindowA(nullptr, "About Morvane");
+// The About box: a dialog popup of this process owned by the main window.
+// Other suites may have boxes of the same caption open at the same time.
+HWND AboutBox(HWND hMain) {
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{hMain, nullptr};
+    EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hWnd, &pid);
+            char cls[16] = "";
+            GetClassNameA(hWnd, cls, sizeof(cls));
+            if (pid != GetCurrentProcessId() || GetWindow(hWnd, GW_OWNER) != s->owner ||
+                !(GetWindowLongA(hWnd, GWL_STYLE) & WS_POPUP) || lstrcmpA(cls, "#32770") != 0)
+                return TRUE;
+            s->found = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 class BannerAboutTest : public testing::Test {
 protected:
+    BannerAboutTest() { app.m_pMainWnd = &dlg; }
+
     RegistrySandbox sandbox;
     ShellRecorder shell;
     CQueltDlg dlg;
+    // As in the program, the main dialog is the application's main window,
+    // which owns the About box whether or not the window is in front.
+    CWinApp app;
 };
 
 TEST_F(BannerAboutTest, BannerAndForumEachOpenTheirPageOncePerClick) {
@@ -84,10 +110,12 @@ TEST_F(BannerAboutTest, HandOverTheWholeBannerArrowElsewhere) {
 // Opens the About box with open(hDlg), checks it and closes it with close.
 void AboutRoundTrip(CQueltDlg& dlg, std::function<void(HWND)> open,
                     std::function<void(HWND)> close) {
+    AfxGetApp()->m_pMainWnd = &dlg;
     RunModal(dlg, {open,
                    [&](HWND hDlg) {
-                       HWND hAbout = AboutBox();
+                       HWND hAbout = AboutBox(hDlg);
                        ASSERT_TRUE(hAbout);
+                       EXPECT_EQ(WindowText(hAbout), "About Morvane");
                        EXPECT_TRUE(IsWindowVisible(hAbout));
                        EXPECT_FALSE(IsWindowEnabled(hDlg));
                        EXPECT_EQ(GetWindow(hAbout, GW_OWNER), hDlg);
@@ -99,7 +127,7 @@ void AboutRoundTrip(CQueltDlg& dlg, std::function<void(HWND)> open,
                        close(hAbout);
                    },
                    [&](HWND hDlg) {
-                       EXPECT_FALSE(AboutBox());
+                       EXPECT_FALSE(AboutBox(hDlg));
                        EXPECT_TRUE(IsWindowEnabled(hDlg));
                        Click(hDlg, IDOK);
                    }});
@@ -133,8 +161,8 @@ TEST_F(BannerAboutTest, AboutClosesWithEscapeAndItsCloseBox) {
 
 TEST_F(BannerAboutTest, AboutShowsNameVersionAndIcon) {
     RunModal(dlg, {[](HWND hDlg) { PostMessageA(hDlg, WM_SYSCOMMAND, 16, 0); },
-                   [](HWND) {
-                       HWND hAbout = AboutBox();
+                   [](HWND hDlg) {
+                       HWND hAbout = AboutBox(hDlg);
                        ASSERT_TRUE(hAbout);
                        bool name = false, icon = false;
                        for (HWND h = GetWindow(hAbout, GW_CHILD); h;
@@ -153,9 +181,13 @@ TEST_F(BannerAboutTest, AboutShowsNameVersionAndIcon) {
 }
 
 TEST_F(BannerAboutTest, OtherSystemCommandsKeepTheirDefault) {
-    EXPECT_EQ(RunModal(dlg, {[](HWND hDlg) { PostMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0); }}),
+    HWND hMain = nullptr;
+    EXPECT_EQ(RunModal(dlg, {[&](HWND hDlg) {
+                           hMain = hDlg;
+                           PostMessageA(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+                       }}),
               IDCANCEL);
-    EXPECT_FALSE(AboutBox());
+    EXPECT_FALSE(AboutBox(hMain));
 }
 
 } // namespace

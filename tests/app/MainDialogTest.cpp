@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 HWND Tab(HWND hDlg) {
@@ -40,6 +43,23 @@ void ExpectRect(const RECT& actual, const RECT& expected, const char* what) {
     EXPECT_EQ(actual.top, expected.top) << what;
     EXPECT_EQ(actual.right, expected.right) << what;
     EXPECT_EQ(actual.bottom, expected.bottom) << what;
+}
+
+// The main dialog, its five pages, the page container, the banner dialog and
+// the banner container, in this order.
+std::vector<HWND> EscapeTargets(CQueltDlg& dlg, HWND hDlg) {
+    std::vector<HWND> windows{hDlg};
+    for (int i = 0; i < 5; ++i)
+        windows.push_back(dlg.PageAt(i) ? dlg.PageAt(i)->m_hWnd : nullptr);
+    HWND hPages = windows[1] ? GetParent(windows[1]) : nullptr;
+    windows.push_back(hPages);
+    HWND hBannerTab = nullptr;
+    for (HWND h = GetWindow(hDlg, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+        if (h != hPages && dynamic_cast<CTabDialog*>(CWnd::FromHandlePermanent(h)))
+            hBannerTab = h;
+    windows.push_back(hBannerTab ? GetWindow(hBannerTab, GW_CHILD) : nullptr);
+    windows.push_back(hBannerTab);
+    return windows;
 }
 
 class MainDialogTest : public testing::Test {
@@ -127,19 +147,36 @@ TEST_F(MainDialogTest, ContainersStandByTheirFramesWhereverTheDialogIs) {
              }});
 }
 
+// Escape pressed on any window of the main dialog's tree, hidden pages
+// included, while the dialog runs modally.
 TEST_F(MainDialogTest, EscapeClosesNothing) {
-    HWND hBox = nullptr;
-    RunModal(dlg, {[&](HWND hDlg) {
-                       hBox = GetDlgItem(dlg.PageAt(0)->m_hWnd, 1003);
-                       PostMessageA(hBox, WM_KEYDOWN, VK_ESCAPE, 0);
-                       PostMessageA(hDlg, WM_KEYDOWN, VK_ESCAPE, 0);
-                       PostMessageA(GetDlgItem(hDlg, IDC_FORUM), WM_KEYDOWN, VK_ESCAPE, 0);
-                   },
-                   [&](HWND hDlg) {
-                       EXPECT_TRUE(IsWindowVisible(hDlg));
-                       EXPECT_TRUE(IsWindowVisible(dlg.PageAt(0)->m_hWnd));
-                       Click(hDlg, IDOK);
-                   }});
+    HWND hBanner = nullptr, hBannerTab = nullptr;
+    const INT_PTR result = RunModal(
+        dlg, {[&](HWND hDlg) {
+                  const std::vector<HWND> windows = EscapeTargets(dlg, hDlg);
+                  hBanner = windows[windows.size() - 2];
+                  hBannerTab = windows.back();
+                  for (HWND hWnd : windows) {
+                      ASSERT_TRUE(hWnd);
+                      PostMessageA(hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
+                      PostMessageA(hWnd, WM_KEYUP, VK_ESCAPE, 0);
+                  }
+                  HWND hBox = GetDlgItem(dlg.PageAt(0)->m_hWnd, 1003);
+                  PostMessageA(hBox, WM_KEYDOWN, VK_ESCAPE, 0);
+                  PostMessageA(GetDlgItem(hDlg, IDC_FORUM), WM_KEYDOWN, VK_ESCAPE, 0);
+                  PostMessageA(GetDlgItem(hBanner, IDC_BANNER_PICTURE), WM_KEYDOWN, VK_ESCAPE, 0);
+              },
+              [&](HWND hDlg) {
+                  EXPECT_TRUE(IsWindowVisible(hDlg));
+                  EXPECT_TRUE(IsWindowVisible(dlg.PageAt(0)->m_hWnd));
+                  for (int i = 1; i < 5; ++i)
+                      EXPECT_FALSE(IsWindowVisible(dlg.PageAt(i)->m_hWnd)) << i;
+                  EXPECT_TRUE(IsWindowVisible(GetParent(dlg.PageAt(0)->m_hWnd)));
+                  EXPECT_TRUE(IsWindowVisible(hBanner));
+                  EXPECT_TRUE(IsWindowVisible(hBannerTab));
+                  Click(hDlg, IDOK);
+              }});
+    EXPECT_EQ(result, IDOK);
 }
 
 TEST_F(MainDialogTest, EnterOnAPageLeavesThePageAndTheWindow) {
@@ -155,6 +192,46 @@ TEST_F(MainDialogTest, EnterOnAPageLeavesThePageAndTheWindow) {
                        EXPECT_FALSE(IsChecked(dlg.PageAt(0)->m_hWnd, 1016));
                        Click(hDlg, IDOK);
                    }});
+}
+
+// What a window shows, pixel by pixel, once it has painted.
+std::vector<COLORREF> Pixels(HWND hWnd) {
+    RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    RECT rc;
+    GetClientRect(hWnd, &rc);
+    std::vector<COLORREF> pixels;
+    HDC hdc = GetDC(hWnd);
+    for (int y = 0; y < rc.bottom; ++y)
+        for (int x = 0; x < rc.right; ++x)
+            pixels.push_back(GetPixel(hdc, x, y));
+    ReleaseDC(hWnd, hdc);
+    return pixels;
+}
+
+size_t DifferingPixels(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+    size_t n = a.size() == b.size() ? 0 : std::max(a.size(), b.size());
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        n += a[i] != b[i];
+    return n;
+}
+
+// With the focus, a box draws its focus rectangle through the skin. The
+// focus is given as the system gives it, by WM_SETFOCUS: SetFocus needs the
+// window in front, which suites running side by side take from each other.
+// (Tab reaching the box is the whole-program keyboard tests' part.)
+TEST_F(MainDialogTest, AFocusedBoxShowsItsFocusRectangleThroughTheSkin) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 HWND hBox = GetDlgItem(dlg.PageAt(0)->m_hWnd, 1003);
+                 const std::vector<COLORREF> unfocused = Pixels(hBox);
+                 ASSERT_EQ(DifferingPixels(unfocused, Pixels(hBox)), 0u) << "steady";
+                 SendMessageA(hBox, WM_SETFOCUS, 0, 0);
+                 EXPECT_TRUE(SendMessageA(hBox, BM_GETSTATE, 0, 0) & BST_FOCUS);
+                 // A dotted frame round the label: dozens of pixels.
+                 EXPECT_GE(DifferingPixels(unfocused, Pixels(hBox)), 40u);
+                 SendMessageA(hBox, WM_KILLFOCUS, 0, 0);
+                 EXPECT_EQ(DifferingPixels(unfocused, Pixels(hBox)), 0u) << "focus gone";
+                 Click(hDlg, IDOK);
+             }});
 }
 
 TEST_F(MainDialogTest, SaveAndExitAndTheCloseBoxOnlyClose) {

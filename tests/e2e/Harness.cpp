@@ -180,13 +180,16 @@ std::vector<std::string> CommandLog::Next(size_t count, DWORD timeoutMs) {
     return fresh;
 }
 
-void ExpectClick(HWND hPage, const Box& box, bool checked, CommandLog& log, Snapshot& watched) {
+void ExpectToggle(HWND hPage, const Box& box, bool checked, CommandLog& log, Snapshot& watched,
+                  const std::function<void(HWND hBox)>& toggle) {
     SCOPED_TRACE(testing::Message() << "page " << box.page << ", box " << box.id << " \""
                                     << box.label << "\" " << (checked ? "checked" : "unchecked"));
     HWND hBox = GetDlgItem(hPage, box.id);
     ASSERT_TRUE(hBox);
     const Snapshot before = watched;
-    ASSERT_TRUE(Send(hBox, BM_CLICK, 0, 0)) << "the click did not return";
+    toggle(hBox);
+    if (testing::Test::HasFatalFailure())
+        return;
     EXPECT_EQ(Send(hBox, BM_GETCHECK, 0, 0), checked ? BST_CHECKED : BST_UNCHECKED);
     std::vector<std::string> commands;
     for (const expect::Command& command : box.Starts(checked))
@@ -194,6 +197,12 @@ void ExpectClick(HWND hPage, const Box& box, bool checked, CommandLog& log, Snap
     EXPECT_EQ(log.Next(commands.size()), commands);
     watched = Watched();
     ExpectOnly(before, watched, box.Cell(checked), box.id);
+}
+
+void ExpectClick(HWND hPage, const Box& box, bool checked, CommandLog& log, Snapshot& watched) {
+    ExpectToggle(hPage, box, checked, log, watched, [](HWND hBox) {
+        ASSERT_TRUE(Send(hBox, BM_CLICK, 0, 0)) << "the click did not return";
+    });
 }
 
 void ExpectSaveAndExit(HWND hMain, const Process& program) {

@@ -6,6 +6,7 @@
 #include "e2e/Driver.h"
 #include "e2e/Tweaks.h"
 
+#include <functional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -50,11 +51,14 @@ private:
     size_t m_seen;
 };
 
-// Clicks a box with BM_CLICK (its handler runs inside the call, on a hidden
-// page too) and expects the box to show `checked` after it, the registry to
-// differ by that cell's changes alone and exactly that cell's commands to
-// be started. `watched` is the registry as last seen, and is brought up to
-// date.
+// Toggles a box with `toggle`, which returns once the box's handler has run,
+// and expects the box to show `checked` after it, the registry to differ by
+// that cell's changes alone and exactly that cell's commands to be started.
+// `watched` is the registry as last seen, and is brought up to date.
+void ExpectToggle(HWND hPage, const Box& box, bool checked, CommandLog& log, Snapshot& watched,
+                  const std::function<void(HWND hBox)>& toggle);
+// The toggle is a BM_CLICK: the handler runs inside the call, on a hidden
+// page too.
 void ExpectClick(HWND hPage, const Box& box, bool checked, CommandLog& log, Snapshot& watched);
 
 // "Save && Exit", and the process ends with 0.

@@ -63,9 +63,9 @@ TEST(ModalDialogTest, ChildDialogSeesMessagesToItsControlsFirst) {
                                                hBox = host.page.box.m_hWnd;
                                                ASSERT_TRUE(hBox);
                                                PostMessageA(hBox, WM_KEYDOWN, VK_ESCAPE, 0);
-                                               // A typed letter goes through the page's own dialog
-                                               // manager (the host's would search it for
-                                               // mnemonics).
+                                               // A typed letter on a hidden page: the host's
+                                               // search for a mnemonic would never come back
+                                               // to the box, and must not be started.
                                                PostMessageA(hBox, WM_KEYDOWN, 'A', 0);
                                                PostMessageA(hBox, WM_CHAR, 'a', 0);
                                                PostMessageA(hBox, WM_KEYUP, 'A', 0);
@@ -74,11 +74,48 @@ TEST(ModalDialogTest, ChildDialogSeesMessagesToItsControlsFirst) {
                                                // Escape was consumed by the page: the box is still
                                                // open.
                                                EXPECT_TRUE(IsWindowVisible(hDlg));
+                                               // On a visible page the search comes round.
+                                               ShowWindow(host.page.m_hWnd, SW_SHOW);
+                                               PostMessageA(hBox, WM_CHAR, 'b', 0);
+                                           },
+                                           [&](HWND hDlg) {
+                                               EXPECT_TRUE(IsWindowVisible(hDlg));
                                                host.EndDialog(IDOK);
                                            }});
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(std::count(host.page.seen.begin(), host.page.seen.end(), WM_KEYDOWN), 2);
-    EXPECT_GE(std::count(host.page.seen.begin(), host.page.seen.end(), WM_CHAR), 1);
+    EXPECT_GE(std::count(host.page.seen.begin(), host.page.seen.end(), WM_CHAR), 2);
+}
+
+// Tab follows the host's tab order: through the boxes of a visible child
+// dialog in template order and back to the host's button, past a hidden one.
+// (The order, not the focus: the focus needs the window in front, which
+// suites running side by side take from each other.)
+TEST(ModalDialogTest, TheTabOrderGoesThroughAVisibleChildDialogAndRound) {
+    const int boxes[] = {1003, 1006, 1007, 1009, 1010, 1011, 1013, 1015, 1016, 1017, 1020};
+    HostDialog host;
+    RunModal(host, {[&](HWND hDlg) {
+                 HWND hPage = host.page.m_hWnd;
+                 EXPECT_TRUE(GetWindowLongA(hPage, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+                 ShowWindow(hPage, SW_SHOW);
+                 HWND hOk = GetDlgItem(hDlg, IDOK);
+                 HWND h = hOk;
+                 for (int id : boxes) {
+                     h = GetNextDlgTabItem(hDlg, h, FALSE);
+                     EXPECT_EQ(h, GetDlgItem(hPage, id)) << "forwards to " << id;
+                 }
+                 EXPECT_EQ(GetNextDlgTabItem(hDlg, h, FALSE), hOk) << "after the last box";
+                 h = GetDlgItem(hPage, boxes[10]);
+                 for (int i = 9; i >= 0; --i) {
+                     h = GetNextDlgTabItem(hDlg, h, TRUE);
+                     EXPECT_EQ(h, GetDlgItem(hPage, boxes[i])) << "backwards to " << boxes[i];
+                 }
+                 EXPECT_EQ(GetNextDlgTabItem(hDlg, h, TRUE), hOk) << "before the first box";
+                 ShowWindow(hPage, SW_HIDE);
+                 EXPECT_EQ(GetNextDlgTabItem(hDlg, hOk, FALSE), hOk) << "the child hidden";
+                 EXPECT_EQ(GetNextDlgTabItem(hDlg, hOk, TRUE), hOk) << "the child hidden";
+                 Click(hDlg, IDOK);
+             }});
 }
 
 TEST(ModalDialogTest, PlainDialogClosesOnEscapeAndOnItsCloseBox) {

@@ -11,7 +11,9 @@ using Step = std::function<void(HWND)>;
 
 // Runs dlg modally; each step runs inside its modal loop on a timer tick of
 // its own, so that what a step posts goes through the loop before the next.
-// Steps left when the dialog ends are dropped; the last step should end it.
+// The last step, and only the last, must end the dialog: a step left over
+// when it ends, or a dialog still open long after its last step, fails the
+// test.
 INT_PTR RunModal(CDialog& dlg, std::vector<Step> steps);
 
 // Lets posted and sent messages run (inside or outside a modal loop).
