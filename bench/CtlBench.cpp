@@ -182,11 +182,11 @@ void CtlBench(const BenchOptions& o) {
              .c_str());
     Line("  morvanectl - empty start", "%s",
          Spread(PerRound(ctl, reads, empty, [](double a, double, double e) { return a - e; }),
-                "%.1f [%.1f-%.1f] ms")
+                "%.1f ms [%.1f to %.1f]")
              .c_str());
     Line("  reads floor - empty start", "%s",
          Spread(PerRound(ctl, reads, empty, [](double, double b, double e) { return b - e; }),
-                "%.1f [%.1f-%.1f] ms")
+                "%.1f ms [%.1f to %.1f]")
              .c_str());
     // Within twice the floor's work plus process start: ctl - empty <= 2 (reads - empty).
     const Summary m = Summarize(PerRound(

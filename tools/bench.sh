@@ -162,7 +162,7 @@ section_ctl() {
     local ctl=$build/morvanectl.exe
     if [ ! -f "$ctl" ]; then
         echo
-        echo "6. morvanectl list: skipped, $ctl is missing"
+        echo "6. morvanectl list: skipped, morvanectl.exe is missing from the build folder"
         return
     fi
     quiet_wine "$bench" --only ctl --ctl "$ctl" --ctl-floor "$build/bench/morvane_floor_list.exe" \
