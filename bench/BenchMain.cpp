@@ -4,7 +4,9 @@
 //                 --floor-cc morvane_floor_cc.exe --floor-same morvane_floor_same.exe
 //                 [--runs N] [--batch N] [--quiet-wait S] [--driver TEXT] [--section N]
 //                 [--count]
-//                 [--only startup,phases,registry,clicks,notice]
+//                 [--ctl morvanectl.exe --ctl-floor morvane_floor_list.exe
+//                  --ctl-empty morvane_floor_console.exe] [--ctl-runs N]
+//                 [--only startup,phases,registry,clicks,notice,ctl]
 #include "support/WinePath.h"
 #include "Benches.h"
 
@@ -45,6 +47,14 @@ int main(int argc, char** argv) {
             options.floorCc = WindowsPath(value);
         else if (!strcmp(arg, "--floor-same"))
             options.floorSame = WindowsPath(value);
+        else if (!strcmp(arg, "--ctl"))
+            options.ctl = WindowsPath(value);
+        else if (!strcmp(arg, "--ctl-floor"))
+            options.ctlFloor = WindowsPath(value);
+        else if (!strcmp(arg, "--ctl-empty"))
+            options.ctlEmpty = WindowsPath(value);
+        else if (!strcmp(arg, "--ctl-runs"))
+            options.ctlRuns = atoi(value);
         else if (!strcmp(arg, "--runs"))
             options.startRuns = atoi(value);
         else if (!strcmp(arg, "--batch"))
@@ -70,6 +80,14 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (Wanted(only, "ctl") &&
+        (options.ctl.empty() || options.ctlFloor.empty() || options.ctlEmpty.empty() ||
+         options.ctlRuns < 1 || options.batchRounds < 1)) {
+        fprintf(stderr, "usage: morvane_bench --only ctl --ctl EXE --ctl-floor EXE --ctl-empty EXE "
+                        "[--ctl-runs N] [--batch N]\n");
+        return 2;
+    }
+
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
 
@@ -84,5 +102,7 @@ int main(int argc, char** argv) {
         ClickBench(options);
     if (Wanted(only, "notice"))
         NoticeBench(options);
+    if (Wanted(only, "ctl"))
+        CtlBench(options);
     return 0;
 }

@@ -8,9 +8,13 @@ struct BenchOptions {
     std::string floor;     // the empty dialog
     std::string floorCc;   // the empty dialog with Common Controls 6
     std::string floorSame; // the plain Win32 program doing the program's start-up work
+    std::string ctl;       // morvanectl.exe
+    std::string ctlFloor;  // a console program making list's reads bare
+    std::string ctlEmpty;  // an empty console program
     std::string driverLabel = "null display driver";
     std::string section = "1a"; // the start-up section's number in the table
     int startRuns = 48;         // rounds of start-ups
+    int ctlRuns = 60;           // rounds of morvanectl list and its floors
     int batchRounds = 8;        // rounds per batch, each batch after a quiet check
     double quietShare = 0.10;
     int quietWaitS = 60;
@@ -27,3 +31,4 @@ void PhasesBench(const BenchOptions& options);
 void RegistryBench(const BenchOptions& options);
 void ClickBench(const BenchOptions& options);
 void NoticeBench(const BenchOptions& options);
+void CtlBench(const BenchOptions& options);

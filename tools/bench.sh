@@ -5,17 +5,17 @@
 #   bench.sh [BUILD_DIR] [TEMPLATE_PREFIX]
 # BENCH_RUNS       start-up rounds under the null driver (48)
 # BENCH_X11_RUNS   start-up rounds under Xvfb with the X11 driver (16)
+# BENCH_CTL_RUNS   rounds of `morvanectl list` and its two floors (60)
 # BENCH_QUIET_WAIT longest wait in seconds for a quiet machine before each
 #                  batch of rounds (60); a batch then starts anyway, and the
 #                  table says so
+# BENCH_SECTIONS   the sections to run, by name without "section_", in order
+#                  (all of them: "header startup_null startup_x11 inside
+#                  sizes ctl")
 #
 # The table is made of sections, each a function below that prints its part,
 # run in the order of SECTIONS at the end. A new line is one more function
-# and its name in SECTIONS: for `morvanectl list` (built beside morvane.exe)
-# beside fifty bare registry reads, a function that returns when
-# $build/morvanectl.exe is missing, else runs morvane_bench with a section of
-# its own (the quiet check is QuietGate in bench/BenchUtil.h, the pairwise
-# ratios as in bench/StartupBench.cpp) and prints its line.
+# and its name in SECTIONS.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -29,7 +29,8 @@ bench=$build/bench/morvane_bench.exe
 floor=$build/bench/morvane_floor.exe
 floor_cc=$build/bench/morvane_floor_cc.exe
 floor_same=$build/bench/morvane_floor_same.exe
-for f in "$exe" "$bench" "$floor" "$floor_cc" "$floor_same" "$build/bench/morvane_phases.exe"; do
+for f in "$exe" "$bench" "$floor" "$floor_cc" "$floor_same" "$build/bench/morvane_phases.exe" \
+    "$build/bench/morvane_floor_list.exe" "$build/bench/morvane_floor_console.exe"; do
     [ -f "$f" ] || { echo "missing $f: run make bench" >&2; exit 1; }
 done
 programs=(--program "$exe" --floor "$floor" --floor-cc "$floor_cc" --floor-same "$floor_same")
@@ -155,7 +156,29 @@ section_sizes() {
     fi
 }
 
-SECTIONS=(section_header section_startup_null section_startup_x11 section_inside section_sizes)
+# `morvanectl list` beside a console program making the same reads bare, and
+# an empty one for process start.
+section_ctl() {
+    local ctl=$build/morvanectl.exe
+    if [ ! -f "$ctl" ]; then
+        echo
+        echo "6. morvanectl list: skipped, morvanectl.exe is missing from the build folder"
+        return
+    fi
+    quiet_wine "$bench" --only ctl --ctl "$ctl" --ctl-floor "$build/bench/morvane_floor_list.exe" \
+        --ctl-empty "$build/bench/morvane_floor_console.exe" --ctl-runs "${BENCH_CTL_RUNS:-60}" \
+        --batch 10 --quiet-wait "$quiet_wait"
+}
+
+SECTIONS=(section_header section_startup_null section_startup_x11 section_inside section_sizes
+    section_ctl)
+if [ -n "${BENCH_SECTIONS:-}" ]; then
+    SECTIONS=()
+    for name in $BENCH_SECTIONS; do
+        declare -F "section_$name" >/dev/null || { echo "no bench section $name" >&2; exit 2; }
+        SECTIONS+=("section_$name")
+    done
+fi
 
 exec > >(tee "$out")
 for section in "${SECTIONS[@]}"; do

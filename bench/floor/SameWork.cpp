@@ -43,41 +43,6 @@ bool IsColourMessage(UINT msg) {
     return msg == WM_CTLCOLORDLG || msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN;
 }
 
-// HKCU first unless the read is machine-wide only; a miss falls back to HKLM.
-LSTATUS Query(const StateRead& r, DWORD* type, void* data, DWORD* size) {
-    const DWORD sizeIn = *size;
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        if (root == HKEY_CURRENT_USER && r.hklmOnly)
-            continue;
-        HKEY hKey;
-        LSTATUS status = RegOpenKeyExA(root, r.key, 0, KEY_QUERY_VALUE, &hKey);
-        if (status == ERROR_SUCCESS) {
-            *size = sizeIn;
-            status = RegQueryValueExA(hKey, r.name, nullptr, type, static_cast<BYTE*>(data), size);
-            RegCloseKey(hKey);
-            if (status == ERROR_SUCCESS)
-                return status;
-        }
-        if (root == HKEY_LOCAL_MACHINE)
-            return status;
-    }
-    return ERROR_FILE_NOT_FOUND;
-}
-
-bool Matches(const StateRead& r) {
-    if (r.text) {
-        char text[260];
-        DWORD type = 0, size = sizeof(text);
-        return Query(r, &type, text, &size) == ERROR_SUCCESS && type == REG_SZ && size > 0 &&
-               text[size - 1] == '\0' && !lstrcmpA(text, r.text);
-    }
-    DWORD type = 0, value = 0, size = sizeof(value);
-    if (Query(r, &type, &value, &size) != ERROR_SUCCESS || type != REG_DWORD ||
-        size != sizeof(value))
-        value = r.fallback;
-    return r.differs ? value != r.number : value == r.number;
-}
-
 INT_PTR CALLBACK PageProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (IsColourMessage(msg))
         return Colour(wParam);
@@ -105,10 +70,7 @@ INT_PTR CALLBACK PageProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     for (int i = 0; i < boxes.count; ++i) {
         const Box& box = boxes.boxes[i];
-        bool on = true;
-        for (int k = 0; on && k < box.count; ++k)
-            on = Matches(box.reads[k]);
-        if (on)
+        if (Checked(box))
             CheckDlgButton(hWnd, box.id, BST_CHECKED);
     }
     return TRUE;

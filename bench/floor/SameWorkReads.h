@@ -1,7 +1,8 @@
-// The fifty checkboxes of the five pages as the same-work floor knows them,
-// written out: each box's tooltip and the registry values whose reading
-// decides whether it starts checked. A box is checked when every read, in
-// order, matches; the first that does not ends its reads.
+// The fifty checkboxes of the five pages as the floors know them, written
+// out: each box's tooltip and the registry values whose reading decides
+// whether it starts checked. A box is checked when every read, in order,
+// matches; the first that does not ends its reads. The reads themselves are
+// bare ADVAPI32 calls, below.
 #pragma once
 
 #include <windows.h>
@@ -282,3 +283,46 @@ inline constexpr PageBoxes kPageBoxes[5] = {
     {kMediaPlayer, static_cast<int>(std::size(kMediaPlayer))},
     {kUsability, static_cast<int>(std::size(kUsability))},
 };
+
+// HKCU first unless the read is machine-wide only; a miss falls back to HKLM.
+inline LSTATUS Query(const StateRead& r, DWORD* type, void* data, DWORD* size) {
+    const DWORD sizeIn = *size;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (root == HKEY_CURRENT_USER && r.hklmOnly)
+            continue;
+        HKEY hKey;
+        LSTATUS status = RegOpenKeyExA(root, r.key, 0, KEY_QUERY_VALUE, &hKey);
+        if (status == ERROR_SUCCESS) {
+            *size = sizeIn;
+            status = RegQueryValueExA(hKey, r.name, nullptr, type, static_cast<BYTE*>(data), size);
+            RegCloseKey(hKey);
+            if (status == ERROR_SUCCESS)
+                return status;
+        }
+        if (root == HKEY_LOCAL_MACHINE)
+            return status;
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+inline bool Matches(const StateRead& r) {
+    if (r.text) {
+        char text[260];
+        DWORD type = 0, size = sizeof(text);
+        return Query(r, &type, text, &size) == ERROR_SUCCESS && type == REG_SZ && size > 0 &&
+               text[size - 1] == '\0' && !lstrcmpA(text, r.text);
+    }
+    DWORD type = 0, value = 0, size = sizeof(value);
+    if (Query(r, &type, &value, &size) != ERROR_SUCCESS || type != REG_DWORD ||
+        size != sizeof(value))
+        value = r.fallback;
+    return r.differs ? value != r.number : value == r.number;
+}
+
+// Whether a box starts checked: its reads in order, up to the first miss.
+inline bool Checked(const Box& box) {
+    bool on = true;
+    for (int k = 0; on && k < box.count; ++k)
+        on = Matches(box.reads[k]);
+    return on;
+}

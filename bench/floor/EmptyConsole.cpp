@@ -1,0 +1,4 @@
+// The floor of any console program: it starts and exits.
+int main() {
+    return 0;
+}
