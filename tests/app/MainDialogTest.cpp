@@ -179,6 +179,26 @@ TEST_F(MainDialogTest, EscapeClosesNothing) {
     EXPECT_EQ(result, IDOK);
 }
 
+// The main dialog, each page and the banner take Escape themselves, so that
+// none of them depends on the window it sits in to keep it from closing.
+TEST_F(MainDialogTest, TheMainDialogEachPageAndTheBannerConsumeEscapeThemselves) {
+    const INT_PTR result =
+        RunModal(dlg, {[&](HWND hDlg) {
+                     const std::vector<HWND> windows = EscapeTargets(dlg, hDlg);
+                     const size_t banner = windows.size() - 2;
+                     for (size_t i = 0; i < windows.size(); ++i) {
+                         if (i > 5 && i != banner)
+                             continue; // the containers leave it to their dialogs
+                         CWnd* pWnd = CWnd::FromHandlePermanent(windows[i]);
+                         ASSERT_TRUE(pWnd) << i;
+                         MSG msg{windows[i], WM_KEYDOWN, VK_ESCAPE, 0};
+                         EXPECT_TRUE(pWnd->PreTranslateMessage(&msg)) << "window " << i;
+                     }
+                     Click(hDlg, IDOK);
+                 }});
+    EXPECT_EQ(result, IDOK);
+}
+
 TEST_F(MainDialogTest, EnterOnAPageLeavesThePageAndTheWindow) {
     RunModal(dlg, {[&](HWND) {
                        HWND hBox = GetDlgItem(dlg.PageAt(0)->m_hWnd, 1016);
