@@ -4,6 +4,7 @@
 // agrees with the window; a service tweak waits for net.exe and reports its
 // exit code. A recorder stands in for net.exe and regsvr32.exe.
 #include "e2e/Driver.h"
+#include "expect/Keys.h"
 #include "support/Cells.h"
 #include "support/WinePath.h"
 
@@ -23,35 +24,9 @@ const char kListedObject[] =
 using namespace std::string_literals;
 
 std::string g_ctl, g_window;
-constexpr char kLog[] = "C:\\morvane-recorder.log";
 
-const std::string LSA = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
-const std::string WSH = "SOFTWARE\\Microsoft\\Windows Script Host\\Settings";
-const std::string EXPLORER = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-const std::string ADVANCED = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
-const std::string TCPIP = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
-const std::string MEMORY = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
-const std::string PREFETCH = MEMORY + "\\PrefetchParameters";
-const std::string DESKTOP = "Control Panel\\Desktop";
-const std::string POLICYSYSTEM = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+using namespace expect::keys;
 const std::string SERVICES = "System\\CurrentControlSet\\Services\\";
-const std::string MAIN = "Software\\Microsoft\\Internet Explorer\\Main";
-const std::string INET = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-const std::string CACHE = INET + "\\Cache";
-const std::string ZONE3 = INET + "\\Zones\\3";
-const std::string P3P = INET + "\\P3P";
-const std::string TABS = "Software\\Microsoft\\Internet Explorer\\TabbedBrowsing";
-const std::string PHISH = "Software\\Microsoft\\Internet Explorer\\PhishingFilter";
-const std::string INFOBAR = "Software\\Microsoft\\Internet Explorer\\InformationBar";
-const std::string PREFS = "Software\\Microsoft\\MediaPlayer\\Preferences";
-const std::string WMPPOLICY = "SOFTWARE\\Policies\\Microsoft\\WindowsMediaPlayer";
-const std::string POLICYPREFS = "SOFTWARE\\Policies\\Microsoft\\Preferences";
-const std::string POLEXPLORER = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
-const std::string CLEANUPWIZ =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\CleanupWiz";
-const std::string WINLOGON = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-const std::string CABINET = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CabinetState";
-const std::string STORE = "Software\\Quelt";
 const std::string VERB = "*\\shell\\edit";
 
 // Values as the sandbox snapshots name them: "ROOT\key\:name".
@@ -343,7 +318,7 @@ std::string SetAll(const char* state) {
 
 std::vector<std::string> LogLines() {
     std::vector<std::string> lines;
-    std::istringstream in(ReadAll(kLog));
+    std::istringstream in(ReadAll(e2e::kRecorderLog));
     for (std::string line; std::getline(in, line);)
         lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
     return lines;
@@ -487,25 +462,6 @@ TEST(ServiceTest, SetWaitsForNetAndReportsItsExitCode) {
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(1));
 }
 
-// The recorder runs in place of the system's net.exe and regsvr32.exe,
-// which Wine starts from the system folder and loads from there only when
-// told to prefer them to its own.
-bool InstallRecorder(const std::string& recorder) {
-    for (const char* name : {"net.exe", "regsvr32.exe"}) {
-        const std::string target = std::string("C:\\windows\\system32\\") + name;
-        if (!CopyFileA(recorder.c_str(), target.c_str(), FALSE))
-            return false;
-        HKEY hKey;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0,
-                            KEY_SET_VALUE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
-            return false;
-        RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
-        RegCloseKey(hKey);
-    }
-    DeleteFileA(kLog);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -516,7 +472,7 @@ int main(int argc, char** argv) {
     }
     g_ctl = WindowsPath(argv[1]);
     g_window = WindowsPath(argv[2]);
-    if (!InstallRecorder(WindowsPath(argv[3]))) {
+    if (!e2e::InstallRecorder(WindowsPath(argv[3]))) {
         fprintf(stderr, "cannot install the recorder\n");
         return 2;
     }

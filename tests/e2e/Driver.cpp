@@ -1,5 +1,7 @@
 #include "e2e/Driver.h"
 
+#include <cstdio>
+
 #include <commctrl.h>
 #include <tlhelp32.h>
 
@@ -175,6 +177,28 @@ SIZE WindowSize(HWND hWnd) {
     RECT rc{};
     GetWindowRect(hWnd, &rc);
     return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+// The recorder runs in place of the system's net.exe and regsvr32.exe: Wine
+// starts both from the system folder, and loads the files there only when
+// told to prefer them to its own.
+bool InstallRecorder(const std::string& recorder) {
+    for (const char* name : {"net.exe", "regsvr32.exe"}) {
+        const std::string target = std::string("C:\\windows\\system32\\") + name;
+        if (!CopyFileA(recorder.c_str(), target.c_str(), FALSE)) {
+            fprintf(stderr, "cannot copy %s over %s: %lu\n", recorder.c_str(), target.c_str(),
+                    GetLastError());
+            return false;
+        }
+        HKEY hKey;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+            return false;
+        RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+        RegCloseKey(hKey);
+    }
+    DeleteFileA(kRecorderLog);
+    return true;
 }
 
 } // namespace e2e

@@ -17,6 +17,14 @@ constexpr int kPageCount = 5;
 constexpr int kTabControl = 1000;
 constexpr int kNoticeControl = 1009;
 
+// Where the recorder that stands in for net.exe and regsvr32.exe logs the
+// command lines it was started with.
+inline constexpr char kRecorderLog[] = "C:\\morvane-recorder.log";
+
+// Copies the recorder over the system folder's net.exe and regsvr32.exe,
+// tells Wine to prefer them to its own, and empties the log.
+bool InstallRecorder(const std::string& recorder);
+
 // Each page's boxes in template order; a page is known by them.
 const std::vector<int>& PageBoxes(int page);
 

@@ -9,7 +9,6 @@
 namespace e2e {
 namespace {
 
-constexpr char kCommandLog[] = "C:\\morvane-recorder.log";
 std::string g_program;
 
 struct Root {
@@ -38,28 +37,6 @@ Snapshot Walked(std::initializer_list<Root> roots) {
 
 bool RecorderRunning() {
     return ProcessCount("net.exe") != 0 || ProcessCount("regsvr32.exe") != 0;
-}
-
-// The recorder runs in place of the system's net.exe and regsvr32.exe: Wine
-// starts both from the system folder, and loads the files there only when
-// told to prefer them to its own.
-bool InstallRecorder(const std::string& recorder) {
-    for (const char* name : {"net.exe", "regsvr32.exe"}) {
-        const std::string target = std::string("C:\\windows\\system32\\") + name;
-        if (!CopyFileA(recorder.c_str(), target.c_str(), FALSE)) {
-            fprintf(stderr, "cannot copy %s over %s: %lu\n", recorder.c_str(), target.c_str(),
-                    GetLastError());
-            return false;
-        }
-        HKEY hKey;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0,
-                            KEY_SET_VALUE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
-            return false;
-        RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
-        RegCloseKey(hKey);
-    }
-    DeleteFileA(kCommandLog);
-    return true;
 }
 
 } // namespace
@@ -147,7 +124,7 @@ CommandLog::CommandLog() : m_seen(All().size()) {}
 
 std::vector<std::string> CommandLog::All() const {
     std::vector<std::string> lines;
-    HANDLE hLog = CreateFileA(kCommandLog, GENERIC_READ,
+    HANDLE hLog = CreateFileA(kRecorderLog, GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hLog == INVALID_HANDLE_VALUE)

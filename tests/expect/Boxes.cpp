@@ -1,41 +1,14 @@
 #include "expect/Boxes.h"
 
+#include "expect/Keys.h"
+
 #include <stdexcept>
 
 namespace expect {
 namespace {
 
-const std::string STORE = "Software\\Quelt";
-// General
-const std::string LSA = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
-const std::string WSH = "SOFTWARE\\Microsoft\\Windows Script Host\\Settings";
-const std::string EXPLORER = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-const std::string ADVANCED = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
-const std::string TCPIP = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
-const std::string MEMORY = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
-const std::string PREFETCH = MEMORY + "\\PrefetchParameters";
-const std::string DESKTOP = "Control Panel\\Desktop";
-const std::string POLICYSYSTEM = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
-// Internet Explorer
-const std::string MAIN = "Software\\Microsoft\\Internet Explorer\\Main";
-const std::string INET = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-const std::string CACHE = INET + "\\Cache";
-const std::string ZONE3 = INET + "\\Zones\\3";
-const std::string P3P = INET + "\\P3P";
-const std::string TABS = "Software\\Microsoft\\Internet Explorer\\TabbedBrowsing";
-const std::string PHISH = "Software\\Microsoft\\Internet Explorer\\PhishingFilter";
-const std::string INFOBAR = "Software\\Microsoft\\Internet Explorer\\InformationBar";
-// Media Player: the same key, spelled two ways by different rows.
-const std::string PREFS = "Software\\Microsoft\\MediaPlayer\\Preferences";
-const std::string PREFS_CAPS = "SOFTWARE\\Microsoft\\MediaPlayer\\Preferences";
-const std::string WMPPOLICY = "SOFTWARE\\Policies\\Microsoft\\WindowsMediaPlayer";
-const std::string POLICYPREFS = "SOFTWARE\\Policies\\Microsoft\\Preferences";
-// Usability
-const std::string POLEXPLORER = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
-const std::string CLEANUPWIZ =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\CleanupWiz";
-const std::string WINLOGON = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-const std::string CABINET = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CabinetState";
+using namespace keys;
+
 const std::string EDIT = "HKCR\\*\\shell\\edit\\";
 
 const std::optional<RegValue> GONE;

@@ -1,5 +1,5 @@
 // What this process holds, counted in ways that also work under Wine, where
-// GetProcessHandleCount and GetGuiResources always say 0.
+// the system's own per-process handle and GDI counts always read 0.
 #pragma once
 
 #include <ostream>
