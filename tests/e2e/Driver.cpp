@@ -31,12 +31,22 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     }
 }
 
+// Under load Wine now and then refuses a start with ERROR_INTERNAL_ERROR
+// (1359) and takes the same start a moment later, so a refused start is
+// tried again a few times.
 Process::Process(const std::string& exe) {
     STARTUPINFOA si{sizeof(si)};
     std::string cmd = "\"" + exe + "\"";
-    if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &m_pi))
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &si, &m_pi))
+            return;
         m_pi = {};
+        m_startError = GetLastError();
+        if (m_startError != ERROR_INTERNAL_ERROR)
+            return;
+        Sleep(200);
+    }
 }
 
 Process::~Process() {

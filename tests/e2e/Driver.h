@@ -41,11 +41,14 @@ public:
     Process& operator=(const Process&) = delete;
 
     bool Started() const { return m_pi.hProcess != nullptr; }
+    // Why it did not start.
+    DWORD StartError() const { return m_startError; }
     DWORD Id() const { return m_pi.dwProcessId; }
     bool Ended(DWORD timeoutMs) const;
     std::optional<DWORD> ExitCode() const;
 
 private:
+    DWORD m_startError = 0;
     PROCESS_INFORMATION m_pi{};
 };
 

@@ -80,7 +80,7 @@ protected:
     void SetUp() override {
         PrepareRegistry({});
         program = std::make_unique<Process>(ProgramPath());
-        ASSERT_TRUE(program->Started()) << ProgramPath();
+        ASSERT_TRUE(program->Started()) << ProgramPath() << ": error " << program->StartError();
         hMain = WaitForMainWindow(program->Id(), 20000);
         ASSERT_TRUE(hMain);
         pages = Pages(hMain);

@@ -54,7 +54,7 @@ TEST(ProgramWithoutRightsTest, TheNoticePlaysOnAThreadOfItsOwnAndPerUserTweaksWo
     int threadsWithRights = 0;
     {
         Process program(ProgramPath());
-        ASSERT_TRUE(program.Started()) << ProgramPath();
+        ASSERT_TRUE(program.Started()) << ProgramPath() << ": error " << program.StartError();
         HWND hMain = WaitForMainWindow(program.Id(), 20000);
         ASSERT_TRUE(hMain);
         EXPECT_NE(WindowSize(GetDlgItem(hMain, kNoticeControl)), kNoticePlaying);

@@ -36,7 +36,7 @@ TEST(ProgramTest, AClickChangesItsSettingAndSaveAndExitEndsTheProgram) {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\morvane");
     const Snapshot before = Broad();
     Process program(ProgramPath());
-    ASSERT_TRUE(program.Started()) << ProgramPath();
+    ASSERT_TRUE(program.Started()) << ProgramPath() << ": error " << program.StartError();
     HWND hMain = WaitForMainWindow(program.Id(), 20000);
     ASSERT_TRUE(hMain);
     EXPECT_EQ(CheckedBoxes(Pages(hMain)), CheckedInAnEmptyRegistry());
@@ -68,7 +68,7 @@ TEST(ProgramTest, EveryTabAndEveryBoxOfEveryPageThenAStartShowsWhatTheClicksLeft
     const Snapshot watchedBefore = Watched();
 
     Process program(ProgramPath());
-    ASSERT_TRUE(program.Started()) << ProgramPath();
+    ASSERT_TRUE(program.Started()) << ProgramPath() << ": error " << program.StartError();
     HWND hMain = WaitForMainWindow(program.Id(), 20000);
     ASSERT_TRUE(hMain);
     // Starting reads the states and writes nothing but the probe.
