@@ -239,22 +239,8 @@ Snapshot Scope() {
     SnapshotKey(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services",
                 "HKLM\\System\\CurrentControlSet\\Services\\", all);
     SnapshotKey(HKEY_CLASSES_ROOT, "*", "HKCR\\*\\", all);
-    HKEY hSoftware;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &hSoftware) == ERROR_SUCCESS) {
-        char name[256];
-        for (DWORD i = 0;; ++i) {
-            DWORD cch = sizeof(name);
-            if (RegEnumKeyExA(hSoftware, i, name, &cch, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            if (lstrcmpiA(name, "Classes") == 0 || lstrcmpiA(name, "Wine") == 0 ||
-                lstrcmpiA(name, "Wow6432Node") == 0)
-                continue;
-            const std::string key = std::string("Software\\") + name;
-            SnapshotKey(HKEY_LOCAL_MACHINE, key.c_str(), "HKLM\\" + key + "\\", all);
-        }
-        RegCloseKey(hSoftware);
-    }
+    for (const std::string& key : MachineSoftwareKeys())
+        SnapshotKey(HKEY_LOCAL_MACHINE, key.c_str(), "HKLM\\" + key + "\\", all);
     std::erase_if(all, [](const auto& e) { return e.first.find("\\Wine\\") != std::string::npos; });
     return all;
 }

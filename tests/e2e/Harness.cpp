@@ -88,24 +88,8 @@ Snapshot Broad() {
     });
     // Machine-wide software but the classes, whose only part the program
     // touches is the one above.
-    HKEY hSoftware;
-    if (RegOpenKeyExA(LM, "Software", 0, KEY_READ, &hSoftware) == ERROR_SUCCESS) {
-        char name[256];
-        for (DWORD i = 0;; ++i) {
-            DWORD cch = sizeof(name);
-            if (RegEnumKeyExA(hSoftware, i, name, &cch, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            // Wow6432Node shows keys that the 32-bit and 64-bit views share
-            // a second time.
-            if (lstrcmpiA(name, "Classes") == 0 || lstrcmpiA(name, "Wine") == 0 ||
-                lstrcmpiA(name, "Wow6432Node") == 0)
-                continue;
-            const std::string key = std::string("Software\\") + name;
-            all.merge(Walked({{LM, key.c_str(), ("HKLM\\" + key + "\\").c_str()}}));
-        }
-        RegCloseKey(hSoftware);
-    }
+    for (const std::string& key : MachineSoftwareKeys())
+        all.merge(Walked({{LM, key.c_str(), ("HKLM\\" + key + "\\").c_str()}}));
     return all;
 }
 

@@ -202,3 +202,22 @@ RegValue Dword(DWORD value) {
 RegValue Sz(const std::string& text) {
     return RegValue{REG_SZ, text + std::string(1, '\0')};
 }
+
+std::vector<std::string> MachineSoftwareKeys() {
+    std::vector<std::string> keys;
+    HKEY hSoftware;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &hSoftware) != ERROR_SUCCESS)
+        return keys;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD cch = sizeof(name);
+        if (RegEnumKeyExA(hSoftware, i, name, &cch, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        if (lstrcmpiA(name, "Classes") != 0 && lstrcmpiA(name, "Wine") != 0 &&
+            lstrcmpiA(name, "Wow6432Node") != 0)
+            keys.push_back(std::string("Software\\") + name);
+    }
+    RegCloseKey(hSoftware);
+    return keys;
+}

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct RegValue {
     DWORD type;
@@ -41,6 +42,11 @@ private:
 // Everything under root\path, as "prefix<subkeys>\:name" -> value.
 void SnapshotKey(HKEY root, const char* path, const std::string& prefix,
                  std::map<std::string, RegValue>& out);
+
+// The keys under HKLM\Software but Classes, Wine's own and Wow6432Node
+// (which shows keys the 32-bit and 64-bit views share a second time), as
+// "Software\<name>".
+std::vector<std::string> MachineSoftwareKeys();
 
 // Direct access for setting up and checking, through the (sandboxed) roots.
 void PutValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,
