@@ -2,6 +2,7 @@
 // they print, what they change, and what they refuse to change.
 #include "ctl/Backup.h"
 #include "ctl/Commands.h"
+#include "ctl/CtlHarness.h"
 #include "support/Cells.h"
 
 #include <gtest/gtest.h>
@@ -21,36 +22,6 @@ const char kListedObject[] =
 const std::string ADVANCED = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
 const std::string LSA = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
 const std::string STORE = "Software\\Quelt";
-
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result Ctl(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = RunCtl(args, out, err);
-    return {code, out.str(), err.str()};
-}
-
-// A file in the temporary folder that is gone when the test ends.
-struct TempFile {
-    std::string path;
-    explicit TempFile(const std::string& name) {
-        char folder[MAX_PATH];
-        GetTempPathA(sizeof(folder), folder);
-        path = std::string(folder) + "morvanectl-test-" + std::to_string(GetCurrentProcessId()) +
-               "-" + name;
-        DeleteFileA(path.c_str());
-    }
-    ~TempFile() { DeleteFileA(path.c_str()); }
-    void Write(const std::string& text) const { std::ofstream(path, std::ios::binary) << text; }
-    std::string Read() const {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    bool Exists() const { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-};
 
 // The stable names with their page and whether they need rights, in tab
 // and template order: scripts and presets depend on them.
