@@ -40,4 +40,3 @@ struct TempFile {
     }
     bool Exists() const { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 };
-
