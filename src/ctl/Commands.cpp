@@ -4,6 +4,8 @@
 #include "ctl/Files.h"
 #include "ctl/Preset.h"
 #include "ctl/Reference.h"
+#include "ctl/RegFile.h"
+#include "ctl/Text.h"
 #include "ctl/Words.h"
 #include "system/Shell.h"
 #include "tweaks/Tweaks.h"
@@ -21,7 +23,8 @@ constexpr char kUsage[] =
     "  show NAME                         what a tweak reads, and what on and off do\n"
     "  set NAME on|off [...] [--dry-run] sets tweaks as a click on their boxes does\n"
     "  backup FILE.reg                   saves every value the tweaks touch, for restore\n"
-    "  restore FILE.reg                  imports a backup with the system's reg.exe\n"
+    "  restore FILE.reg [--dry-run]      checks a backup whole, then imports it with the\n"
+    "                                    system's reg.exe; --dry-run lists what it would change\n"
     "  save PRESET                       writes the current states as a preset\n"
     "  apply PRESET [--backup FILE.reg] [--dry-run]\n"
     "                                    checks a preset, backs up, then sets its tweaks\n"
@@ -53,7 +56,8 @@ std::string Now(const char* format) {
     SYSTEMTIME t;
     GetLocalTime(&t);
     char text[64];
-    snprintf(text, sizeof(text), format, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    snprintf(text, sizeof(text), format, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+             t.wMilliseconds);
     return text;
 }
 
@@ -142,8 +146,8 @@ int List(Console& c, bool json) {
 const TweakRow* Known(Console& c, const std::string& name) {
     const TweakRow* row = FindTweak(name);
     if (!row)
-        c.Error() << "unknown tweak \"" << name << "\"; did you mean " << NearestName(name)
-                  << "?\n";
+        c.Error() << "unknown tweak \"" << Shortened(name) << "\"; did you mean "
+                  << NearestName(name) << "?\n";
     return row;
 }
 
@@ -262,42 +266,67 @@ int Set(Console& c, const Arguments& a) {
     return kDone;
 }
 
-// The backup as a new file; false (and said why) when it could not be made.
+// The backup as a new file, or under a name of its own beside the others
+// when path is empty; false (and said why) when it could not be made.
 bool WriteBackup(Console& c, const std::string& path) {
-    std::string text, error;
+    std::wstring text;
+    std::string error, written = path;
     if (!BackupText(Now("%04u-%02u-%02u %02u:%02u:%02u"), &text, &error)) {
         c.Error() << "no backup made: " << error << "\n";
         return false;
     }
-    const DWORD status = WriteNewFile(path, text);
+    const DWORD status =
+        path.empty() ? WriteNewNumberedFile(Now("morvane-backup-%04u%02u%02u-%02u%02u%02u-%03u"),
+                                            ".reg", FileBytes(text), &written)
+                     : WriteNewFile(path, FileBytes(text));
     if (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS) {
-        c.Error() << path << " exists already; a backup never replaces a file\n";
+        c.Error() << written << " exists already; a backup never replaces a file\n";
         return false;
     }
     if (status != ERROR_SUCCESS) {
-        c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
+        c.Error() << "cannot write " << written << ": " << ErrorText(status) << "\n";
         return false;
     }
-    c.out << "Backup written to " << path << "\n";
+    c.out << "Backup written to " << written << "\n";
     return true;
 }
 
-int Restore(Console& c, const std::string& path) {
-    std::string text;
-    if (const DWORD status = ReadWholeFile(path, &text); status != ERROR_SUCCESS) {
+// Checks the whole file before anything of it is imported, and imports
+// exactly what was checked, from a copy of its own.
+int Restore(Console& c, const std::string& path, bool dryRun) {
+    std::string bytes;
+    if (const DWORD status = ReadWholeFile(path, &bytes); status != ERROR_SUCCESS) {
         c.Error() << "cannot read " << path << ": " << ErrorText(status) << "\n";
         return kBadInput;
     }
-    char full[MAX_PATH];
-    const DWORD length = GetFullPathNameA(path.c_str(), sizeof(full), full, nullptr);
-    if (length == 0 || length >= sizeof(full)) {
-        c.Error() << "cannot find the full path of " << path << "\n";
+    std::vector<RegFileEntry> entries;
+    RegFileFault fault;
+    if (!ReadBackup(bytes, BackupCoverage(), &entries, &fault)) {
+        c.Error() << path << ": line " << fault.line << ": " << fault.what << "\n";
+        c.Error() << "nothing was restored\n";
         return kBadInput;
     }
-    const std::string parameters = "import \"" + std::string(full) + "\"";
-    c.out << "Running reg.exe " << parameters << "\n";
+    if (dryRun) {
+        const std::vector<std::string> changes = PendingChanges(entries);
+        if (changes.empty())
+            c.out << "Restoring " << path << " would change nothing\n";
+        else
+            c.out << "Restoring " << path << " would make " << changes.size() << " changes:\n";
+        for (const std::string& change : changes)
+            c.out << "  " << change << "\n";
+        return kDone;
+    }
+    std::wstring copy;
+    if (const DWORD status = WriteTemporaryFile(bytes, &copy); status != ERROR_SUCCESS) {
+        c.Error() << "cannot write a temporary copy of " << path << ": " << ErrorText(status)
+                  << "; nothing was restored\n";
+        return kBadInput;
+    }
+    c.out << "Running reg.exe import of " << path << "\n";
     c.out.flush();
-    const RunResult r = RunAndWait("reg.exe", parameters.c_str(), SW_HIDE, kRunTimeoutMs);
+    const RunResult r =
+        RunAndWait(L"reg.exe", (L"import \"" + copy + L"\"").c_str(), SW_HIDE, kRunTimeoutMs);
+    DeleteFileW(copy.c_str());
     if (r.outcome == RunResult::Ended && r.exitCode == 0) {
         c.out << "Restored from " << path << " (reg.exe exit code 0)\n";
         return kDone;
@@ -333,10 +362,13 @@ int Apply(Console& c, const Arguments& a) {
     }
     std::vector<PresetLine> lines;
     std::vector<std::string> errors;
-    ParsePreset(text, &lines, &errors);
+    size_t unshown = 0;
+    ParsePreset(text, &lines, &errors, &unshown);
     if (!errors.empty()) {
         for (const std::string& e : errors)
             c.Error() << path << ": " << e << "\n";
+        if (unshown)
+            c.Error() << path << ": \xE2\x80\xA6 and " << unshown << " more\n";
         c.Error() << "nothing was applied\n";
         return kBadInput;
     }
@@ -345,9 +377,7 @@ int Apply(Console& c, const Arguments& a) {
         return kDone;
     }
     if (!a.dryRun) {
-        const std::string backup =
-            a.backup.empty() ? Now("morvane-backup-%04u%02u%02u-%02u%02u%02u.reg") : a.backup;
-        if (!WriteBackup(c, backup)) {
+        if (!WriteBackup(c, a.backup)) {
             c.Error() << "nothing was applied\n";
             return kBadInput;
         }
@@ -396,8 +426,9 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return WriteBackup(c, a.words[0]) ? kDone : kBadInput;
     }
     if (command == "restore") {
-        const Arguments a = Split(args, {});
-        return words(a, 1) ? Restore(c, a.words[0]) : Usage(c, "restore takes one FILE.reg");
+        const Arguments a = Split(args, {"--dry-run"});
+        return words(a, 1) ? Restore(c, a.words[0], a.dryRun)
+                           : Usage(c, a.problem.empty() ? "restore takes one FILE.reg" : a.problem);
     }
     if (command == "save") {
         const Arguments a = Split(args, {});

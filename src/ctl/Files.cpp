@@ -1,7 +1,39 @@
 #include "ctl/Files.h"
 
+#include "ctl/Text.h"
+
+namespace {
+
+DWORD WideName(const std::string& path, std::wstring* wide) {
+    return WideFromUtf8(path, wide) && !wide->empty() ? ERROR_SUCCESS : ERROR_INVALID_NAME;
+}
+
+DWORD WriteNew(const std::wstring& path, const std::string& text) {
+    HANDLE hFile = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD written = 0, status = ERROR_SUCCESS;
+    if (!WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written != text.size() || !FlushFileBuffers(hFile))
+        status = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    CloseHandle(hFile);
+    if (status != ERROR_SUCCESS)
+        DeleteFileW(path.c_str());
+    return status;
+}
+
+bool Exists(DWORD status) {
+    return status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS;
+}
+
+} // namespace
+
 DWORD ReadWholeFile(const std::string& path, std::string* text) {
-    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    std::wstring wide;
+    if (const DWORD status = WideName(path, &wide); status != ERROR_SUCCESS)
+        return status;
+    HANDLE hFile = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)
         return GetLastError();
@@ -23,29 +55,48 @@ DWORD ReadWholeFile(const std::string& path, std::string* text) {
 }
 
 DWORD WriteNewFile(const std::string& path, const std::string& text) {
-    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return GetLastError();
-    DWORD written = 0, status = ERROR_SUCCESS;
-    if (!WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size() || !FlushFileBuffers(hFile))
-        status = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
-    CloseHandle(hFile);
-    if (status != ERROR_SUCCESS)
-        DeleteFileA(path.c_str());
+    std::wstring wide;
+    if (const DWORD status = WideName(path, &wide); status != ERROR_SUCCESS)
+        return status;
+    return WriteNew(wide, text);
+}
+
+DWORD WriteNewNumberedFile(const std::string& stem, const std::string& extension,
+                           const std::string& text, std::string* path) {
+    DWORD status = ERROR_FILE_EXISTS;
+    for (int n = 1; n <= 1000 && Exists(status); ++n) {
+        *path = stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + extension;
+        status = WriteNewFile(*path, text);
+    }
     return status;
 }
 
 DWORD SaveFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    DeleteFileA(temporary.c_str());
-    DWORD status = WriteNewFile(temporary, text);
+    std::wstring wide;
+    if (const DWORD status = WideName(path, &wide); status != ERROR_SUCCESS)
+        return status;
+    const std::wstring temporary = wide + L".new";
+    DeleteFileW(temporary.c_str());
+    DWORD status = WriteNew(temporary, text);
     if (status != ERROR_SUCCESS)
         return status;
-    if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(temporary.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         status = GetLastError();
-        DeleteFileA(temporary.c_str());
+        DeleteFileW(temporary.c_str());
+    }
+    return status;
+}
+
+DWORD WriteTemporaryFile(const std::string& text, std::wstring* path) {
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH)
+        return length ? ERROR_BUFFER_OVERFLOW : GetLastError();
+    DWORD status = ERROR_FILE_EXISTS;
+    for (int n = 0; n < 1000 && Exists(status); ++n) {
+        *path = std::wstring(folder) + L"morvane-restore-" +
+                std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(n) + L".reg";
+        status = WriteNew(*path, text);
     }
     return status;
 }

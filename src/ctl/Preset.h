@@ -14,10 +14,15 @@ struct PresetLine {
     bool on;
 };
 
-// Checks the whole text. Every fault is told as "line N: ..." in `errors`;
-// `lines` holds the valid lines in file order.
-void ParsePreset(std::string_view text, std::vector<PresetLine>* lines,
-                 std::vector<std::string>* errors);
+// At most this many faults are told; the rest are counted.
+inline constexpr size_t kShownErrors = 20;
+
+// Checks the whole file: UTF-8 with or without a byte-order mark, or UTF-16
+// (little- or big-endian) with one. The first kShownErrors faults are told
+// as "line N: ..." in `errors`, the others counted in *unshown; `lines`
+// holds the valid lines in file order.
+void ParsePreset(std::string_view file, std::vector<PresetLine>* lines,
+                 std::vector<std::string>* errors, size_t* unshown);
 
 // The known name closest to a mistyped one.
 std::string NearestName(std::string_view name);

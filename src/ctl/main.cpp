@@ -1,8 +1,14 @@
 // morvanectl: the fifty tweaks of Morvane from the command line.
 #include "ctl/Commands.h"
+#include "ctl/Text.h"
 
 #include <iostream>
 
-int main(int argc, char** argv) {
-    return RunCtl(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+// Wide arguments, so that a path or name outside the code page arrives
+// whole; inside, text is UTF-8.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(Utf8(argv[i]));
+    return RunCtl(args, std::cout, std::cerr);
 }

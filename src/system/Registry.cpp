@@ -222,3 +222,104 @@ LSTATUS ReadRegTree(RegRoot root, const char* key, std::vector<RegKeyContents>* 
     RegCloseKey(hKey);
     return status;
 }
+
+LSTATUS ReadRegValueW(RegRoot root, const std::wstring& key, const std::wstring& valueName,
+                      bool* found, RegData* data) {
+    *found = false;
+    HKEY hKey;
+    LSTATUS status = RegOpenKeyExW(RootKey(root), key.c_str(), 0, KEY_QUERY_VALUE, &hKey);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS)
+        return status;
+    for (;;) {
+        DWORD type = 0, size = 0;
+        status = RegQueryValueExW(hKey, valueName.c_str(), nullptr, &type, nullptr, &size);
+        if (status != ERROR_SUCCESS)
+            break;
+        std::string bytes(size, '\0');
+        status = RegQueryValueExW(hKey, valueName.c_str(), nullptr, &type,
+                                  reinterpret_cast<BYTE*>(bytes.data()), &size);
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status == ERROR_SUCCESS) {
+            bytes.resize(size);
+            *data = RegData{type, std::move(bytes)};
+            *found = true;
+        }
+        break;
+    }
+    RegCloseKey(hKey);
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+namespace {
+
+LSTATUS ReadKeyIntoW(HKEY hKey, const std::wstring& path, std::vector<RegKeyContentsW>* tree) {
+    DWORD maxName = 0, maxData = 0, maxSubkey = 0;
+    LSTATUS status = RegQueryInfoKeyW(hKey, nullptr, nullptr, nullptr, nullptr, &maxSubkey, nullptr,
+                                      nullptr, &maxName, &maxData, nullptr, nullptr);
+    if (status != ERROR_SUCCESS)
+        return status;
+    RegKeyContentsW contents{path, {}};
+    std::wstring name(maxName + 1, L'\0');
+    std::string bytes(maxData, '\0');
+    for (DWORD i = 0;; ++i) {
+        DWORD cchName = static_cast<DWORD>(name.size()), type = 0;
+        DWORD size = static_cast<DWORD>(bytes.size());
+        status = RegEnumValueW(hKey, i, name.data(), &cchName, nullptr, &type,
+                               reinterpret_cast<BYTE*>(bytes.data()), &size);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status != ERROR_SUCCESS)
+            return status;
+        contents.values.emplace_back(name.substr(0, cchName), RegData{type, bytes.substr(0, size)});
+    }
+    tree->push_back(std::move(contents));
+    std::vector<std::wstring> subkeys;
+    std::wstring subkey(maxSubkey + 1, L'\0');
+    for (DWORD i = 0;; ++i) {
+        DWORD cch = static_cast<DWORD>(subkey.size());
+        status = RegEnumKeyExW(hKey, i, subkey.data(), &cch, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status != ERROR_SUCCESS)
+            return status;
+        subkeys.push_back(subkey.substr(0, cch));
+    }
+    for (const std::wstring& sub : subkeys) {
+        HKEY hSub;
+        status = RegOpenKeyExW(hKey, sub.c_str(), 0, KEY_READ, &hSub);
+        // A subkey listed but not opened is never taken for a missing tree.
+        if (status == ERROR_FILE_NOT_FOUND)
+            status = ERROR_CANTOPEN;
+        if (status != ERROR_SUCCESS)
+            return status;
+        status = ReadKeyIntoW(hSub, path + L"\\" + sub, tree);
+        RegCloseKey(hSub);
+        if (status != ERROR_SUCCESS)
+            return status;
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+LSTATUS ReadRegTreeW(RegRoot root, const std::wstring& key, std::vector<RegKeyContentsW>* tree) {
+    tree->clear();
+    HKEY hKey;
+    LSTATUS status = RegOpenKeyExW(RootKey(root), key.c_str(), 0, KEY_READ, &hKey);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = ReadKeyIntoW(hKey, key, tree);
+    RegCloseKey(hKey);
+    return status;
+}
+
+bool RegKeyExistsW(RegRoot root, const std::wstring& key) {
+    HKEY hKey;
+    if (RegOpenKeyExW(RootKey(root), key.c_str(), 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(hKey);
+    return true;
+}

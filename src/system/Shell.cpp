@@ -55,3 +55,30 @@ RunResult RunAndWait(const char* file, const char* parameters, int show, DWORD t
     CloseHandle(info.hProcess);
     return result;
 }
+
+RunResult RunAndWait(const wchar_t* file, const wchar_t* parameters, int show, DWORD timeoutMs) {
+    static const auto shellExecuteEx =
+        OnDemand<BOOL(WINAPI*)(SHELLEXECUTEINFOW*)>("shell32.dll", "ShellExecuteExW");
+    SHELLEXECUTEINFOW info{sizeof(info)};
+    info.fMask =
+        SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NO_CONSOLE;
+    info.lpFile = file;
+    info.lpParameters = parameters;
+    info.nShow = show;
+    RunResult result;
+    if (!shellExecuteEx || !shellExecuteEx(&info)) {
+        result.error = shellExecuteEx ? GetLastError() : ERROR_PROC_NOT_FOUND;
+        return result;
+    }
+    if (!info.hProcess) {
+        result.outcome = RunResult::NoProcess;
+        return result;
+    }
+    if (WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(info.hProcess, &result.exitCode))
+        result.outcome = RunResult::Ended;
+    else
+        result.outcome = RunResult::StillRunning;
+    CloseHandle(info.hProcess);
+    return result;
+}

@@ -28,3 +28,7 @@ struct RunResult {
 // process's console, and waits at most timeoutMs for it to end. A program
 // still running then is left running.
 RunResult RunAndWait(const char* file, const char* parameters, int show, DWORD timeoutMs);
+
+// The same with a file and parameters in UTF-16, for paths outside the code
+// page; not replaced by tests.
+RunResult RunAndWait(const wchar_t* file, const wchar_t* parameters, int show, DWORD timeoutMs);

@@ -1,6 +1,7 @@
 // morvanectl's commands run in-process against a sandboxed registry: what
 // they print, what they change, and what they refuse to change.
 #include "ctl/Backup.h"
+#include "ctl/BackupFiles.h"
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
 #include "support/Cells.h"
@@ -374,12 +375,14 @@ TEST_F(CtlTest, ApplyBacksUpFirstThenSetsInFileOrder) {
     EXPECT_NE(r.out.find("Applied 2 tweaks from " + preset.path + ": 2 done, 0 with failures\n"),
               std::string::npos);
     // The backup holds the state before.
-    EXPECT_NE(backup.Read().find(
-                  "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
-                  "\\Explorer\\Advanced]\r\n\"NoNetCrawling\"=-\r\n\"TaskbarGlomming\"=-\r\n"
-                  "\"DisableThumbnailCache\"=-\r\n\"Hidden\"=dword:00000002\r\n"),
-              std::string::npos)
-        << backup.Read();
+    const std::string backupText = Utf8Text(backup.Read()).value_or("");
+    EXPECT_NE(
+        backupText.find("[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
+                        "\\Explorer\\Advanced]\r\n\"NoNetCrawling\"=-\r\n\"TaskbarGlomming\"=-\r\n"
+                        "\"DisableThumbnailCache\"=-\r\n\"Hidden\"=dword:00000002\r\n"),
+        std::string::npos)
+        << backupText;
+    EXPECT_TRUE(KeepForHivex(backup.path, "apply-first"));
 
     // A backup never replaces a file: then nothing is applied.
     PutDword(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden", 2);
@@ -404,35 +407,46 @@ TEST_F(CtlTest, ApplyBacksUpFirstThenSetsInFileOrder) {
               50);
 }
 
-// Values as a REGEDIT4 file spells them, type and bytes exactly.
+// Values as a "Windows Registry Editor Version 5.00" file spells them, type
+// and bytes exactly; strings are stored as UTF-16.
 TEST(RegLineTest, EveryTypeAndSizeKeepsItsBytes) {
     auto data = [](DWORD type, std::string bytes) { return RegData{type, std::move(bytes)}; };
+    // UTF-16 units as bytes, with the terminating NUL.
+    auto sz = [](const std::wstring& text) {
+        return RegData{REG_SZ, std::string(reinterpret_cast<const char*>(text.c_str()),
+                                           (text.size() + 1) * 2)};
+    };
     using namespace std::string_literals;
-    const std::vector<std::tuple<std::string, RegData, std::string>> cases = {
-        {"Hidden", data(REG_DWORD, "\x01\x00\x00\x00"s), R"("Hidden"=dword:00000001)"},
-        {"big", data(REG_DWORD, "\x00\xf4\x01\x80"s), R"("big"=dword:8001f400)"},
-        {"short", data(REG_DWORD, "\x01\x02\x03"s), R"("short"=hex(4):01,02,03)"},
-        {"text", data(REG_SZ, "C:\\a \"b\"\0"s), R"("text"="C:\\a \"b\"")"},
-        {"empty", data(REG_SZ, "\0"s), R"("empty"="")"},
-        {"no terminator", data(REG_SZ, "ab"s), R"("no terminator"=hex(1):61,62)"},
-        {"nothing", data(REG_SZ, ""s), R"("nothing"=hex(1):)"},
-        {"two lines", data(REG_SZ, "a\nb\0"s), R"("two lines"=hex(1):61,0a,62,00)"},
-        {"inner nul", data(REG_SZ, "a\0b\0"s), R"("inner nul"=hex(1):61,00,62,00)"},
-        {"bin", data(REG_BINARY, "\x00\xff"s), R"("bin"=hex:00,ff)"},
-        {"q", data(REG_QWORD, "\x01\x00\x00\x00\x00\x00\x00\x00"s),
+    const std::vector<std::tuple<std::wstring, RegData, std::string>> cases = {
+        {L"Hidden", data(REG_DWORD, "\x01\x00\x00\x00"s), R"("Hidden"=dword:00000001)"},
+        {L"big", data(REG_DWORD, "\x00\xf4\x01\x80"s), R"("big"=dword:8001f400)"},
+        {L"short", data(REG_DWORD, "\x01\x02\x03"s), R"("short"=hex(4):01,02,03)"},
+        {L"text", sz(L"C:\\a \"b\""), R"("text"="C:\\a \"b\"")"},
+        {L"empty", sz(L""), R"("empty"="")"},
+        {L"名前", sz(L"テキスト ключ"), R"("名前"="テキスト ключ")"},
+        {L"no terminator", data(REG_SZ, "a\0b\0"s), R"("no terminator"=hex(1):61,00,62,00)"},
+        {L"odd", data(REG_SZ, "abc"s), R"("odd"=hex(1):61,62,63)"},
+        {L"nothing", data(REG_SZ, ""s), R"("nothing"=hex(1):)"},
+        {L"two lines", sz(L"a\nb"), R"("two lines"=hex(1):61,00,0a,00,62,00,00,00)"},
+        {L"inner nul", data(REG_SZ, "a\0\0\0b\0\0\0"s),
+         R"("inner nul"=hex(1):61,00,00,00,62,00,00,00)"},
+        {L"half a pair", data(REG_SZ, "\x3d\xd8\0\0"s), R"("half a pair"=hex(1):3d,d8,00,00)"},
+        {L"bin", data(REG_BINARY, "\x00\xff"s), R"("bin"=hex:00,ff)"},
+        {L"q", data(REG_QWORD, "\x01\x00\x00\x00\x00\x00\x00\x00"s),
          R"("q"=hex(b):01,00,00,00,00,00,00,00)"},
-        {"multi", data(REG_MULTI_SZ, "a\0b\0\0"s), R"("multi"=hex(7):61,00,62,00,00)"},
-        {"expand", data(REG_EXPAND_SZ, "%x%\0"s), R"("expand"=hex(2):25,78,25,00)"},
-        {"none", data(REG_NONE, ""s), R"("none"=hex(0):)"},
-        {"", data(REG_SZ, "Edit\0"s), R"(@="Edit")"},
-        {"q\"uote\\d", data(REG_DWORD, "\0\0\0\0"s), R"("q\"uote\\d"=dword:00000000)"},
+        {L"multi", data(REG_MULTI_SZ, "a\0\0\0\0\0"s), R"("multi"=hex(7):61,00,00,00,00,00)"},
+        {L"expand", data(REG_EXPAND_SZ, "%\0x\0%\0\0\0"s),
+         R"("expand"=hex(2):25,00,78,00,25,00,00,00)"},
+        {L"none", data(REG_NONE, ""s), R"("none"=hex(0):)"},
+        {L"", sz(L"Edit"), R"(@="Edit")"},
+        {L"q\"uote\\d", data(REG_DWORD, "\0\0\0\0"s), R"("q\"uote\\d"=dword:00000000)"},
         // Long data wraps as regedit wraps it.
-        {"long", data(REG_BINARY, std::string(30, '\x11')),
+        {L"long", data(REG_BINARY, std::string(30, '\x11')),
          "\"long\"=hex:11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\r\n"
          "  11,11,11,11,11,11,11,11"},
     };
     for (const auto& [name, value, line] : cases)
-        EXPECT_EQ(RegLine(name, value), line) << name;
+        EXPECT_EQ(U(RegLine(name, value)), line) << U(name);
 }
 
 TEST_F(CtlTest, BackupKeepsBothRootsOfAPerUserReadAndTheVerbWhole) {
@@ -445,8 +459,10 @@ TEST_F(CtlTest, BackupKeepsBothRootsOfAPerUserReadAndTheVerbWhole) {
     const Result r = Ctl({"backup", file.path});
     EXPECT_EQ(r.code, kDone) << r.err;
     EXPECT_TRUE(sandbox.Snapshot() == before);
-    const std::string text = file.Read();
-    EXPECT_TRUE(text.starts_with("REGEDIT4\r\n\r\n;")) << text.substr(0, 40);
+    const std::string text = Utf8Text(file.Read()).value_or("");
+    EXPECT_TRUE(text.starts_with("Windows Registry Editor Version 5.00\r\n\r\n;"))
+        << text.substr(0, 40);
+    EXPECT_TRUE(KeepForHivex(file.path, "both-roots"));
     EXPECT_NE(text.find("; A restore writes values only: it starts or stops no service"),
               std::string::npos);
     for (const char* section : {
@@ -460,8 +476,8 @@ TEST_F(CtlTest, BackupKeepsBothRootsOfAPerUserReadAndTheVerbWhole) {
              "\"nolmhash\"=-\r\n\"restrictanonymous\"=-\r\n\r\n",
              "\r\n[HKEY_CURRENT_USER\\Software\\Quelt]\r\n\"Compressed Folder\"=-\r\n\"Edit "
              "Window\"=-\r\n\r\n",
-             "\r\n[-HKEY_CLASSES_ROOT\\*\\shell\\edit]\r\n\r\n"
-             "[HKEY_CLASSES_ROOT\\*\\shell\\edit]\r\n@=\"Bearbeiten\"\r\n\r\n"
+             // The verb exists: it comes back as it was, with no deletion.
+             "\r\n\r\n[HKEY_CLASSES_ROOT\\*\\shell\\edit]\r\n@=\"Bearbeiten\"\r\n\r\n"
              "[HKEY_CLASSES_ROOT\\*\\shell\\edit\\command]\r\n@=\"wordpad.exe \\\"%1\\\"\"\r\n"
              "\"Extra\"=dword:00000005\r\n\r\n",
          })
@@ -482,14 +498,17 @@ TEST_F(CtlTest, BackupKeepsBothRootsOfAPerUserReadAndTheVerbWhole) {
     // A backup never replaces a file.
     const Result again = Ctl({"backup", file.path});
     EXPECT_EQ(again.code, kBadInput);
-    EXPECT_EQ(file.Read(), text);
+    EXPECT_EQ(Utf8Text(file.Read()).value_or(""), text);
 
     PutString(HKEY_CLASSES_ROOT, "*\\shell\\edit", "", "x");
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "*\\shell\\edit");
     TempFile without("c.reg");
     EXPECT_EQ(Ctl({"backup", without.path}).code, kDone);
-    EXPECT_TRUE(without.Read().ends_with("\r\n[-HKEY_CLASSES_ROOT\\*\\shell\\edit]\r\n\r\n"))
-        << without.Read();
+    const std::string withoutText = Utf8Text(without.Read()).value_or("");
+    EXPECT_TRUE(withoutText.ends_with("\r\n[-HKEY_CLASSES_ROOT\\*\\shell\\edit]\r\n\r\n"
+                                      "; End of the morvanectl backup.\r\n"))
+        << withoutText;
+    EXPECT_EQ(withoutText.find("[-", withoutText.find("[-") + 1), std::string::npos);
 }
 
 } // namespace

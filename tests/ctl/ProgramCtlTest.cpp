@@ -3,6 +3,7 @@
 // puts back every value after all fifty tweaks were set on and off; list
 // agrees with the window; a service tweak waits for net.exe and reports its
 // exit code. A recorder stands in for net.exe and regsvr32.exe.
+#include "ctl/BackupFiles.h"
 #include "e2e/Driver.h"
 #include "expect/Keys.h"
 #include "support/Cells.h"
@@ -219,11 +220,24 @@ HKEY RootKey(const std::string& path) {
                                       : HKEY_CURRENT_USER;
 }
 
+// Names and text outside the code page: a subkey of the verb, and a value
+// of it with such a name and text.
+struct WideValue {
+    HKEY root;
+    std::wstring key, name, text;
+};
+const std::vector<WideValue> kOutsideCodePage = {
+    {HKEY_CLASSES_ROOT, L"*\\shell\\edit\\ключ", L"", L"x"},
+    {HKEY_CLASSES_ROOT, L"*\\shell\\edit\\command", L"名前", L"テキスト ключ"},
+};
+
 void PrepareAwkward() {
     for (const std::string& key : kMissingKeys)
         RegDeleteTreeA(RootKey(key), key.substr(5).c_str());
     for (const auto& [path, value] : kAwkward)
         Put(path, value);
+    for (const WideValue& v : kOutsideCodePage)
+        ASSERT_TRUE(PutWide(v.root, v.key, v.name, v.text));
 }
 
 // Everything a tweak could reach, and around it: all per-user software and
@@ -255,7 +269,8 @@ std::string ReadAll(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Runs a program with its output and errors caught, and waits for it.
+// Runs a program with its output and errors caught, and waits for it. The
+// command line is UTF-8 and goes to the new process whole, in UTF-16.
 Ran Start(const std::string& commandLine) {
     const std::string outPath = "C:\\morvane-ctl-out.txt", errPath = "C:\\morvane-ctl-err.txt";
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
@@ -264,17 +279,17 @@ Ran Start(const std::string& commandLine) {
     HANDLE hErr = CreateFileA(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     Ran ran;
-    STARTUPINFOA si{sizeof(si)};
+    STARTUPINFOW si{sizeof(si)};
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = INVALID_HANDLE_VALUE;
     si.hStdOutput = hOut;
     si.hStdError = hErr;
     PROCESS_INFORMATION pi{};
-    std::string line = commandLine;
+    std::wstring line = W(commandLine);
     // Wine now and then refuses a start under load (1359) and takes it again.
     bool started = false;
     for (int attempt = 0; attempt < 5 && !started; ++attempt) {
-        started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+        started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                  &si, &pi);
         if (!started && GetLastError() != ERROR_INTERNAL_ERROR)
             break;
@@ -331,12 +346,13 @@ class RoundTripTest : public testing::TestWithParam<const char*> {};
 
 TEST_P(RoundTripTest, ABackupPutsBackEveryValueAfterAllFiftyWereSetOnAndOff) {
     PrepareAwkward();
-    const std::string file = "C:\\morvane-ctl-" + std::string(GetParam()) + ".reg";
-    DeleteFileA(file.c_str());
+    const std::string file = "C:\\morvane-ctl-резерв-" + std::string(GetParam()) + ".reg";
+    DeleteFileW(W(file).c_str());
     const Snapshot before = Scope();
 
     Ran ran = Ctl("backup " + file);
     ASSERT_EQ(ran.code, 0u) << ran.err;
+    EXPECT_TRUE(KeepForHivex(file, "roundtrip-" + std::string(GetParam())));
     const size_t logged = LogLines().size();
     ran = Ctl(SetAll("on"));
     EXPECT_EQ(ran.code, 0u) << ran.err;
@@ -357,6 +373,9 @@ TEST_P(RoundTripTest, ABackupPutsBackEveryValueAfterAllFiftyWereSetOnAndOff) {
         ran = Start("regedit.exe /s " + file);
         EXPECT_EQ(ran.code, 0u) << ran.err;
     }
+    // Exactly, where the snapshot's code-page names would not tell.
+    for (const WideValue& v : kOutsideCodePage)
+        EXPECT_EQ(GetWide(v.root, v.key, v.name), v.text) << U(v.key) << " : " << U(v.name);
 
     // Every value as before; new keys only where a tweak writes, and empty.
     const Snapshot after = Scope();
@@ -365,7 +384,64 @@ TEST_P(RoundTripTest, ABackupPutsBackEveryValueAfterAllFiftyWereSetOnAndOff) {
         if (!before.contains(path) && path.back() == '\\' && OnAWrittenPath(path))
             expected.emplace(path, value);
     EXPECT_TRUE(after == expected) << Differences(expected, after);
+    DeleteFileW(W(file).c_str());
+}
+
+// A damaged backup, one that reaches outside what a backup covers and a file
+// that is no backup: each refused with exit code 2, and the registry as it
+// was, by the system's own reg.exe too.
+TEST(RestoreTest, ADamagedOrReachingFileImportsNothing) {
+    PrepareAwkward();
+    const std::string file = "C:\\morvane-ctl-source.reg", damaged = "C:\\morvane-ctl-bad.reg";
     DeleteFileA(file.c_str());
+    Ran ran = Ctl("backup " + file);
+    ASSERT_EQ(ran.code, 0u) << ran.err;
+    ran = Ctl("set usability/show-hidden-files on iexplorer/blank-home-page on "
+              "usability/notepad-in-context-menu off");
+    ASSERT_EQ(ran.code, 0u) << ran.err;
+    const Snapshot before = Scope();
+    const std::string text = Utf8Text(ReadAll(file)).value_or("");
+    ASSERT_FALSE(text.empty());
+    const size_t end = text.find("; End of the morvanectl backup.");
+    const size_t hidden = text.find("\"Hidden\"=dword:00000002");
+    const size_t startPage = text.find("\"Start Page\"=\"http://");
+    ASSERT_NE(hidden, std::string::npos);
+    ASSERT_NE(startPage, std::string::npos);
+    std::string dword = text;
+    dword.replace(hidden + 15, 8, "zzzz");
+    const std::vector<std::tuple<std::string, std::string, bool>> cases = {
+        {"cut mid-value", Utf16File(text.substr(0, startPage + 20)), true},
+        {"dword:zzzz", Utf16File(dword), true},
+        {"a Run key",
+         Utf16File(text.substr(0, end) +
+                   "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
+                   "CurrentVersion\\Run]\r\n\"Updater\"=\"C:\\\\evil.exe\"\r\n\r\n" +
+                   text.substr(end)),
+         false},
+        {"a tree deleted",
+         Utf16File(text.substr(0, end) + "[-HKEY_CURRENT_USER\\Software\\Microsoft]\r\n\r\n" +
+                   text.substr(end)),
+         false},
+        {"not a backup", "usability/show-hidden-files = on\r\n", false},
+    };
+    int kept = 0;
+    for (const auto& [what, bytes, hivexRefuses] : cases) {
+        std::ofstream(damaged, std::ios::binary) << bytes;
+        ran = Ctl("restore " + damaged);
+        EXPECT_EQ(ran.code, 2u) << what << ": " << ran.out << ran.err;
+        EXPECT_NE(ran.err.find(": line "), std::string::npos) << what << ": " << ran.err;
+        EXPECT_NE(ran.err.find("nothing was restored"), std::string::npos) << what;
+        const Snapshot now = Scope();
+        EXPECT_TRUE(now == before) << what << Differences(before, now);
+        if (hivexRefuses)
+            EXPECT_TRUE(KeepForHivex(damaged, "program-refused-" + std::to_string(++kept), true));
+    }
+    // The file itself restores.
+    ran = Ctl("restore " + file);
+    EXPECT_EQ(ran.code, 0u) << ran.out << ran.err;
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(2));
+    DeleteFileA(file.c_str());
+    DeleteFileA(damaged.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(SystemTools, RoundTripTest, testing::Values("reg", "regedit"));

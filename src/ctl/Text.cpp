@@ -1,0 +1,113 @@
+#include "ctl/Text.h"
+
+namespace {
+
+bool IsHigh(wchar_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLow(wchar_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+void AppendUtf8(std::string* out, char32_t c) {
+    if (c < 0x80) {
+        *out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out += static_cast<char>(0xC0 | (c >> 6));
+        *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out += static_cast<char>(0xE0 | (c >> 12));
+        *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out += static_cast<char>(0xF0 | (c >> 18));
+        *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+bool WideFromUtf8(std::string_view utf8, std::wstring* wide) {
+    wide->clear();
+    wide->reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        size_t length;
+        char32_t c, least;
+        if (lead < 0x80) {
+            wide->push_back(lead);
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2, c = lead & 0x1F, least = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3, c = lead & 0x0F, least = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4, c = lead & 0x07, least = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + length > utf8.size())
+            return false;
+        for (size_t k = 1; k < length; ++k) {
+            const unsigned char next = static_cast<unsigned char>(utf8[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+        if (c >= 0x10000) {
+            wide->push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+            wide->push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            wide->push_back(static_cast<wchar_t>(c));
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::wstring Wide(std::string_view utf8) {
+    std::wstring wide;
+    WideFromUtf8(utf8, &wide);
+    return wide;
+}
+
+std::string Utf8(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (size_t i = 0; i < wide.size(); ++i) {
+        const wchar_t c = wide[i];
+        if (IsHigh(c) && i + 1 < wide.size() && IsLow(wide[i + 1])) {
+            AppendUtf8(&out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (wide[i + 1] - 0xDC00));
+            ++i;
+        } else if (IsHigh(c) || IsLow(c)) {
+            AppendUtf8(&out, 0xFFFD);
+        } else {
+            AppendUtf8(&out, c);
+        }
+    }
+    return out;
+}
+
+bool WellFormed(std::wstring_view wide) {
+    for (size_t i = 0; i < wide.size(); ++i) {
+        if (IsHigh(wide[i]) && i + 1 < wide.size() && IsLow(wide[i + 1]))
+            ++i;
+        else if (IsHigh(wide[i]) || IsLow(wide[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string Shortened(std::string_view utf8, size_t limit) {
+    if (utf8.size() <= limit)
+        return std::string(utf8);
+    size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(utf8.substr(0, end)) + "\xE2\x80\xA6";
+}
