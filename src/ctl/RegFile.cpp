@@ -180,6 +180,8 @@ bool ReadBackup(std::string_view bytes, const Coverage& coverage,
             if (!known)
                 return fail(number, Quote(line) + " is outside what a backup covers");
             const std::wstring key(path.substr(slash + 1));
+            if (key.ends_with(L'\\') || key.find(L"\\\\") != std::wstring::npos)
+                return fail(number, "a key name with an empty part: " + Quote(line));
             const bool inTree = root == HKCR && coverage.TreeOf(key);
             if (deletion) {
                 if (!inTree)

@@ -167,6 +167,11 @@ TEST_F(BackupTest, RestoreRefusesADamagedOrReachingFileNamingItsFirstBadLine) {
          "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon : Shell is outside "
          "what a backup covers",
          false},
+        {"an empty part in a key",
+         Utf16File(text.substr(0, end) + "[HKEY_CLASSES_ROOT\\*\\shell\\edit\\\\x]\r\n\r\n" +
+                   text.substr(end)),
+         LineAt(text, end),
+         "a key name with an empty part: \"[HKEY_CLASSES_ROOT\\*\\shell\\edit\\\\x]\"", false},
         {"not a .reg file", "usability/show-hidden-files = on\r\n", 1,
          "not a backup: a backup is UTF-16 text that begins with a byte-order mark", false},
         {"REGEDIT4", Utf16File("REGEDIT4\r\n\r\n" + text.substr(text.find("\r\n\r\n") + 4)), 1,

@@ -71,7 +71,7 @@ def main(folder, min_good, min_damaged):
                 else:
                     failures += 1
                     print(f"FAILED {name}: {why}")
-    print(f"{good} backups merged or failed, {damaged} damaged ones checked, {failures} failures")
+    print(f"{good} backups and {damaged} damaged ones checked, {failures} failures")
     if good < min_good or damaged < min_damaged:
         print(f"expected at least {min_good} backups and {min_damaged} damaged ones: "
               "run this after ctl_tests and ctl_program_tests")
