@@ -1,6 +1,7 @@
 #include "ctl/Backup.h"
 
 #include "ctl/Words.h"
+#include "system/UserHive.h"
 #include "tweaks/Tweaks.h"
 
 #include <cstdio>
@@ -40,10 +41,11 @@ bool PlainText(const std::string& bytes) {
     return true;
 }
 
-const char* RootWords(RegRoot root) {
+// The per-user root is another user's own while --user or --hive is given.
+std::string RootWords(RegRoot root) {
     return root == HKLM   ? "HKEY_LOCAL_MACHINE"
            : root == HKCR ? "HKEY_CLASSES_ROOT"
-                          : "HKEY_CURRENT_USER";
+                          : CurrentUserRootText();
 }
 
 struct Section {
