@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -127,7 +128,10 @@ bool UserHive::Redirect(const std::string& below, std::string* error) {
         *error = SystemText(static_cast<DWORD>(status));
         return false;
     }
-    status = RegOpenKeyExA(HKEY_CURRENT_USER, nullptr, 0, MAXIMUM_ALLOWED, &m_previous);
+    // An empty subkey: RegOpenKeyEx would hand back the predefined handle
+    // itself, RegCreateKeyEx gives a handle to what it stands for now.
+    status = RegCreateKeyExA(HKEY_CURRENT_USER, "", 0, nullptr, 0, MAXIMUM_ALLOWED, nullptr,
+                             &m_previous, nullptr);
     if (status == ERROR_SUCCESS)
         status = RegOverridePredefKey(HKEY_CURRENT_USER, m_target);
     if (status != ERROR_SUCCESS) {
@@ -148,8 +152,8 @@ bool UserHive::OpenUser(const std::string& nameOrSid, std::string* error) {
         return false;
     std::string why;
     if (!Redirect(sid, &why)) {
-        *error = nameOrSid + " (" + sid +
-                 ") has no loaded profile under HKEY_USERS: the user is not signed in (" + why +
+        *error = (sid == nameOrSid ? sid : nameOrSid + " (" + sid + ")") +
+                 " has no loaded profile under HKEY_USERS: the user is not signed in (" + why +
                  "); give their NTUSER.DAT with --hive instead";
         return false;
     }
@@ -166,6 +170,29 @@ bool UserHive::OpenFile(const std::string& path, std::string* error) {
         *error = path + " is a folder, not a profile file";
         return false;
     }
+    // Only a hive file is loaded: Windows' own begin "regf", those that Wine
+    // saves with a text line. A file held open by another program is in use.
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        *error = "cannot open the profile file " + path + ": " + SystemText(code) +
+                 (code == ERROR_SHARING_VIOLATION
+                      ? "; it is in use (its user may be signed in: use --user)"
+                      : "");
+        return false;
+    }
+    char head[24] = {};
+    DWORD read = 0;
+    const bool readOk = ReadFile(file, head, sizeof(head), &read, nullptr) != FALSE;
+    CloseHandle(file);
+    constexpr char kWineHive[] = "WINE REGISTRY Version 2";
+    if (!readOk ||
+        (!(read >= 4 && memcmp(head, "regf", 4) == 0) &&
+         !(read >= sizeof(kWineHive) - 1 && memcmp(head, kWineHive, sizeof(kWineHive) - 1) == 0))) {
+        *error = path + " is not a registry hive file";
+        return false;
+    }
     if (!HivePrivileges(true)) {
         HivePrivileges(false);
         *error =
@@ -174,6 +201,7 @@ bool UserHive::OpenFile(const std::string& path, std::string* error) {
     }
     const LSTATUS status = RegLoadKeyA(HKEY_USERS, kHiveMount, path.c_str());
     if (status != ERROR_SUCCESS) {
+        RegUnLoadKeyA(HKEY_USERS, kHiveMount); // a load that failed halfway may leave its key
         HivePrivileges(false);
         *error = "cannot load " + path +
                  " as a profile hive: " + SystemText(static_cast<DWORD>(status)) +
