@@ -295,6 +295,16 @@ TEST_F(ExportTest, BadInputWritesNothing) {
         EXPECT_EQ(GetFileAttributesA("C:\\no-such-folder-anywhere"), INVALID_FILE_ATTRIBUTES);
     }
     EXPECT_EQ(existing.Read(), "keep me");
+
+    // The machine's files are written before the user's part fails: they go again.
+    TempFile gpoFolder("half-gpo");
+    ASSERT_TRUE(CreateDirectoryA(gpoFolder.path.c_str(), nullptr));
+    const std::string blocker = gpoFolder.path + "\\User";
+    WriteFile(blocker, "a file where the User folder would be");
+    EXPECT_EQ(Ctl({"export", "gpp", preset.path, gpoFolder.path}).code, kBadInput);
+    EXPECT_EQ(GetFileAttributesA((gpoFolder.path + "\\Machine").c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileA(blocker.c_str());
+    RemoveDirectoryA(gpoFolder.path.c_str());
     const Result r = Ctl(bad[4]);
     EXPECT_EQ(r.err, "morvanectl: " + broken.path +
                          ": line 2: unknown tweak \"usability/show-hiden-files\"; did you mean "

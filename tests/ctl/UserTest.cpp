@@ -270,6 +270,9 @@ TEST_F(HiveFileTest, MissingLockedAndForeignFilesAreRefused) {
         EXPECT_TRUE(sandbox.Snapshot() == mine) << path;
     }
     CloseHandle(locked);
+    const Result r = Ctl({"--hive", text.path, "list"});
+    EXPECT_EQ(r.err,
+              "morvanectl: " + text.path + " is not a registry hive file; nothing was done\n");
 }
 
 // LocalSystem without --user or --hive: per-user writes would land in its
