@@ -12,7 +12,7 @@ JOBS    ?= 2
 PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64-tools cmake ninja-build \
             wine wine64 fonts-wine xvfb xauth x11-utils imagemagick \
             googletest clang libclang-rt-14-dev python3 \
-            libwin-hivex-perl
+            libwin-hivex-perl ansible ansible-lint libxml2-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

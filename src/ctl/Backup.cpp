@@ -2,6 +2,7 @@
 
 #include "ctl/Text.h"
 #include "ctl/Words.h"
+#include "system/UserHive.h"
 #include "tweaks/Tweaks.h"
 
 #include <cstdio>
@@ -81,6 +82,7 @@ const std::wstring* Coverage::TreeOf(std::wstring_view key) const {
 // writes needs restoring only when it exists.
 Coverage BackupCoverage() {
     Coverage c;
+    c.userRoot = Wide(CurrentUserRootText());
     auto add = [&c](RegRoot root, const char* key, const char* name, bool written) {
         const std::wstring path = Wide(key ? key : kStoreKey);
         const std::wstring value = Wide(name ? name : "");

@@ -1,13 +1,16 @@
 #include "ctl/Commands.h"
 
 #include "ctl/Backup.h"
+#include "ctl/Export.h"
 #include "ctl/Files.h"
 #include "ctl/Preset.h"
 #include "ctl/Reference.h"
 #include "ctl/RegFile.h"
 #include "ctl/Text.h"
+#include "ctl/Whose.h"
 #include "ctl/Words.h"
 #include "system/Shell.h"
+#include "system/UserHive.h"
 #include "tweaks/Tweaks.h"
 
 #include <cstdio>
@@ -29,6 +32,13 @@ constexpr char kUsage[] =
     "  apply PRESET [--backup FILE.reg] [--dry-run]\n"
     "                                    checks a preset, backs up, then sets its tweaks\n"
     "  reference                         a Markdown reference of all tweaks\n"
+    "  export ansible|gpp PRESET [OUT]   the preset as an Ansible playbook (OUT a file,\n"
+    "                                    else standard output) or as Group Policy\n"
+    "                                    preferences (OUT the GPO's folder)\n"
+    "\n"
+    "Before the command, --user NAME|SID works on that signed-in user's settings\n"
+    "(HKEY_USERS\\<SID>), --hive FILE on those of a profile file that is not loaded\n"
+    "(such as the default profile's NTUSER.DAT); machine-wide tweaks are the same.\n"
     "\n"
     "A preset has one \"name = on\" or \"name = off\" a line; # starts a comment.\n"
     "Exit codes: 0 done, 2 usage or input error (nothing changed),\n"
@@ -256,6 +266,10 @@ int Set(Console& c, const Arguments& a) {
             return Usage(c, a.words[i] + " is given twice");
         changes.emplace_back(row, on);
     }
+    if (const std::string why = PerUserRefusal(changes); !why.empty()) {
+        c.Error() << why << "\n";
+        return kBadInput;
+    }
     int failed = 0;
     for (const auto& [row, on] : changes)
         failed += !SetTweak(c, *row, on, a.dryRun);
@@ -304,6 +318,10 @@ int Restore(Console& c, const std::string& path, bool dryRun) {
     if (!ReadBackup(bytes, BackupCoverage(), &entries, &fault)) {
         c.Error() << path << ": line " << fault.line << ": " << fault.what << "\n";
         c.Error() << "nothing was restored\n";
+        return kBadInput;
+    }
+    if (const std::string why = RestoreRefusal(entries); !why.empty()) {
+        c.Error() << why << "; nothing was restored\n";
         return kBadInput;
     }
     if (dryRun) {
@@ -376,6 +394,13 @@ int Apply(Console& c, const Arguments& a) {
         c.out << path << " names no tweak; nothing to apply\n";
         return kDone;
     }
+    std::vector<std::pair<const TweakRow*, bool>> changes;
+    for (const PresetLine& line : lines)
+        changes.emplace_back(line.row, line.on);
+    if (const std::string why = PerUserRefusal(changes); !why.empty()) {
+        c.Error() << why << "\n";
+        return kBadInput;
+    }
     if (!a.dryRun) {
         if (!WriteBackup(c, a.backup)) {
             c.Error() << "nothing was applied\n";
@@ -390,9 +415,7 @@ int Apply(Console& c, const Arguments& a) {
     return failed ? kSomeFailed : kDone;
 }
 
-} // namespace
-
-int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Console c{out, err};
     if (args.empty()) {
         err << kUsage;
@@ -446,4 +469,62 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kDone;
     }
     return Usage(c, "unknown command \"" + command + "\"");
+}
+
+} // namespace
+
+// --user and --hive may stand anywhere; they redirect HKEY_CURRENT_USER for
+// the whole command, which runs as it always does.
+int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> rest;
+    std::string user, hive, problem;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const bool isUser = args[i] == "--user", isHive = args[i] == "--hive";
+        if (!isUser && !isHive) {
+            rest.push_back(args[i]);
+            continue;
+        }
+        if (i + 1 == args.size() || args[i + 1].empty())
+            problem = args[i] + (isUser ? " needs a user name or SID" : " needs a profile file");
+        else if (!user.empty() || !hive.empty())
+            problem = "give one --user or one --hive";
+        else
+            (isUser ? user : hive) = args[++i];
+    }
+    Console c{out, err};
+    if (!problem.empty())
+        return Usage(c, problem);
+    if (!rest.empty() && rest[0] == "export") {
+        ExportTarget target;
+        std::string error;
+        if (!hive.empty()) {
+            target.kind = ExportTarget::HiveFile;
+            target.file = hive;
+        } else if (!user.empty()) {
+            target.kind = ExportTarget::User;
+            if (!ResolveUserSid(user, &target.sid, &error)) {
+                c.Error() << error << "\n";
+                return kBadInput;
+            }
+        }
+        std::string text, messages;
+        const int code = ExportCommand({rest.begin() + 1, rest.end()}, target, &text, &messages);
+        out << text;
+        out.flush();
+        err << messages;
+        return code;
+    }
+    UserHive whose;
+    std::string error;
+    if ((!user.empty() && !whose.OpenUser(user, &error)) ||
+        (!hive.empty() && !whose.OpenFile(hive, &error))) {
+        c.Error() << error << "; nothing was done\n";
+        return kBadInput;
+    }
+    int code = RunCommand(rest, out, err);
+    if (!whose.Close(&error)) {
+        c.Error() << error << "\n";
+        code = code == kDone ? kSomeFailed : code;
+    }
+    return code;
 }

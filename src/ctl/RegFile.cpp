@@ -168,16 +168,18 @@ bool ReadBackup(std::string_view bytes, const Coverage& coverage,
             const bool deletion = line[1] == L'-';
             const std::wstring_view path =
                 line.substr(deletion ? 2 : 1).substr(0, line.size() - (deletion ? 3 : 2));
-            const size_t slash = path.find(L'\\');
+            // Another user's root, HKEY_USERS\<SID>, has a backslash of its own.
+            size_t slash = std::wstring_view::npos;
             RegRoot root = HKCU;
-            bool known = false;
-            for (RegRoot r : {HKCU, HKLM, HKCR})
-                if (slash != std::wstring_view::npos && slash + 1 < path.size() &&
-                    SameKeyName(path.substr(0, slash), coverage.RootName(r))) {
+            for (RegRoot r : {HKCU, HKLM, HKCR}) {
+                const std::wstring name = coverage.RootName(r);
+                if (path.size() > name.size() + 1 && path[name.size()] == L'\\' &&
+                    SameKeyName(path.substr(0, name.size()), name)) {
                     root = r;
-                    known = true;
+                    slash = name.size();
                 }
-            if (!known)
+            }
+            if (slash == std::wstring_view::npos)
                 return fail(number, Quote(line) + " is outside what a backup covers");
             const std::wstring key(path.substr(slash + 1));
             if (key.ends_with(L'\\') || key.find(L"\\\\") != std::wstring::npos)

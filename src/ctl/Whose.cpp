@@ -1,0 +1,34 @@
+#include "ctl/Whose.h"
+
+#include "system/UserHive.h"
+
+bool WritesPerUser(const TweakRow& row, bool on) {
+    for (const Phrase& p : on ? row.onCheck : row.onUncheck)
+        if (p.kind != PhraseKind::Run && p.root == HKCU)
+            return true;
+    return false;
+}
+
+std::string PerUserRefusal(const std::vector<std::pair<const TweakRow*, bool>>& changes) {
+    if (CurrentUserRedirected() || !g_pfnCallerIsLocalSystem())
+        return {};
+    std::string names;
+    for (const auto& [row, on] : changes)
+        if (WritesPerUser(*row, on))
+            names += std::string(names.empty() ? "" : ", ") + row->name;
+    if (names.empty())
+        return {};
+    return "running as LocalSystem, the per-user tweaks (" + names +
+           ") would change LocalSystem's own profile, not a user's; give --user NAME|SID or "
+           "--hive FILE. Nothing was changed";
+}
+
+std::string RestoreRefusal(const std::vector<RegFileEntry>& entries) {
+    if (CurrentUserRedirected() || !g_pfnCallerIsLocalSystem())
+        return {};
+    for (const RegFileEntry& e : entries)
+        if (e.root == HKCU)
+            return "running as LocalSystem, this backup's HKEY_CURRENT_USER values would go to "
+                   "LocalSystem's own profile; restore a backup made with --user instead";
+    return {};
+}

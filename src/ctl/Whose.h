@@ -1,0 +1,23 @@
+// Whose settings a command changes: the options that choose another user's
+// hive, and the refusal to write per-user values into LocalSystem's own
+// profile, where nobody would ever see them.
+#pragma once
+
+#include "ctl/RegFile.h"
+#include "tweaks/Tweaks.h"
+
+#include <string>
+#include <vector>
+
+// A row that writes anything under HKEY_CURRENT_USER.
+bool WritesPerUser(const TweakRow& row, bool on);
+
+// Empty when the changes may go ahead; otherwise why not: the caller is
+// LocalSystem, HKEY_CURRENT_USER is its own, and some of the changes write
+// per-user values.
+std::string PerUserRefusal(const std::vector<std::pair<const TweakRow*, bool>>& changes);
+
+// The same for a checked backup about to be imported: one that writes
+// per-user keys as LocalSystem without --user or --hive. (Under --user or
+// --hive a backup naming HKEY_CURRENT_USER reaches outside what it covers.)
+std::string RestoreRefusal(const std::vector<RegFileEntry>& entries);

@@ -1,0 +1,265 @@
+#include "system/UserHive.h"
+
+#include <sddl.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+bool RunsAsLocalSystem() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size ? size : 1);
+    bool system = false;
+    if (GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
+        system = IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid,
+                                WinLocalSystemSid) != FALSE;
+    CloseHandle(token);
+    return system;
+}
+
+std::string SystemText(DWORD code) {
+    char buffer[512] = "";
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, buffer, sizeof(buffer), nullptr);
+    while (length &&
+           (buffer[length - 1] == '\n' || buffer[length - 1] == '\r' || buffer[length - 1] == ' '))
+        --length;
+    return (length ? std::string(buffer, length) : std::string("error")) + " (" +
+           std::to_string(code) + ")";
+}
+
+// Enables or disables both privileges that loading and unloading a hive need.
+bool HivePrivileges(bool enable) {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    bool all = true;
+    for (const char* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
+        TOKEN_PRIVILEGES p = {1};
+        p.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
+        if (!LookupPrivilegeValueA(nullptr, name, &p.Privileges[0].Luid) ||
+            !AdjustTokenPrivileges(token, FALSE, &p, 0, nullptr, nullptr) ||
+            GetLastError() == ERROR_NOT_ALL_ASSIGNED)
+            all = false;
+    }
+    CloseHandle(token);
+    return all;
+}
+
+// What is open now; the break handler reaches it from another thread.
+std::string g_root = "HKEY_CURRENT_USER";
+HKEY g_previous = nullptr;
+HKEY g_target = nullptr;
+volatile LONG g_mounted = 0;
+
+LSTATUS Unmount() {
+    if (!InterlockedExchange(&g_mounted, 0))
+        return ERROR_SUCCESS;
+    RegOverridePredefKey(HKEY_CURRENT_USER, g_previous);
+    if (g_target)
+        RegCloseKey(g_target);
+    g_target = nullptr;
+    const LSTATUS status = RegUnLoadKeyA(HKEY_USERS, kHiveMount);
+    HivePrivileges(false);
+    return status;
+}
+
+} // namespace
+
+CallerIsLocalSystemFn g_pfnCallerIsLocalSystem = RunsAsLocalSystem;
+
+bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error) {
+    if (nameOrSid.size() > 2 && (nameOrSid[0] == 'S' || nameOrSid[0] == 's') &&
+        nameOrSid[1] == '-') {
+        PSID binary = nullptr;
+        if (!ConvertStringSidToSidA(nameOrSid.c_str(), &binary)) {
+            *error = "\"" + nameOrSid + "\" is not a valid SID";
+            return false;
+        }
+        char* text = nullptr;
+        const bool ok = ConvertSidToStringSidA(binary, &text) != FALSE;
+        LocalFree(binary);
+        if (!ok) {
+            *error = "\"" + nameOrSid + "\" is not a valid SID";
+            return false;
+        }
+        *sid = text;
+        LocalFree(text);
+        return true;
+    }
+    DWORD sidSize = 0, domainSize = 0;
+    SID_NAME_USE use;
+    LookupAccountNameA(nullptr, nameOrSid.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use);
+    std::vector<BYTE> binary(sidSize ? sidSize : 1);
+    std::vector<char> domain(domainSize ? domainSize : 1);
+    if (!sidSize || !LookupAccountNameA(nullptr, nameOrSid.c_str(), binary.data(), &sidSize,
+                                        domain.data(), &domainSize, &use)) {
+        *error = "unknown user \"" + nameOrSid + "\": " + SystemText(GetLastError());
+        return false;
+    }
+    if (use != SidTypeUser) {
+        *error = "\"" + nameOrSid + "\" is not a user account";
+        return false;
+    }
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(binary.data(), &text)) {
+        *error = "cannot write the SID of \"" + nameOrSid + "\": " + SystemText(GetLastError());
+        return false;
+    }
+    *sid = text;
+    LocalFree(text);
+    return true;
+}
+
+UserHive::~UserHive() {
+    std::string ignored;
+    Close(&ignored);
+}
+
+bool UserHive::Redirect(const std::string& below, std::string* error) {
+    LSTATUS status = RegOpenKeyExA(HKEY_USERS, below.c_str(), 0, MAXIMUM_ALLOWED, &m_target);
+    if (status != ERROR_SUCCESS) {
+        m_target = nullptr;
+        *error = SystemText(static_cast<DWORD>(status));
+        return false;
+    }
+    // An empty subkey: RegOpenKeyEx would hand back the predefined handle
+    // itself, RegCreateKeyEx gives a handle to what it stands for now.
+    status = RegCreateKeyExA(HKEY_CURRENT_USER, "", 0, nullptr, 0, MAXIMUM_ALLOWED, nullptr,
+                             &m_previous, nullptr);
+    if (status == ERROR_SUCCESS)
+        status = RegOverridePredefKey(HKEY_CURRENT_USER, m_target);
+    if (status != ERROR_SUCCESS) {
+        if (m_previous)
+            RegCloseKey(m_previous);
+        RegCloseKey(m_target);
+        m_previous = m_target = nullptr;
+        *error = "cannot redirect HKEY_CURRENT_USER: " + SystemText(static_cast<DWORD>(status));
+        return false;
+    }
+    g_root = "HKEY_USERS\\" + below;
+    return true;
+}
+
+bool UserHive::OpenUser(const std::string& nameOrSid, std::string* error) {
+    std::string sid;
+    if (!ResolveUserSid(nameOrSid, &sid, error))
+        return false;
+    std::string why;
+    if (!Redirect(sid, &why)) {
+        *error = (sid == nameOrSid ? sid : nameOrSid + " (" + sid + ")") +
+                 " has no loaded profile under HKEY_USERS: the user is not signed in (" + why +
+                 "); give their NTUSER.DAT with --hive instead";
+        return false;
+    }
+    return true;
+}
+
+bool UserHive::OpenFile(const std::string& path, std::string* error) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        *error = "cannot find the profile file " + path + ": " + SystemText(GetLastError());
+        return false;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        *error = path + " is a folder, not a profile file";
+        return false;
+    }
+    // Only a hive file is loaded: Windows' own begin "regf", those that Wine
+    // saves with a text line. A file held open by another program is in use.
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        *error = "cannot open the profile file " + path + ": " + SystemText(code) +
+                 (code == ERROR_SHARING_VIOLATION
+                      ? "; it is in use (its user may be signed in: use --user)"
+                      : "");
+        return false;
+    }
+    char head[24] = {};
+    DWORD read = 0;
+    const bool readOk = ReadFile(file, head, sizeof(head), &read, nullptr) != FALSE;
+    CloseHandle(file);
+    constexpr char kWineHive[] = "WINE REGISTRY Version 2";
+    if (!readOk ||
+        (!(read >= 4 && memcmp(head, "regf", 4) == 0) &&
+         !(read >= sizeof(kWineHive) - 1 && memcmp(head, kWineHive, sizeof(kWineHive) - 1) == 0))) {
+        *error = path + " is not a registry hive file";
+        return false;
+    }
+    if (!HivePrivileges(true)) {
+        HivePrivileges(false);
+        *error =
+            "loading " + path + " needs the backup and restore privileges: run as an administrator";
+        return false;
+    }
+    const LSTATUS status = RegLoadKeyA(HKEY_USERS, kHiveMount, path.c_str());
+    if (status != ERROR_SUCCESS) {
+        RegUnLoadKeyA(HKEY_USERS, kHiveMount); // a load that failed halfway may leave its key
+        HivePrivileges(false);
+        *error = "cannot load " + path +
+                 " as a profile hive: " + SystemText(static_cast<DWORD>(status)) +
+                 (status == ERROR_SHARING_VIOLATION
+                      ? "; it is in use (its user may be signed in: use --user)"
+                      : "");
+        return false;
+    }
+    m_loaded = true;
+    g_mounted = 1;
+    SetConsoleCtrlHandler(UnloadHiveOnBreak, TRUE);
+    std::string why;
+    if (!Redirect(kHiveMount, &why)) {
+        std::string ignored;
+        Close(&ignored);
+        *error = "cannot open " + path + " once loaded: " + why;
+        return false;
+    }
+    g_previous = m_previous;
+    g_target = m_target;
+    return true;
+}
+
+bool UserHive::Close(std::string* error) {
+    bool done = true;
+    if (m_loaded) {
+        SetConsoleCtrlHandler(UnloadHiveOnBreak, FALSE);
+        g_previous = m_previous;
+        g_target = m_target;
+        m_target = nullptr;
+        if (const LSTATUS status = Unmount(); status != ERROR_SUCCESS) {
+            *error = std::string("cannot unload HKEY_USERS\\") + kHiveMount + ": " +
+                     SystemText(static_cast<DWORD>(status));
+            done = false;
+        }
+        m_loaded = false;
+    } else if (m_target) {
+        RegOverridePredefKey(HKEY_CURRENT_USER, m_previous);
+        RegCloseKey(m_target);
+        m_target = nullptr;
+    }
+    if (m_previous)
+        RegCloseKey(m_previous);
+    m_previous = nullptr;
+    g_previous = nullptr;
+    g_root = "HKEY_CURRENT_USER";
+    return done;
+}
+
+std::string CurrentUserRootText() {
+    return g_root;
+}
+
+bool CurrentUserRedirected() {
+    return g_root != "HKEY_CURRENT_USER";
+}
+
+BOOL WINAPI UnloadHiveOnBreak(DWORD) {
+    Unmount();
+    return FALSE;
+}

@@ -1,0 +1,57 @@
+// Whose per-user settings a command reads and writes: the caller's, those of
+// a signed-in user under HKEY_USERS\<SID>, or those in a profile file loaded
+// under HKEY_USERS for the command. HKEY_CURRENT_USER is redirected for the
+// whole process, so every table and phrase reads and writes as it always does.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// True when this process runs as LocalSystem. Tests replace it.
+using CallerIsLocalSystemFn = bool (*)();
+extern CallerIsLocalSystemFn g_pfnCallerIsLocalSystem;
+
+// Where a profile file is loaded, below HKEY_USERS. One name for every run,
+// so that a backup taken from a file restores into that file loaded again.
+inline constexpr char kHiveMount[] = "Morvane.Hive";
+
+// The string SID of an account name or of a SID given as text. False, with
+// why, for an unknown account or a malformed SID.
+bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error);
+
+// Redirects HKEY_CURRENT_USER until it is closed or destroyed; the previous
+// meaning of HKEY_CURRENT_USER comes back then, and a loaded file is
+// unloaded, also on Ctrl+C. Only one may be open at a time.
+class UserHive {
+public:
+    UserHive() = default;
+    ~UserHive();
+    UserHive(const UserHive&) = delete;
+    UserHive& operator=(const UserHive&) = delete;
+
+    // A signed-in user by name or SID: their hive must be loaded.
+    bool OpenUser(const std::string& nameOrSid, std::string* error);
+    // A profile file, loaded with the backup and restore privileges.
+    bool OpenFile(const std::string& path, std::string* error);
+    // Puts HKEY_CURRENT_USER back and unloads a loaded file. False, with why,
+    // when the file could not be unloaded.
+    bool Close(std::string* error);
+
+private:
+    HKEY m_previous = nullptr; // what HKEY_CURRENT_USER meant before
+    HKEY m_target = nullptr;
+    bool m_loaded = false;
+    bool Redirect(const std::string& below, std::string* error);
+};
+
+// The per-user root as a backup names it: "HKEY_CURRENT_USER", or
+// "HKEY_USERS\<SID>" (or the file's mount) while a UserHive is open.
+std::string CurrentUserRootText();
+
+// True while a UserHive redirects HKEY_CURRENT_USER.
+bool CurrentUserRedirected();
+
+// Unloads a loaded profile file at once; what Ctrl+C and a closed console
+// run. Returns FALSE so that the process then ends as it would have.
+BOOL WINAPI UnloadHiveOnBreak(DWORD event);

@@ -1,0 +1,316 @@
+// export ansible|gpp: what the files say for known rows, the input they
+// refuse, and for the checks on the build machine (ctl_export_check) the
+// exports of all fifty on and all fifty off beside the sandboxed registry
+// before and after apply of the same preset and the programs apply started.
+#include "ctl/Commands.h"
+#include "ctl/CtlHarness.h"
+#include "support/RegistrySandbox.h"
+#include "system/Registry.h"
+#include "system/Shell.h"
+#include "tweaks/Tweaks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+const std::string kOut = MORVANE_EXPORT_DIR; // a Windows path to a folder of the build
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Records what apply starts instead of starting it; each request is then
+// handed to "a running program", which counts as done.
+std::vector<std::string> g_started;
+BOOL WINAPI RecordStart(SHELLEXECUTEINFOA* info) {
+    g_started.push_back(std::string(info->lpFile) + "\t" + info->lpParameters);
+    info->hProcess = nullptr;
+    return TRUE;
+}
+struct StartRecorder {
+    ShellExecuteExFn previous = g_pfnShellExecuteEx;
+    StartRecorder() {
+        g_started.clear();
+        g_pfnShellExecuteEx = RecordStart;
+    }
+    ~StartRecorder() { g_pfnShellExecuteEx = previous; }
+};
+
+std::string AllFifty(bool on) {
+    std::string preset = "# all fifty " + std::string(on ? "on" : "off") + "\n";
+    for (const TweakTable& table : TweakTables())
+        for (const TweakRow& row : table.rows)
+            preset += std::string(row.name) + (on ? " = on\n" : " = off\n");
+    return preset;
+}
+
+void WriteSnapshot(const std::string& path, const std::map<std::string, RegValue>& snapshot) {
+    std::string text;
+    for (const auto& [where, value] : snapshot) {
+        text += where + "\t" + std::to_string(value.type) + "\t";
+        for (unsigned char c : value.data) {
+            char hex[4];
+            snprintf(hex, sizeof(hex), "%02x", c);
+            text += hex;
+        }
+        text += "\n";
+    }
+    WriteFile(path, text);
+}
+
+// The preset applied over the opposite state, so that every line changes
+// something, with both exports of it beside the registry it left.
+void Record(bool on) {
+    const std::string folder = kOut + "\\" + (on ? "on" : "off");
+    CreateDirectoryA(kOut.c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    RegistrySandbox sandbox;
+    StartRecorder recorder;
+    TempFile opposite("opposite.preset"), backup("first.reg"), second("second.reg");
+    opposite.Write(AllFifty(!on));
+    ASSERT_EQ(Ctl({"apply", opposite.path, "--backup", backup.path}).code, kDone);
+    const std::string preset = folder + "\\preset";
+    WriteFile(preset, AllFifty(on));
+
+    WriteSnapshot(folder + "\\before.txt", sandbox.Snapshot());
+    Result r = Ctl({"export", "ansible", preset, folder + "\\playbook.yml"});
+    ASSERT_EQ(r.code, kDone) << r.err;
+    r = Ctl({"export", "gpp", preset, folder + "\\gpo"});
+    ASSERT_EQ(r.code, kDone) << r.err;
+    g_started.clear();
+    r = Ctl({"apply", preset, "--backup", second.path});
+    ASSERT_EQ(r.code, kDone) << r.err;
+    WriteSnapshot(folder + "\\after.txt", sandbox.Snapshot());
+    std::string started = SystemFolder() + "\n";
+    for (const std::string& s : g_started)
+        started += s + "\n";
+    WriteFile(folder + "\\started.txt", started);
+}
+
+TEST(ExportRecordTest, AllFiftyOn) {
+    Record(true);
+}
+
+TEST(ExportRecordTest, AllFiftyOff) {
+    Record(false);
+}
+
+// Exports for another user and for a profile file, for the same checks of
+// syntax, arguments and schema.
+TEST(ExportRecordTest, ForAnotherUserAndAProfileFile) {
+    const std::string folder = kOut + "\\targets";
+    CreateDirectoryA(kOut.c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    TempFile preset("targets.preset");
+    preset.Write(AllFifty(true));
+    const char sid[] = "S-1-5-21-3623811015-3361044348-30300820-1013";
+    Result r = Ctl({"--user", sid, "export", "ansible", preset.path, folder + "\\user.yml"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    r = Ctl({"export", "ansible", preset.path, folder + "\\hive.yml", "--hive",
+             "C:\\Users\\Default\\NTUSER.DAT"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    r = Ctl({"--user", sid, "export", "gpp", preset.path, folder + "\\gpo-user"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    r = Ctl({"--hive", "C:\\Users\\Default\\NTUSER.DAT", "export", "gpp", preset.path,
+             folder + "\\gpo-hive"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_NE(r.err.find("morvanectl: gpp cannot express a profile file"), std::string::npos)
+        << r.err;
+}
+
+const char kFour[] = "general/store-lm-hash = on\n"
+                     "services/time-synchronization = off\n"
+                     "usability/notepad-in-context-menu = off\n"
+                     "general/compressed-folders = on\n";
+
+// clang-format off
+const char kFourPlaybookTasks[] =
+    "  tasks:\n"
+    "    - name: 'Tweak general/store-lm-hash on: set nolmhash'\n"
+    "      ansible.windows.win_regedit:\n"
+    "        path: 'HKLM:\\SYSTEM\\CurrentControlSet\\Control\\Lsa'\n"
+    "        name: 'nolmhash'\n"
+    "        data: 0\n"
+    "        type: dword\n"
+    "    - name: 'Tweak services/time-synchronization off: stop W32Time'\n"
+    "      ansible.windows.win_service:\n"
+    "        name: 'W32Time'\n"
+    "        start_mode: manual\n"
+    "        state: stopped\n"
+    "    - name: 'Tweak usability/notepad-in-context-menu off: delete the key edit'\n"
+    "      ansible.windows.win_regedit:\n"
+    "        path: 'HKCR:\\*\\shell\\edit'\n"
+    "        state: absent\n"
+    "        delete_key: true\n"
+    "    - name: 'Tweak usability/notepad-in-context-menu off: set Edit Window'\n"
+    "      ansible.windows.win_regedit:\n"
+    "        path: 'HKCU:\\Software\\Quelt'\n"
+    "        name: 'Edit Window'\n"
+    "        data: 0\n"
+    "        type: dword\n"
+    "    - name: 'Tweak general/compressed-folders on: run regsvr32.exe'\n"
+    "      ansible.windows.win_command:\n"
+    "        argv:\n"
+    "          - '{{ morvane_system_folder }}\\regsvr32.exe'\n"
+    "          - '/s'\n"
+    "          - '{{ morvane_system_folder }}\\zipfldr.dll'\n"
+    "      changed_when: true\n"
+    "    - name: 'Tweak general/compressed-folders on: set Compressed Folder'\n"
+    "      ansible.windows.win_regedit:\n"
+    "        path: 'HKCU:\\Software\\Quelt'\n"
+    "        name: 'Compressed Folder'\n"
+    "        data: '1'\n"
+    "        type: string\n";
+// clang-format on
+
+class ExportTest : public testing::Test {
+protected:
+    RegistrySandbox sandbox;
+    TempFile preset{"four.preset"};
+    void SetUp() override { preset.Write(kFour); }
+};
+
+TEST_F(ExportTest, PlaybookSaysWhatApplyMakesInItsOrder) {
+    const auto before = sandbox.Snapshot();
+    const Result r = Ctl({"export", "ansible", preset.path});
+    EXPECT_EQ(r.code, kDone);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(r.out.starts_with("---\n")) << r.out;
+    EXPECT_NE(r.out.find("  gather_facts: true\n  vars:\n    morvane_system_folder: \"{{ "
+                         "ansible_facts['env']['SystemRoot'] }}\\\\System32\"\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(r.out.ends_with(kFourPlaybookTasks)) << r.out;
+    EXPECT_TRUE(sandbox.Snapshot() == before);
+
+    // Another user's values go to their hive, a profile file's to win_regedit's.
+    const Result user = Ctl({"--user", "S-1-5-21-1-2-3-1013", "export", "ansible", preset.path});
+    EXPECT_NE(user.out.find("        path: 'HKU:\\S-1-5-21-1-2-3-1013\\Software\\Quelt'\n"
+                            "        name: 'Edit Window'\n"),
+              std::string::npos)
+        << user.out;
+    EXPECT_NE(user.out.find("        path: 'HKLM:\\SYSTEM\\CurrentControlSet\\Control\\Lsa'\n"),
+              std::string::npos);
+    const Result hive =
+        Ctl({"--hive", "C:\\Users\\Default\\NTUSER.DAT", "export", "ansible", preset.path});
+    EXPECT_NE(hive.out.find("        path: 'HKLM:\\ANSIBLE\\Software\\Quelt'\n"
+                            "        hive: 'C:\\Users\\Default\\NTUSER.DAT'\n"
+                            "        name: 'Edit Window'\n"),
+              std::string::npos)
+        << hive.out;
+}
+
+TEST_F(ExportTest, GroupPolicyFilesHoldTheItemsAndNameWhatTheyCannotDo) {
+    TempFile gpo("four-gpo");
+    const Result r = Ctl({"export", "gpp", preset.path, gpo.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    const std::string why = "general/compressed-folders on: run regsvr32.exe /s <system "
+                            "folder>\\zipfldr.dll (a program run, such as a DLL registration)";
+    EXPECT_EQ(r.err, "morvanectl: gpp cannot express " + why + "\n");
+    const std::string machine =
+        ReadFile(gpo.path + "\\Machine\\Preferences\\Registry\\Registry.xml");
+    const std::string services =
+        ReadFile(gpo.path + "\\Machine\\Preferences\\Services\\Services.xml");
+    const std::string user = ReadFile(gpo.path + "\\User\\Preferences\\Registry\\Registry.xml");
+    EXPECT_TRUE(machine.starts_with(
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<RegistrySettings "
+        "clsid=\"{A3CCFC41-DFDB-43a5-8D26-0FE8B954DA51}\">\r\n\t<!-- morvanectl: not expressible "
+        "in Group Policy Preferences: " +
+        why + " -->\r\n"))
+        << machine;
+    for (const char* item : {
+             "<Properties action=\"U\" displayDecimal=\"1\" default=\"0\" "
+             "hive=\"HKEY_LOCAL_MACHINE\" key=\"SYSTEM\\CurrentControlSet\\Control\\Lsa\" "
+             "name=\"nolmhash\" type=\"REG_DWORD\" value=\"00000000\"/>",
+             "<Properties action=\"D\" displayDecimal=\"1\" default=\"0\" "
+             "hive=\"HKEY_CLASSES_ROOT\" key=\"*\\shell\\edit\" name=\"\"/>",
+         })
+        EXPECT_NE(machine.find(item), std::string::npos) << item << "\nin\n" << machine;
+    for (const char* item : {
+             "<Properties action=\"U\" displayDecimal=\"1\" default=\"0\" "
+             "hive=\"HKEY_CURRENT_USER\" key=\"Software\\Quelt\" name=\"Edit Window\" "
+             "type=\"REG_DWORD\" value=\"00000000\"/>",
+             "<Properties action=\"U\" displayDecimal=\"1\" default=\"0\" "
+             "hive=\"HKEY_CURRENT_USER\" key=\"Software\\Quelt\" name=\"Compressed Folder\" "
+             "type=\"REG_SZ\" value=\"1\"/>",
+         })
+        EXPECT_NE(user.find(item), std::string::npos) << item << "\nin\n" << user;
+    EXPECT_NE(services.find("<NTService clsid=\"{AB6F0B67-341F-4e51-92F9-005FBFBA1A43}\" "
+                            "name=\"W32Time\" image=\"2\""),
+              std::string::npos)
+        << services;
+    EXPECT_NE(services.find("<Properties startupType=\"MANUAL\" serviceName=\"W32Time\" "
+                            "serviceAction=\"STOP\" timeout=\"30\"/></NTService>"),
+              std::string::npos)
+        << services;
+    // Written again, the items keep their ids.
+    const size_t uid = machine.find("uid=\"");
+    ASSERT_NE(uid, std::string::npos);
+    EXPECT_EQ(Ctl({"export", "gpp", preset.path, gpo.path}).code, kDone);
+    EXPECT_EQ(ReadFile(gpo.path + "\\Machine\\Preferences\\Registry\\Registry.xml").substr(uid, 45),
+              machine.substr(uid, 45));
+    for (const char* file : {"Machine\\Preferences\\Registry\\Registry.xml",
+                             "Machine\\Preferences\\Services\\Services.xml",
+                             "User\\Preferences\\Registry\\Registry.xml"})
+        DeleteFileA((gpo.path + "\\" + file).c_str());
+    for (const char* folder : {"Machine\\Preferences\\Registry", "Machine\\Preferences\\Services",
+                               "Machine\\Preferences", "Machine", "User\\Preferences\\Registry",
+                               "User\\Preferences", "User", ""})
+        RemoveDirectoryA((gpo.path + "\\" + folder).c_str());
+}
+
+TEST_F(ExportTest, BadInputWritesNothing) {
+    TempFile existing("a-file-not-a-folder"), out("never.yml"), gpo("never-gpo");
+    existing.Write("keep me");
+    TempFile broken("broken.preset");
+    broken.Write("general/store-lm-hash = on\nusability/show-hiden-files = on\n");
+    const std::vector<std::vector<std::string>> bad = {
+        {"export", "yaml", preset.path, out.path},
+        {"export", "gpp", preset.path},
+        {"export", "ansible"},
+        {"export", "ansible", preset.path, out.path, "extra"},
+        {"export", "ansible", broken.path, out.path},
+        {"export", "gpp", broken.path, gpo.path},
+        {"export", "ansible", preset.path + ".missing", out.path},
+        {"export", "ansible", preset.path, "C:\\no-such-folder-anywhere\\p.yml"},
+        {"export", "gpp", preset.path, existing.path},
+        {"export", "gpp", preset.path, "C:\\no-such-folder-anywhere\\gpo"},
+        {"--user", "no-such-user-anywhere", "export", "ansible", preset.path, out.path},
+    };
+    for (const auto& args : bad) {
+        const Result r = Ctl(args);
+        EXPECT_EQ(r.code, kBadInput) << testing::PrintToString(args);
+        EXPECT_EQ(r.out, "") << testing::PrintToString(args);
+        EXPECT_TRUE(r.err.starts_with("morvanectl: ")) << r.err;
+        EXPECT_FALSE(out.Exists()) << testing::PrintToString(args);
+        EXPECT_FALSE(gpo.Exists()) << testing::PrintToString(args);
+        EXPECT_EQ(GetFileAttributesA("C:\\no-such-folder-anywhere"), INVALID_FILE_ATTRIBUTES);
+    }
+    EXPECT_EQ(existing.Read(), "keep me");
+
+    // The machine's files are written before the user's part fails: they go again.
+    TempFile gpoFolder("half-gpo");
+    ASSERT_TRUE(CreateDirectoryA(gpoFolder.path.c_str(), nullptr));
+    const std::string blocker = gpoFolder.path + "\\User";
+    WriteFile(blocker, "a file where the User folder would be");
+    EXPECT_EQ(Ctl({"export", "gpp", preset.path, gpoFolder.path}).code, kBadInput);
+    EXPECT_EQ(GetFileAttributesA((gpoFolder.path + "\\Machine").c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileA(blocker.c_str());
+    RemoveDirectoryA(gpoFolder.path.c_str());
+    const Result r = Ctl(bad[4]);
+    EXPECT_EQ(r.err, "morvanectl: " + broken.path +
+                         ": line 2: unknown tweak \"usability/show-hiden-files\"; did you mean "
+                         "usability/show-hidden-files?\nmorvanectl: nothing was exported\n");
+    EXPECT_EQ(Ctl(bad[0]).err, "morvanectl: unknown export format \"yaml\": ansible or gpp\n"
+                               "Try \"morvanectl --help\".\n");
+}
+
+} // namespace

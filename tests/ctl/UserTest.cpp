@@ -1,0 +1,339 @@
+// Another user's settings through --user and --hive: the commands change
+// that hive and nothing of the caller's, a loaded file is always unloaded,
+// and LocalSystem does not write per-user values into its own profile.
+#include "ctl/BackupFiles.h"
+#include "ctl/Commands.h"
+#include "ctl/CtlHarness.h"
+#include "support/RegistrySandbox.h"
+#include "system/UserHive.h"
+
+#include <gtest/gtest.h>
+
+#include <sddl.h>
+
+#include <map>
+
+namespace {
+
+const char kOtherSid[] = "S-1-5-21-3623811015-3361044348-30300820-1013";
+const char kAdvanced[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+const char kLsa[] = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
+
+using Snapshot = std::map<std::string, RegValue>;
+
+void EnableHivePrivileges() {
+    HANDLE token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token));
+    for (const char* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
+        TOKEN_PRIVILEGES p = {1};
+        p.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        ASSERT_TRUE(LookupPrivilegeValueA(nullptr, name, &p.Privileges[0].Luid));
+        ASSERT_TRUE(AdjustTokenPrivileges(token, FALSE, &p, 0, nullptr, nullptr));
+    }
+    CloseHandle(token);
+}
+
+// A profile file holding Hidden = 1 under Advanced, made from a scratch key.
+void MakeHiveFile(const std::string& path) {
+    EnableHivePrivileges();
+    DeleteFileA(path.c_str());
+    const std::string scratch =
+        "Software\\MorvaneHiveSource" + std::to_string(GetCurrentProcessId());
+    HKEY hKey;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &hKey, nullptr),
+              ERROR_SUCCESS);
+    PutDword(hKey, kAdvanced, "Hidden", 1);
+    ASSERT_EQ(RegSaveKeyA(hKey, path.c_str(), nullptr), ERROR_SUCCESS);
+    RegCloseKey(hKey);
+    RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str());
+}
+
+bool Mounted(const char* below) {
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_USERS, below, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(hKey);
+    return true;
+}
+
+Snapshot UsersKey(const char* below) {
+    Snapshot out;
+    SnapshotKey(HKEY_USERS, below, "HKU\\", out);
+    return out;
+}
+
+// A second signed-in user: a hive of its own loaded under HKEY_USERS\<SID>.
+class OtherUserTest : public testing::Test {
+protected:
+    TempFile file{"other-user.hive"};
+    RegistrySandbox sandbox;
+    HKEY hOther = nullptr;
+
+    void SetUp() override {
+        MakeHiveFile(file.path);
+        ASSERT_EQ(RegLoadKeyA(HKEY_USERS, kOtherSid, file.path.c_str()), ERROR_SUCCESS);
+        ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, kOtherSid, 0, KEY_ALL_ACCESS, &hOther), ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        if (hOther)
+            RegCloseKey(hOther);
+        RegUnLoadKeyA(HKEY_USERS, kOtherSid);
+    }
+};
+
+TEST_F(OtherUserTest, SetListBackupAndRestoreWorkOnThatHiveOnly) {
+    PutDword(HKEY_CURRENT_USER, kAdvanced, "HideFileExt", 0);
+    const Snapshot mine = sandbox.Snapshot();
+
+    // The hive holds Hidden = 1: on for that user, off for the caller.
+    Result r = Ctl({"--user", kOtherSid, "show", "usability/show-hidden-files"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_NE(r.out.find("  State:    on\n"), std::string::npos) << r.out;
+    r = Ctl({"show", "usability/show-hidden-files"});
+    EXPECT_NE(r.out.find("  State:    off\n"), std::string::npos) << r.out;
+    r = Ctl({"list", "--json", "--user", kOtherSid});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_NE(r.out.find("{\"name\": \"usability/show-file-extensions\", \"page\": \"Usability\", "
+                         "\"label\": \"Show all file extensions\", \"state\": \"off\""),
+              std::string::npos)
+        << r.out;
+
+    r = Ctl({"--user", kOtherSid, "set", "usability/show-file-extensions", "on",
+             "usability/disable-task-grouping", "on"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_EQ(GetValue(hOther, kAdvanced, "HideFileExt"), Dword(0));
+    EXPECT_EQ(GetValue(hOther, kAdvanced, "TaskbarGlomming"), Dword(0));
+    EXPECT_TRUE(sandbox.Snapshot() == mine);
+    // The caller's own HKEY_CURRENT_USER is back once the command ends.
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "HideFileExt"), Dword(0));
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kAdvanced, "TaskbarGlomming"));
+
+    TempFile backup("other-user.reg");
+    r = Ctl({"--user", kOtherSid, "backup", backup.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    const std::string text = Utf8Text(backup.Read()).value_or("");
+    const std::string root = std::string("[HKEY_USERS\\") + kOtherSid + "\\";
+    EXPECT_NE(text.find(root + kAdvanced +
+                        "]\r\n\"NoNetCrawling\"=-\r\n\"TaskbarGlomming\"="
+                        "dword:00000000\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(root + "Software\\Quelt]\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("HKEY_CURRENT_USER"), std::string::npos);
+    EXPECT_TRUE(sandbox.Snapshot() == mine);
+
+    // The system's reg.exe puts that user's values back, in that hive. Only
+    // the per-user sections go: the machine-wide ones would reach the real
+    // prefix's HKLM, which this process does not see.
+    std::string perUser = "Windows Registry Editor Version 5.00\r\n\r\n";
+    for (size_t at = text.find(root); at != std::string::npos; at = text.find(root, at + 1))
+        perUser += text.substr(at, text.find("\r\n\r\n", at) + 4 - at);
+    perUser += "; End of the morvanectl backup.\r\n";
+    TempFile restore("other-user-only.reg");
+    restore.Write(Utf16File(perUser));
+    r = Ctl({"--user", kOtherSid, "set", "usability/disable-task-grouping", "off",
+             "usability/show-hidden-files", "off"});
+    ASSERT_EQ(r.code, kDone) << r.err;
+    EXPECT_FALSE(GetValue(hOther, kAdvanced, "TaskbarGlomming"));
+    r = Ctl({"--user", kOtherSid, "restore", restore.path});
+    EXPECT_EQ(r.code, kDone) << r.out << r.err;
+    EXPECT_EQ(GetValue(hOther, kAdvanced, "TaskbarGlomming"), Dword(0));
+    EXPECT_EQ(GetValue(hOther, kAdvanced, "Hidden"), Dword(1));
+    EXPECT_TRUE(sandbox.Snapshot() == mine);
+
+    // The caller's backup names the caller's keys: not for another user.
+    TempFile own("own.reg");
+    ASSERT_EQ(Ctl({"backup", own.path}).code, kDone);
+    const Snapshot theirs = UsersKey(kOtherSid);
+    r = Ctl({"--user", kOtherSid, "restore", own.path});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_NE(r.err.find("HKEY_CURRENT_USER"), std::string::npos) << r.err;
+    EXPECT_TRUE(UsersKey(kOtherSid) == theirs);
+}
+
+TEST_F(OtherUserTest, AnAccountNameMeansItsSidAndBadUsersChangeNothing) {
+    char name[256];
+    DWORD size = sizeof(name);
+    ASSERT_TRUE(GetUserNameA(name, &size));
+    std::string sid, error;
+    ASSERT_TRUE(ResolveUserSid(name, &sid, &error)) << error;
+    HANDLE token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    BYTE buffer[256];
+    DWORD length = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &length));
+    CloseHandle(token);
+    char* own = nullptr;
+    ASSERT_TRUE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &own));
+    EXPECT_EQ(sid, own);
+    LocalFree(own);
+    EXPECT_TRUE(ResolveUserSid(kOtherSid, &sid, &error));
+    EXPECT_EQ(sid, kOtherSid);
+
+    const Snapshot mine = sandbox.Snapshot(), theirs = UsersKey(kOtherSid);
+    const std::vector<std::vector<std::string>> bad = {
+        {"--user", "no-such-user-anywhere", "set", "usability/show-hidden-files", "on"},
+        {"--user", "S-1-5-21-1-2-3-4242", "set", "usability/show-hidden-files", "on"},
+        {"--user", "S-1-x", "set", "usability/show-hidden-files", "on"},
+        {"set", "usability/show-hidden-files", "on", "--user"},
+        {"--user", kOtherSid, "--user", kOtherSid, "list"},
+        {"--user", kOtherSid, "--hive", file.path, "list"},
+        {"--user", kOtherSid, "set", "usability/show-hidden-files", "maybe"},
+    };
+    for (const auto& args : bad) {
+        const Result r = Ctl(args);
+        EXPECT_EQ(r.code, kBadInput) << testing::PrintToString(args);
+        EXPECT_EQ(r.out, "") << testing::PrintToString(args);
+        EXPECT_TRUE(sandbox.Snapshot() == mine) << testing::PrintToString(args);
+        EXPECT_TRUE(UsersKey(kOtherSid) == theirs) << testing::PrintToString(args);
+    }
+    Result r = Ctl(bad[0]);
+    EXPECT_EQ(r.err.find("morvanectl: unknown user \"no-such-user-anywhere\""), 0u) << r.err;
+    r = Ctl(bad[1]);
+    EXPECT_NE(r.err.find("S-1-5-21-1-2-3-4242 has no loaded profile under HKEY_USERS"),
+              std::string::npos)
+        << r.err;
+}
+
+// A profile file is loaded for one command and unloaded on every path.
+class HiveFileTest : public testing::Test {
+protected:
+    TempFile file{"profile.hive"};
+    RegistrySandbox sandbox;
+    void SetUp() override { MakeHiveFile(file.path); }
+    void TearDown() override { EXPECT_FALSE(Mounted(kHiveMount)) << "left loaded"; }
+};
+
+TEST_F(HiveFileTest, ReadsListsAndBacksUpTheFileAndUnloadsIt) {
+    const Snapshot mine = sandbox.Snapshot();
+    Result r = Ctl({"--hive", file.path, "show", "usability/show-hidden-files"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_NE(r.out.find("  State:    on\n"), std::string::npos) << r.out;
+    EXPECT_FALSE(Mounted(kHiveMount));
+
+    r = Ctl({"--hive", file.path, "list", "--json"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_NE(r.out.find("\"name\": \"usability/show-hidden-files\", \"page\": \"Usability\", "
+                         "\"label\": \"Show hidden files and folders\", \"state\": \"on\""),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(Mounted(kHiveMount));
+
+    TempFile backup("profile.reg");
+    r = Ctl({"--hive", file.path, "backup", backup.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    const std::string profile = Utf8Text(backup.Read()).value_or("");
+    EXPECT_NE(profile.find(std::string("[HKEY_USERS\\") + kHiveMount + "\\" + kAdvanced +
+                           "]\r\n\"NoNetCrawling\"=-\r\n\"TaskbarGlomming\"=-\r\n"
+                           "\"DisableThumbnailCache\"=-\r\n\"Hidden\"=dword:00000001\r\n"),
+              std::string::npos)
+        << profile;
+    EXPECT_EQ(profile.find("HKEY_CURRENT_USER"), std::string::npos);
+    EXPECT_TRUE(sandbox.Snapshot() == mine);
+
+    // An input error after the load still unloads it.
+    r = Ctl({"--hive", file.path, "set", "usability/show-hiden-files", "on"});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_FALSE(Mounted(kHiveMount));
+    EXPECT_TRUE(sandbox.Snapshot() == mine);
+}
+
+TEST_F(HiveFileTest, CtrlCUnloadsTheFileAndGivesTheCallerBackHisKeys) {
+    PutDword(HKEY_CURRENT_USER, kAdvanced, "Hidden", 7);
+    UserHive whose;
+    std::string error;
+    ASSERT_TRUE(whose.OpenFile(file.path, &error)) << error;
+    EXPECT_TRUE(Mounted(kHiveMount));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "Hidden"), Dword(1));
+    EXPECT_EQ(CurrentUserRootText(), std::string("HKEY_USERS\\") + kHiveMount);
+
+    EXPECT_FALSE(UnloadHiveOnBreak(CTRL_C_EVENT)); // the process then ends as usual
+    EXPECT_FALSE(Mounted(kHiveMount));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "Hidden"), Dword(7));
+    EXPECT_TRUE(whose.Close(&error)) << error;
+    EXPECT_EQ(CurrentUserRootText(), "HKEY_CURRENT_USER");
+}
+
+TEST_F(HiveFileTest, MissingLockedAndForeignFilesAreRefused) {
+    TempFile missing("no-such.hive"), text("not-a.hive");
+    text.Write("this is no registry hive\r\n");
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof(folder), folder);
+    const HANDLE locked = CreateFileA(file.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    const Snapshot mine = sandbox.Snapshot();
+    for (const std::string& path : {missing.path, text.path, std::string(folder), file.path}) {
+        const Result r = Ctl({"--hive", path, "set", "usability/show-hidden-files", "on"});
+        EXPECT_EQ(r.code, kBadInput) << path;
+        EXPECT_EQ(r.out, "") << path;
+        EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
+        EXPECT_FALSE(Mounted(kHiveMount)) << path;
+        EXPECT_TRUE(sandbox.Snapshot() == mine) << path;
+    }
+    CloseHandle(locked);
+    const Result r = Ctl({"--hive", text.path, "list"});
+    EXPECT_EQ(r.err,
+              "morvanectl: " + text.path + " is not a registry hive file; nothing was done\n");
+}
+
+// LocalSystem without --user or --hive: per-user writes would land in its
+// own profile.
+class LocalSystemTest : public testing::Test {
+protected:
+    RegistrySandbox sandbox;
+    CallerIsLocalSystemFn previous = g_pfnCallerIsLocalSystem;
+    void SetUp() override {
+        g_pfnCallerIsLocalSystem = [] { return true; };
+    }
+    void TearDown() override { g_pfnCallerIsLocalSystem = previous; }
+};
+
+TEST(CallerTest, WineRunsNothingAsLocalSystem) {
+    EXPECT_FALSE(g_pfnCallerIsLocalSystem());
+}
+
+TEST_F(LocalSystemTest, PerUserWritesAreRefusedAndMachineWideOnesGoAhead) {
+    const Snapshot before = sandbox.Snapshot();
+    Result r = Ctl({"set", "general/store-lm-hash", "on", "usability/show-hidden-files", "on"});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_NE(r.err.find("LocalSystem"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("usability/show-hidden-files"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("general/store-lm-hash"), std::string::npos) << r.err;
+    EXPECT_TRUE(sandbox.Snapshot() == before);
+
+    // The store is per-user too: the compressed folders' choice lives there.
+    TempFile preset("system.preset"), backup("system.reg");
+    preset.Write("general/store-lm-hash = on\ngeneral/compressed-folders = off\n");
+    r = Ctl({"apply", preset.path, "--backup", backup.path});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_NE(r.err.find("general/compressed-folders"), std::string::npos) << r.err;
+    EXPECT_FALSE(backup.Exists());
+    EXPECT_TRUE(sandbox.Snapshot() == before);
+
+    r = Ctl({"set", "general/store-lm-hash", "on", "mediaplayer/dont-save-recent-files", "on"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kLsa, "nolmhash"), Dword(0));
+
+    // Reading goes ahead; a backup's per-user part is refused on restore.
+    EXPECT_EQ(Ctl({"list"}).code, kDone);
+    ASSERT_EQ(Ctl({"backup", backup.path}).code, kDone);
+    const Snapshot now = sandbox.Snapshot();
+    r = Ctl({"restore", backup.path});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_NE(r.err.find("LocalSystem"), std::string::npos) << r.err;
+    EXPECT_TRUE(sandbox.Snapshot() == now);
+}
+
+TEST_F(LocalSystemTest, WithAHiveTheSameWritesGoThere) {
+    TempFile file("system-profile.hive");
+    MakeHiveFile(file.path);
+    const Snapshot before = sandbox.Snapshot();
+    const Result r = Ctl({"--hive", file.path, "set", "usability/show-file-extensions", "on"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_TRUE(sandbox.Snapshot() == before);
+    EXPECT_FALSE(Mounted(kHiveMount));
+}
+
+} // namespace

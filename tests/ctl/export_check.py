@@ -1,0 +1,335 @@
+#!/usr/bin/env python3
+"""The exports that ctl_fleet_tests left, checked by the engines' own tools
+and read for what they mean.
+
+  export_check.py EXPORT_DIR GPP_XSD
+
+Every playbook passes ansible-playbook --syntax-check and ansible-lint, and
+every task's arguments are those that ansible-doc gives for its module
+(names, types, choices). Every Group Policy file is valid against the
+schema. Then, for all fifty on and all fifty off, the playbook's and the
+Group Policy items' documented effects, carried out on the registry as it
+stood before apply, must give the registry that apply left, and start the
+programs apply started (what Group Policy cannot do must be named in it).
+"""
+import glob
+import json
+import os
+import struct
+import subprocess
+import sys
+import xml.etree.ElementTree as ET
+
+import yaml
+
+REG_SZ, REG_DWORD = 1, 4
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+    print("FAIL:", message)
+
+
+def run(args):
+    r = subprocess.run(args, capture_output=True, text=True)
+    return r.returncode, r.stdout + r.stderr
+
+
+# --- the registry as the test saw it ----------------------------------------
+
+class Registry:
+    """Keys and values, compared without case as the registry does."""
+
+    def __init__(self):
+        self.keys = set()
+        self.values = {}
+
+    @staticmethod
+    def load(path):
+        reg = Registry()
+        with open(path, encoding="latin-1") as f:
+            for line in f:
+                where, kind, data = line.rstrip("\n").split("\t")
+                if where.endswith("\\") and kind == "0" and not data:
+                    reg.keys.add(where[:-1].lower())
+                    continue
+                key, _, name = where.partition("\\:")
+                reg.values[(key.lower(), name.lower())] = (int(kind), bytes.fromhex(data))
+        return reg
+
+    def create(self, key):
+        parts = key.lower().split("\\")
+        for i in range(1, len(parts) + 1):
+            self.keys.add("\\".join(parts[:i]))
+
+    def set(self, key, name, kind, data):
+        self.create(key)
+        self.values[(key.lower(), name.lower())] = (kind, data)
+
+    def delete_value(self, key, name):
+        self.values.pop((key.lower(), name.lower()), None)
+
+    def delete_key(self, key):
+        key = key.lower()
+        inside = lambda k: k == key or k.startswith(key + "\\")
+        self.keys = {k for k in self.keys if not inside(k)}
+        self.values = {kv: v for kv, v in self.values.items() if not inside(kv[0])}
+
+    def differences(self, other):
+        out = []
+        for k in sorted(self.keys ^ other.keys):
+            out.append(("only interpreted: " if k in self.keys else "only applied: ") + k)
+        for kv in sorted(set(self.values) | set(other.values)):
+            if self.values.get(kv) != other.values.get(kv):
+                out.append("%s : %s interpreted %r, applied %r"
+                           % (kv[0], kv[1], self.values.get(kv), other.values.get(kv)))
+        return out
+
+
+def sz(text):
+    return text.encode("latin-1") + b"\0"
+
+
+def dword(n):
+    return struct.pack("<I", n)
+
+
+START_TYPES = {"auto": 2, "manual": 3, "disabled": 4}
+SERVICES = "hklm\\system\\currentcontrolset\\services\\"
+
+
+# --- Ansible ------------------------------------------------------------------
+
+def module_docs(modules):
+    code, out = run(["ansible-doc", "--json"] + sorted(modules))
+    if code:
+        fail("ansible-doc: " + out)
+        return {}
+    return {m: d["doc"]["options"] for m, d in json.loads(out).items()}
+
+
+TYPES = {"str": str, "path": str, "bool": bool, "list": list, "int": int}
+
+
+def check_arguments(where, module, args, options):
+    known = {}
+    for name, option in options.items():
+        known[name] = option
+        for alias in option.get("aliases", []):
+            known[alias] = option
+    for name, option in options.items():
+        if option.get("required") and name not in args:
+            fail("%s: %s lacks the required %s" % (where, module, name))
+    for name, value in args.items():
+        option = known.get(name)
+        if option is None:
+            fail("%s: %s has no option %s" % (where, module, name))
+            continue
+        kind = TYPES.get(option.get("type", "str"))
+        if kind and not isinstance(value, kind):
+            fail("%s: %s %s is %r, not of type %s" % (where, module, name, value, option["type"]))
+        if kind is list and option.get("elements") == "str":
+            if not all(isinstance(v, str) for v in value):
+                fail("%s: %s %s holds something not a string" % (where, module, name))
+        if "choices" in option and value not in option["choices"]:
+            fail("%s: %s %s = %r is not one of %s"
+                 % (where, module, name, value, option["choices"]))
+
+
+def tasks_of(path):
+    with open(path) as f:
+        plays = yaml.safe_load(f)
+    for play in plays:
+        yield play, play.get("tasks", [])
+
+
+def check_playbooks(folder):
+    books = sorted(glob.glob(os.path.join(folder, "**", "*.yml"), recursive=True))
+    if len(books) < 4:
+        fail("expected the playbooks of ctl_fleet_tests in %s, found %d" % (folder, len(books)))
+    for book in books:
+        code, out = run(["ansible-playbook", "--syntax-check", "-i", "localhost,", book])
+        if code:
+            fail("ansible-playbook --syntax-check %s: %s" % (book, out))
+    code, out = run(["ansible-lint", "--nocolor", "-p"] + books)
+    if code:
+        fail("ansible-lint: " + out)
+    modules = set()
+    for book in books:
+        for _, tasks in tasks_of(book):
+            for task in tasks:
+                modules.update(k for k in task if k.startswith("ansible."))
+    docs = module_docs(modules)
+    for book in books:
+        for _, tasks in tasks_of(book):
+            for task in tasks:
+                module = [k for k in task if k.startswith("ansible.")]
+                if len(module) != 1:
+                    fail("%s: task %r names %d modules" % (book, task.get("name"), len(module)))
+                    continue
+                check_arguments("%s: %s" % (book, task.get("name")), module[0],
+                                task[module[0]], docs.get(module[0], {}))
+    return len(books)
+
+
+def ansible_path(path):
+    root, _, key = path.partition(":\\")
+    return {"HKCU": "hkcu", "HKLM": "hklm", "HKCR": "hkcr"}[root] + "\\" + key
+
+
+def interpret_playbook(path, reg, system_folder):
+    """win_regedit, win_service and win_command as their documentation says."""
+    started = []
+    for play, tasks in tasks_of(path):
+        variables = dict(play.get("vars", {}))
+        variables["morvane_system_folder"] = system_folder
+        expand = lambda text: text.replace("{{ morvane_system_folder }}", system_folder)
+        for task in tasks:
+            if "ansible.windows.win_regedit" in task:
+                a = task["ansible.windows.win_regedit"]
+                key = ansible_path(a["path"])
+                name = a.get("name", "")
+                if a.get("state", "present") == "absent":
+                    if "name" in a:
+                        reg.delete_value(key, name)
+                    elif a.get("delete_key", True):
+                        reg.delete_key(key)
+                    continue
+                kind = a.get("type", "string")
+                data = a.get("data")
+                if kind == "dword":
+                    reg.set(key, name, REG_DWORD, dword(int(data)))
+                elif kind == "string":
+                    reg.set(key, name, REG_SZ, sz(str(data)))
+                else:
+                    fail("%s: win_regedit type %s is not read here" % (path, kind))
+            elif "ansible.windows.win_service" in task:
+                a = task["ansible.windows.win_service"]
+                if "start_mode" in a:
+                    reg.set(SERVICES + a["name"], "Start", REG_DWORD,
+                            dword(START_TYPES[a["start_mode"]]))
+                if a.get("state") in ("started", "stopped"):
+                    verb = "START" if a["state"] == "started" else "STOP"
+                    started.append("net.exe\t%s \"%s\"" % (verb, a["name"]))
+            elif "ansible.windows.win_command" in task:
+                argv = [expand(x) for x in task["ansible.windows.win_command"]["argv"]]
+                started.append(os.path.basename(argv[0].replace("\\", "/")) + "\t" +
+                               " ".join(argv[1:]))
+            else:
+                fail("%s: task %r is not read here" % (path, task.get("name")))
+    return started
+
+
+# --- Group Policy Preferences ---------------------------------------------------
+
+GPP_FILES = ["Machine/Preferences/Registry/Registry.xml",
+             "Machine/Preferences/Services/Services.xml",
+             "User/Preferences/Registry/Registry.xml"]
+HIVES = {"HKEY_LOCAL_MACHINE": "hklm", "HKEY_CURRENT_USER": "hkcu", "HKEY_CLASSES_ROOT": "hkcr"}
+
+
+def check_gpp_files(folder, xsd):
+    gpos = sorted(set(os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(p))))
+                      for p in glob.glob(os.path.join(folder, "**", "Registry.xml"),
+                                         recursive=True)))
+    if len(gpos) < 4:
+        fail("expected the Group Policy folders of ctl_fleet_tests, found %d" % len(gpos))
+    for gpo in gpos:
+        for relative in GPP_FILES:
+            path = os.path.join(gpo, relative)
+            if not os.path.exists(path):
+                fail("missing " + path)
+                continue
+            code, out = run(["xmllint", "--noout", "--schema", xsd, path])
+            if code:
+                fail("xmllint %s: %s" % (path, out))
+    return len(gpos)
+
+
+def interpret_gpp(gpo, reg):
+    """Registry items (C, R, U, D) and service items as MS-GPPREF has them."""
+    started, notes = [], []
+    for relative in GPP_FILES[0::2]:
+        path = os.path.join(gpo, relative)
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        notes += [c.split("-->")[0] for c in text.split("<!--")[1:]]
+        for item in ET.fromstring(text).iter("Registry"):
+            p = item.find("Properties").attrib
+            key = HIVES[p["hive"]] + "\\" + p["key"]
+            name = "" if p.get("default") == "1" else p.get("name", "")
+            whole_key = not name and p.get("default") != "1"
+            if p["action"] == "D":
+                if whole_key:
+                    reg.delete_key(key)
+                else:
+                    reg.delete_value(key, name)
+                continue
+            if p["action"] == "R":
+                reg.delete_value(key, name)
+            if "type" not in p:
+                reg.create(key)
+            elif p["type"] == "REG_DWORD":
+                reg.set(key, name, REG_DWORD, dword(int(p["value"], 16)))
+            elif p["type"] == "REG_SZ":
+                reg.set(key, name, REG_SZ, sz(p["value"]))
+            else:
+                fail("%s: type %s is not read here" % (path, p["type"]))
+    services = os.path.join(gpo, GPP_FILES[1])
+    for item in ET.parse(services).getroot().iter("NTService"):
+        p = item.find("Properties").attrib
+        types = {"AUTOMATIC": 2, "MANUAL": 3, "DISABLED": 4}
+        if p["startupType"] in types:
+            reg.set(SERVICES + p["serviceName"], "Start", REG_DWORD,
+                    dword(types[p["startupType"]]))
+        if p.get("serviceAction") in ("START", "STOP"):
+            started.append("net.exe\t%s \"%s\"" % (p["serviceAction"], p["serviceName"]))
+    return started, notes
+
+
+def check_meaning(folder):
+    for case in ("on", "off"):
+        base = os.path.join(folder, case)
+        after = Registry.load(os.path.join(base, "after.txt"))
+        with open(os.path.join(base, "started.txt"), encoding="latin-1") as f:
+            lines = f.read().splitlines()
+        system_folder, applied = lines[0], lines[1:]
+
+        reg = Registry.load(os.path.join(base, "before.txt"))
+        started = interpret_playbook(os.path.join(base, "playbook.yml"), reg, system_folder)
+        for d in reg.differences(after):
+            fail("all fifty %s, playbook: %s" % (case, d))
+        if started != applied:
+            fail("all fifty %s, playbook starts %s, apply started %s" % (case, started, applied))
+
+        reg = Registry.load(os.path.join(base, "before.txt"))
+        started, notes = interpret_gpp(os.path.join(base, "gpo"), reg)
+        for d in reg.differences(after):
+            fail("all fifty %s, Group Policy: %s" % (case, d))
+        missing = [s for s in applied if s not in started]
+        if [s for s in started if s not in applied]:
+            fail("all fifty %s, Group Policy starts what apply did not: %s" % (case, started))
+        for s in missing:
+            program, parameters = s.split("\t")
+            if not any(program in n and parameters.split(system_folder)[0].strip() in n
+                       for n in notes):
+                fail("all fifty %s, Group Policy drops %s without naming it" % (case, s))
+        if len(after.values) < 20:
+            fail("all fifty %s: apply left only %d values" % (case, len(after.values)))
+        print("all fifty %s: %d values, %d programs, both exports agree with apply"
+              % (case, len(after.values), len(applied)))
+
+
+def main():
+    folder, xsd = sys.argv[1], sys.argv[2]
+    books = check_playbooks(folder)
+    gpos = check_gpp_files(folder, xsd)
+    check_meaning(folder)
+    print("%d playbooks, %d Group Policy folders checked; %d failures"
+          % (books, gpos, len(failures)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
