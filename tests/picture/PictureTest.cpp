@@ -174,8 +174,10 @@ protected:
         pic.FreePicture();
     }
 
-    // The surface's rows as letters: R red, B blue, G green, K black, ? other.
+    // The surface's rows as letters: R red, B blue, G green, K black, F the
+    // button face, M the menu colour, ? other.
     std::vector<std::string> Rows() const {
+        const COLORREF face = GetSysColor(COLOR_BTNFACE), menu = GetSysColor(COLOR_MENU);
         std::vector<std::string> rows;
         for (int y = 0; y < pic.PictureSize().cy; ++y) {
             std::string row;
@@ -185,6 +187,8 @@ protected:
                        : c == kTestColours[1] ? 'B'
                        : c == kTestColours[2] ? 'G'
                        : c == kTestColours[3] ? 'K'
+                       : c == face            ? 'F'
+                       : c == menu            ? 'M'
                                               : '?';
             }
             rows.push_back(row);
@@ -406,6 +410,29 @@ TEST_F(PictureTest, RestoreToPreviousPutsBackWhatLayUnderTheFrame) {
     EXPECT_EQ(CountsSettlingTo(before), before);
 }
 
+// A frame that is restored to the background is cleared to the button face
+// as its time ends, before the next frame: frame 3 leaves frame 2's half
+// alone, so no later fill of the whole surface could do it instead.
+TEST_F(PictureTest, ARestoreToBackgroundClearsToTheButtonFaceBeforeTheNextFrame) {
+    ASSERT_NE(GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_MENU));
+    stepper.Install();
+    ASSERT_TRUE(Load(
+        MakeGif(16, 8, {{0, 0, 16, 8, 0, 1, 5}, {8, 0, 8, 8, 1, 2, 5}, {0, 0, 8, 8, 2, 1, 5}})));
+    pic.ShowPicture();
+    const char* const expected[] = {
+        "RRRRRRRRRRRRRRRR", // frame 1
+        "RRRRRRRRBBBBBBBB", // frame 2 over it
+        "GGGGGGGGFFFFFFFF", // frame 2 cleared, frame 3 beside it
+    };
+    for (const char* row : expected) {
+        ASSERT_TRUE(stepper.AwaitFrame()) << row;
+        EXPECT_EQ(Rows(), std::vector<std::string>(8, row));
+        stepper.Next();
+    }
+    ASSERT_TRUE(stepper.AwaitFrame());
+    pic.StopAnimation();
+}
+
 // A stop while a restore-to-previous frame is on leaves its restore pending;
 // the next show makes it before it draws the frame again.
 TEST_F(PictureTest, TheDisposalLeftPendingByAStopIsMadeOnTheNextShow) {
@@ -623,21 +650,25 @@ HRESULT WINAPI FirstFrameBlocks(LPSTREAM stream, LONG cb, BOOL runMode, REFIID i
     return CountingLoad(stream, cb, runMode, iid, out);
 }
 
+// A blocking double for one test. Should the test end early, the worker is
+// let go; the control may then still hold the double.
+struct HeldPicture {
+    BlockingPicture* picture = new BlockingPicture;
+    HeldPicture() = default;
+    HeldPicture(const HeldPicture&) = delete;
+    ~HeldPicture() {
+        SetEvent(picture->release);
+        if (picture->refs == 0)
+            delete picture;
+    }
+};
+
 // A worker stuck past the stop's limit while its window goes: the window's
 // thread neither waits for it forever nor lets it invalidate other windows,
 // and still answers other threads while it waits for it.
 TEST_F(PictureTest, AWorkerPastTheStopLimitDeadlocksNothing) {
-    // Should the test end early, the worker is let go and the control may
-    // still hold the double.
-    struct LetGo {
-        BlockingPicture* picture;
-        ~LetGo() {
-            SetEvent(picture->release);
-            if (picture->refs == 0)
-                delete picture;
-        }
-    } letGo{new BlockingPicture};
-    BlockingPicture& blocking = *letGo.picture;
+    HeldPicture held;
+    BlockingPicture& blocking = *held.picture;
     const HWND popup = CreateTestWindow(WS_POPUP | WS_VISIBLE, 40, 40);
     ASSERT_TRUE(popup);
     PumpFor(50ms);
@@ -675,6 +706,34 @@ TEST_F(PictureTest, AWorkerPastTheStopLimitDeadlocksNothing) {
     EXPECT_EQ(blocking.finalReleases, 1);
     EXPECT_FALSE(blocking.releasedWhileRendering);
     DestroyWindow(popup);
+}
+
+// A worker held in drawing for a second and a half, well inside the stop's
+// limit: the stop returns only once the worker has finished.
+TEST_F(PictureTest, AStopWaitsForAWorkerThatIsStillDrawing) {
+    HeldPicture held;
+    BlockingPicture& blocking = *held.picture;
+    const int threads = ThreadCount();
+    g_blocking = &blocking;
+    CPictureEx::Seams().loadPicture = &FirstFrameBlocks;
+    ASSERT_TRUE(Load(Blinker(5)));
+    pic.ShowPicture();
+    ASSERT_EQ(WaitForSingleObject(blocking.entered, 10000), WAIT_OBJECT_0);
+
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(1500ms);
+        SetEvent(blocking.release);
+    });
+    pic.StopAnimation();
+    const bool stillDrawing = blocking.rendering;
+    const bool playing = pic.IsPlaying();
+    releaser.join();
+    EXPECT_FALSE(stillDrawing);
+    EXPECT_FALSE(playing);
+    EXPECT_EQ(ThreadCountSettlingTo(threads), threads);
+    pic.FreePicture();
+    EXPECT_EQ(blocking.finalReleases, 1);
+    EXPECT_FALSE(blocking.releasedWhileRendering);
 }
 
 TEST(ProcessCounters, EachCounterSeesWhatItCounts) {
