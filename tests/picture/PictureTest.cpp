@@ -196,6 +196,17 @@ protected:
         return rows;
     }
 
+    // Lets the worker draw one frame for each entry, every row of the surface
+    // as that entry, and holds it in the wait after the last.
+    void ExpectFrames(const std::vector<const char*>& expected) {
+        for (const char* row : expected) {
+            ASSERT_TRUE(stepper.AwaitFrame()) << row;
+            EXPECT_EQ(Rows(), std::vector<std::string>(pic.PictureSize().cy, row));
+            stepper.Next();
+        }
+        ASSERT_TRUE(stepper.AwaitFrame());
+    }
+
     Watchdog watchdog{120000};
     SeamsRestored seams;
     FrameStepper stepper;
@@ -392,19 +403,14 @@ TEST_F(PictureTest, RestoreToPreviousPutsBackWhatLayUnderTheFrame) {
     ASSERT_TRUE(Load(
         MakeGif(16, 8, {{0, 0, 16, 8, 0, 1, 5}, {0, 0, 8, 8, 1, 3, 5}, {4, 0, 8, 8, 2, 3, 5}})));
     pic.ShowPicture();
-    const char* const expected[] = {
+    const std::vector<const char*> expected = {
         "RRRRRRRRRRRRRRRR", // frame 1
         "BBBBBBBBRRRRRRRR", // frame 2 over it
         "RRRRGGGGGGGGRRRR", // frame 2 taken away, frame 3 over what it covered
         "RRRRRRRRRRRRRRRR", // frame 3 taken away, the wrap, frame 1
         "BBBBBBBBRRRRRRRR",
     };
-    for (const char* row : expected) {
-        ASSERT_TRUE(stepper.AwaitFrame()) << row;
-        EXPECT_EQ(Rows(), std::vector<std::string>(8, row));
-        stepper.Next();
-    }
-    ASSERT_TRUE(stepper.AwaitFrame());
+    ExpectFrames(expected);
     pic.StopAnimation(); // frame 3 is on, its save area kept for the next show
     pic.FreePicture();
     EXPECT_EQ(CountsSettlingTo(before), before);
@@ -419,17 +425,12 @@ TEST_F(PictureTest, ARestoreToBackgroundClearsToTheButtonFaceBeforeTheNextFrame)
     ASSERT_TRUE(Load(
         MakeGif(16, 8, {{0, 0, 16, 8, 0, 1, 5}, {8, 0, 8, 8, 1, 2, 5}, {0, 0, 8, 8, 2, 1, 5}})));
     pic.ShowPicture();
-    const char* const expected[] = {
+    const std::vector<const char*> expected = {
         "RRRRRRRRRRRRRRRR", // frame 1
         "RRRRRRRRBBBBBBBB", // frame 2 over it
         "GGGGGGGGFFFFFFFF", // frame 2 cleared, frame 3 beside it
     };
-    for (const char* row : expected) {
-        ASSERT_TRUE(stepper.AwaitFrame()) << row;
-        EXPECT_EQ(Rows(), std::vector<std::string>(8, row));
-        stepper.Next();
-    }
-    ASSERT_TRUE(stepper.AwaitFrame());
+    ExpectFrames(expected);
     pic.StopAnimation();
 }
 
@@ -449,16 +450,11 @@ TEST_F(PictureTest, TheDisposalLeftPendingByAStopIsMadeOnTheNextShow) {
     EXPECT_EQ(Rows(), std::vector<std::string>(8, "BBBBBBBBRRRRRRRR"));
 
     pic.ShowPicture();
-    const char* const expected[] = {
+    const std::vector<const char*> expected = {
         "BBBBBBBBRRRRRRRR", // frame 2 again, over what lay under it
         "RRRRRRRRGGGGGGGG", // frame 2 taken away, frame 3
     };
-    for (const char* row : expected) {
-        ASSERT_TRUE(stepper.AwaitFrame()) << row;
-        EXPECT_EQ(Rows(), std::vector<std::string>(8, row));
-        stepper.Next();
-    }
-    ASSERT_TRUE(stepper.AwaitFrame());
+    ExpectFrames(expected);
     pic.FreePicture();
     // No save area is left over from before the stop.
     EXPECT_EQ(CountsSettlingTo(before), before);
