@@ -4,7 +4,8 @@
 #include "resource.h"
 #include "framework/OnDemand.h"
 
-#include <climits>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -18,13 +19,70 @@ DWORD FrameWaitMs(DWORD delay) {
     return delay >= 5 && delay <= 0xFFFF ? delay * 10 : kShortDelayMs;
 }
 
-void RenderPicture(IPicture* picture, HDC hdc, int x, int y, int cx, int cy, HRESULT& hr) {
-    OLE_XSIZE_HIMETRIC hmWidth = 0;
-    OLE_YSIZE_HIMETRIC hmHeight = 0;
-    picture->get_Width(&hmWidth);
-    picture->get_Height(&hmHeight);
-    hr = picture->Render(hdc, x, y, cx, cy, 0, hmHeight, hmWidth, -hmHeight, nullptr);
+// A picture's own size in hundredths of a millimetre.
+SIZE HimetricSize(IPicture* picture) {
+    OLE_XSIZE_HIMETRIC width = 0;
+    OLE_YSIZE_HIMETRIC height = 0;
+    picture->get_Width(&width);
+    picture->get_Height(&height);
+    return SIZE{width, height};
 }
+
+// The whole picture, scaled into the rectangle. HIMETRIC's y axis points up,
+// so the source starts at the picture's height and runs back to 0.
+HRESULT RenderPicture(IPicture* picture, HDC hdc, int x, int y, int cx, int cy) {
+    const SIZE hm = HimetricSize(picture);
+    return picture->Render(hdc, x, y, cx, cy, 0, hm.cy, hm.cx, -hm.cy, nullptr);
+}
+
+RECT RectOf(const AnimFrame& f) {
+    return RECT{f.left, f.top, f.left + f.width, f.top + f.height};
+}
+
+// A movable block's bytes for the length of a scope.
+class LockedGlobal {
+public:
+    explicit LockedGlobal(HGLOBAL hBlock)
+        : m_hBlock(hBlock), m_pb(static_cast<uint8_t*>(GlobalLock(hBlock))) {}
+    LockedGlobal(const LockedGlobal&) = delete;
+    ~LockedGlobal() {
+        if (m_pb)
+            GlobalUnlock(m_hBlock);
+    }
+    uint8_t* Bytes() const { return m_pb; }
+
+private:
+    HGLOBAL m_hBlock;
+    uint8_t* m_pb;
+};
+
+// A walk over locked bytes. Declared after the lock, it ends before the block
+// is unlocked, so no pointer into the block outlives the lock.
+class WalkOver {
+public:
+    WalkOver(CGifWalk& walk, const uint8_t* pb, uint32_t cb) : m_walk(walk) { walk.Begin(pb, cb); }
+    WalkOver(const WalkOver&) = delete;
+    ~WalkOver() { m_walk.End(); }
+
+private:
+    CGifWalk& m_walk;
+};
+
+// A window's device context for the length of a scope.
+class WindowDC {
+public:
+    explicit WindowDC(HWND hWnd) : m_hWnd(hWnd), m_hDC(GetDC(hWnd)) {}
+    WindowDC(const WindowDC&) = delete;
+    ~WindowDC() {
+        if (m_hDC)
+            ReleaseDC(m_hWnd, m_hDC);
+    }
+    HDC Get() const { return m_hDC; }
+
+private:
+    HWND m_hWnd;
+    HDC m_hDC;
+};
 
 // A surface larger than this, or a picture of more frames, is refused before
 // anything is decoded: the process would run short of memory or GDI objects.
@@ -77,14 +135,10 @@ PictureSeams& CPictureEx::Seams() {
     return seams;
 }
 
-CPictureEx::CPictureEx() {
-    m_hQuitEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-}
+CPictureEx::CPictureEx() = default;
 
 CPictureEx::~CPictureEx() {
     FreePicture();
-    if (m_hQuitEvent)
-        CloseHandle(m_hQuitEvent);
 }
 
 BOOL CPictureEx::LoadFromResource() {
@@ -99,253 +153,197 @@ BOOL CPictureEx::LoadFromResource() {
     HGLOBAL hBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_NODISCARD, cb);
     if (!hBlock)
         return FALSE;
-    void* dst = GlobalLock(hBlock);
-    const void* src = LockResource(hResData);
-    if (!dst || !src) {
-        if (dst)
-            GlobalUnlock(hBlock);
-        GlobalFree(hBlock);
-        return FALSE;
+    bool copied = false;
+    {
+        const LockedGlobal block(hBlock);
+        const void* src = LockResource(hResData);
+        copied = block.Bytes() && src;
+        if (copied)
+            memcpy(block.Bytes(), src, cb);
     }
-    memcpy(dst, src, cb);
-    GlobalUnlock(hBlock);
-    const BOOL loaded = LoadFromMemory(hBlock, cb);
+    const BOOL loaded = copied && LoadFromMemory(hBlock, cb);
     GlobalFree(hBlock);
     return loaded;
 }
 
 BOOL CPictureEx::LoadFromMemory(HGLOBAL hData, DWORD cbData) {
     FreePicture(); // waits for any worker, however late
-
-    const auto* pb = static_cast<const uint8_t*>(GlobalLock(hData));
-    if (!pb)
+    switch (Decode(hData, cbData)) {
+    case Decoded::Refused:
         return FALSE;
-    Begin(pb, cbData);
-    if (!HasGifSignature(pb, cbData)) {
-        End();
-        GlobalUnlock(hData);
+    case Decoded::NotGif:
         return LoadStill(hData, cbData);
+    case Decoded::StillGif:
+        // The loader reads the block itself, unlocked again by now.
+        m_pStill = LoadPictureFrom(hData, FALSE, static_cast<LONG>(cbData));
+        return m_pStill && PrepareSurface(m_sizePicture.cx, m_sizePicture.cy);
+    case Decoded::Frames:
+        return !m_frames.empty() && PrepareSurface(m_sizePicture.cx, m_sizePicture.cy);
     }
+    return FALSE;
+}
+
+// Everything that reads the data while it is locked: recognition, the header,
+// and for an animation every frame's picture.
+CPictureEx::Decoded CPictureEx::Decode(HGLOBAL hData, DWORD cbData) {
+    const LockedGlobal data(hData);
+    if (!data.Bytes())
+        return Decoded::Refused;
+    const WalkOver walk(*this, data.Bytes(), cbData);
+    if (!HasGifSignature(data.Bytes(), cbData))
+        return Decoded::NotGif;
 
     m_bGif = TRUE;
     int32_t width = 0, height = 0;
-    if (!ReadHeader(width, height)) {
-        // Starts like a GIF but cannot even hold its header and colour table.
-        End();
-        GlobalUnlock(hData);
-        return FALSE;
-    }
+    // Starts like a GIF but cannot even hold its header and colour table.
+    if (!ReadHeader(width, height))
+        return Decoded::Refused;
     m_sizePicture = {width, height};
 
     const uint32_t units = CountFrameUnits();
-    if (units == 0 || units > kMaxFrames || !SurfaceFits(width, height)) {
-        End();
-        GlobalUnlock(hData);
-        return FALSE;
-    }
-    if (units == 1) {
-        End();
-        GlobalUnlock(hData);
-        m_pStill = LoadPictureFrom(hData, FALSE, static_cast<LONG>(cbData));
-        if (!m_pStill)
-            return FALSE;
-        return PrepareSurface(m_sizePicture.cx, m_sizePicture.cy);
-    }
+    if (units == 0 || units > kMaxFrames || !SurfaceFits(width, height))
+        return Decoded::Refused;
+    if (units == 1)
+        return Decoded::StillGif;
 
     Rewind();
-    for (;;) {
-        DWORD cbStream = 0, delay = 0;
-        SIZE size{};
-        POINT pos{};
-        int disposal = 0;
-        HGLOBAL hStream = BuildFrameStream(cbStream, delay, size, pos, disposal);
-        if (!hStream)
-            break;
+    while (const std::optional<FrameStream> stream = BuildFrameStream()) {
         // The stream owns the block from here on and frees it on release.
-        if (IPicture* picture = LoadPictureFrom(hStream, TRUE, static_cast<LONG>(cbStream)))
-            m_frames.push_back({picture, size.cx, size.cy, pos.x, pos.y, delay, disposal});
+        const GifFrameUnit& u = stream->unit;
+        if (IPicture* picture = LoadPictureFrom(stream->block, TRUE, static_cast<LONG>(stream->cb)))
+            m_frames.push_back({picture, u.width, u.height, u.left, u.top, u.delay,
+                                static_cast<Disposal>(u.disposal)});
     }
-    End();
-    GlobalUnlock(hData);
-    if (m_frames.empty())
-        return FALSE;
-    return PrepareSurface(m_sizePicture.cx, m_sizePicture.cy);
+    return Decoded::Frames;
 }
 
 BOOL CPictureEx::LoadStill(HGLOBAL hData, DWORD cbData) {
     m_pStill = LoadPictureFrom(hData, FALSE, static_cast<LONG>(cbData));
     if (!m_pStill || !m_hWnd)
         return FALSE;
-    OLE_XSIZE_HIMETRIC hmWidth = 0;
-    OLE_YSIZE_HIMETRIC hmHeight = 0;
-    m_pStill->get_Width(&hmWidth);
-    m_pStill->get_Height(&hmHeight);
-    HDC hdc = GetDC(m_hWnd);
-    if (!hdc)
-        return FALSE;
-    const int width = MulDiv(hmWidth, GetDeviceCaps(hdc, LOGPIXELSX), 2540);
-    const int height = MulDiv(hmHeight, GetDeviceCaps(hdc, LOGPIXELSY), 2540);
-    ReleaseDC(m_hWnd, hdc);
-    m_sizePicture = {width, height};
-    return PrepareSurface(width, height);
+    const SIZE hm = HimetricSize(m_pStill);
+    {
+        const WindowDC window(m_hWnd);
+        if (!window.Get())
+            return FALSE;
+        m_sizePicture = {MulDiv(hm.cx, GetDeviceCaps(window.Get(), LOGPIXELSX), 2540),
+                         MulDiv(hm.cy, GetDeviceCaps(window.Get(), LOGPIXELSY), 2540)};
+    }
+    return PrepareSurface(m_sizePicture.cx, m_sizePicture.cy);
 }
 
-HGLOBAL CPictureEx::BuildFrameStream(DWORD& cbStream, DWORD& delay, SIZE& size, POINT& pos,
-                                     int& disposal) {
+std::optional<CPictureEx::FrameStream> CPictureEx::BuildFrameStream() {
     GifFrameUnit unit{};
     if (!NextFrameUnit(unit))
-        return nullptr;
-    cbStream = FrameStreamLength(unit);
-    HGLOBAL hStream = GlobalAlloc(GMEM_FIXED, cbStream);
+        return std::nullopt;
+    const DWORD cb = FrameStreamLength(unit);
+    HGLOBAL hStream = GlobalAlloc(GMEM_FIXED, cb);
     if (!hStream)
-        return nullptr;
-    CopyFrameStream(unit, static_cast<uint8_t*>(GlobalLock(hStream)));
-    GlobalUnlock(hStream);
-    delay = unit.delay;
-    disposal = unit.disposal;
-    size = {unit.width, unit.height};
-    pos = {unit.left, unit.top};
-    return hStream;
+        return std::nullopt;
+    CopyFrameStream(unit, LockedGlobal(hStream).Bytes());
+    return FrameStream{hStream, cb, unit};
 }
 
 BOOL CPictureEx::PrepareSurface(int width, int height) {
     if (!m_hWnd || !SurfaceFits(width, height))
         return FALSE;
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
-    HDC hdc = GetDC(m_hWnd);
-    if (!hdc)
+    const WindowDC window(m_hWnd);
+    // Made like the window's context, not like a memory one: a colour bitmap.
+    if (!window.Get() || !m_surface.Create(window.Get(), width, height))
         return FALSE;
-    m_hSurfaceDC = CreateCompatibleDC(hdc);
-    if (!m_hSurfaceDC) {
-        ReleaseDC(m_hWnd, hdc);
-        return FALSE;
-    }
-    m_hSurfaceBmp = CreateCompatibleBitmap(hdc, width, height);
-    if (!m_hSurfaceBmp) {
-        ReleaseDC(m_hWnd, hdc);
-        DeleteDC(m_hSurfaceDC);
-        m_hSurfaceDC = nullptr;
-        return FALSE;
-    }
-    m_hSurfaceOldBmp = SelectObject(m_hSurfaceDC, m_hSurfaceBmp);
     m_crFill = GetSysColor(COLOR_BTNFACE);
     // The first fill is the menu colour; every later fill is m_crFill.
     RECT rc{0, 0, width, height};
-    ::FillRect(m_hSurfaceDC, &rc, reinterpret_cast<HBRUSH>(COLOR_MENU + 1));
-    ReleaseDC(m_hWnd, hdc);
-    m_bSurfaceReady = TRUE;
+    ::FillRect(m_surface.Get(), &rc, reinterpret_cast<HBRUSH>(COLOR_MENU + 1));
     return TRUE;
 }
 
 BOOL CPictureEx::ShowPicture() {
     // The surface outlives the window; without the window there is nothing
     // to show it in.
-    if (!m_bSurfaceReady || !m_hWnd || !IsWindow(m_hWnd))
+    if (!m_surface || !m_hWnd || !IsWindow(m_hWnd))
         return FALSE;
     if (m_bGif && m_frames.size() > 1) {
-        // One worker at most, and none that could not be told to stop.
-        if (m_hWorker || !m_hQuitEvent)
+        if (!m_worker.CanStart())
             return FALSE;
         m_hWndPlay = m_hWnd;
-        HANDLE hThread = CreateThread(nullptr, 0, &CPictureEx::AnimationThreadProc, this,
-                                      CREATE_SUSPENDED, nullptr);
-        if (hThread) {
-            m_hWorker = hThread; // in place before the worker runs
-            if (ResumeThread(hThread) == static_cast<DWORD>(-1)) {
-                // Never ran: nothing to unwind in it.
-                TerminateThread(hThread, 0);
-                CloseHandle(hThread);
-                m_hWorker = nullptr;
-            }
-        }
+        m_worker.Start(&CPictureEx::AnimationThreadProc, this);
+        // FALSE although the animation now plays: TRUE means a still picture
+        // was drawn, and callers ignore the result of an animation.
         return FALSE;
     }
     if (!m_pStill)
         return FALSE;
-    HRESULT hr;
-    RenderPicture(m_pStill, m_hSurfaceDC, 0, 0, m_sizePicture.cx, m_sizePicture.cy, hr);
-    if (FAILED(hr))
+    if (FAILED(RenderPicture(m_pStill, m_surface.Get(), 0, 0, m_sizePicture.cx, m_sizePicture.cy)))
         return FALSE;
     InvalidateRect(m_hWnd, nullptr, FALSE);
     return TRUE;
 }
 
 DWORD WINAPI CPictureEx::AnimationThreadProc(LPVOID pControl) {
-    // The handle stays with the control: StopAnimation waits on it and
-    // closes it, exactly once.
+    // The handle stays with the control: the stop waits on it and closes it,
+    // exactly once.
     static_cast<CPictureEx*>(pControl)->PlayFrames();
     return 0;
 }
 
 void CPictureEx::Fill(const RECT& rc) const {
     if (HBRUSH hBrush = CreateSolidBrush(m_crFill)) {
-        ::FillRect(m_hSurfaceDC, &rc, hBrush);
+        ::FillRect(m_surface.Get(), &rc, hBrush);
         DeleteObject(hBrush);
     }
 }
 
 void CPictureEx::TakeSaveArea(const AnimFrame& f) {
-    m_hSaveDC = CreateCompatibleDC(m_hSurfaceDC);
-    m_hSaveBmp = CreateCompatibleBitmap(m_hSurfaceDC, f.width, f.height);
-    if (!m_hSaveDC || !m_hSaveBmp) {
-        ReleaseSaveArea();
-        return;
-    }
-    m_hSaveOldBmp = SelectObject(m_hSaveDC, m_hSaveBmp);
-    BitBlt(m_hSaveDC, 0, 0, f.width, f.height, m_hSurfaceDC, f.left, f.top, SRCCOPY);
+    // Without a save area the frame is simply not restored.
+    if (m_save.Create(m_surface.Get(), f.width, f.height))
+        BitBlt(m_save.Get(), 0, 0, f.width, f.height, m_surface.Get(), f.left, f.top, SRCCOPY);
 }
 
 void CPictureEx::RestoreSaveArea(const AnimFrame& f) {
-    if (!m_hSaveDC)
+    if (!m_save)
         return;
-    BitBlt(m_hSurfaceDC, f.left, f.top, f.width, f.height, m_hSaveDC, 0, 0, SRCCOPY);
-    ReleaseSaveArea();
+    BitBlt(m_surface.Get(), f.left, f.top, f.width, f.height, m_save.Get(), 0, 0, SRCCOPY);
+    m_save.Reset();
 }
 
-void CPictureEx::ReleaseSaveArea() {
-    if (m_hSaveDC && m_hSaveOldBmp)
-        SelectObject(m_hSaveDC, m_hSaveOldBmp);
-    if (m_hSaveDC)
-        DeleteDC(m_hSaveDC);
-    if (m_hSaveBmp)
-        DeleteObject(m_hSaveBmp);
-    m_hSaveDC = nullptr;
-    m_hSaveBmp = nullptr;
-    m_hSaveOldBmp = nullptr;
+void CPictureEx::Dispose(const AnimFrame& f) {
+    switch (f.disposal) {
+    case Disposal::Background:
+        Fill(RectOf(f));
+        break;
+    case Disposal::Previous:
+        RestoreSaveArea(f);
+        break;
+    default: // the frame stays on the surface
+        break;
+    }
 }
 
 void CPictureEx::PlayFrames() {
-    auto rectOf = [](const AnimFrame& f) {
-        return RECT{f.left, f.top, f.left + f.width, f.top + f.height};
-    };
-    auto dispose = [&](const AnimFrame& f) {
-        if (f.disposal == 2)
-            Fill(rectOf(f));
-        else if (f.disposal == 3)
-            RestoreSaveArea(f);
-    };
-
     // A stop left the last frame's disposal pending.
-    dispose(m_frames[m_iFrame]);
-    while (!m_bQuit) {
+    Dispose(m_frames[m_iFrame]);
+    while (!m_worker.QuitRequested()) {
         const AnimFrame& f = m_frames[m_iFrame];
         if (f.picture) {
-            if (f.disposal == 3)
+            if (f.disposal == Disposal::Previous)
                 TakeSaveArea(f);
-            HRESULT hr;
-            RenderPicture(f.picture, m_hSurfaceDC, f.left, f.top, f.width, f.height, hr);
+            const HRESULT hr =
+                RenderPicture(f.picture, m_surface.Get(), f.left, f.top, f.width, f.height);
             if (HWND hWnd = m_hWndPlay; hr == S_OK && hWnd)
                 InvalidateRect(hWnd, nullptr, FALSE);
-            if (m_bQuit)
+            if (m_worker.QuitRequested())
                 break;
             const DWORD ms = FrameWaitMs(f.delay);
             if (const auto wait = Seams().frameWait)
-                wait(m_hQuitEvent, ms);
+                wait(m_worker.QuitEvent(), ms);
             else
-                WaitForSingleObject(m_hQuitEvent, ms);
-            if (m_bQuit)
+                WaitForSingleObject(m_worker.QuitEvent(), ms);
+            // Left here, the frame stays on with its disposal pending.
+            if (m_worker.QuitRequested())
                 break;
-            dispose(f);
+            Dispose(f);
         }
         if (++m_iFrame == m_frames.size()) {
             m_iFrame = 0;
@@ -355,52 +353,16 @@ void CPictureEx::PlayFrames() {
 }
 
 void CPictureEx::StopAnimation() {
-    m_bQuit = true;
-    if (m_hQuitEvent)
-        SetEvent(m_hQuitEvent);
-    if (m_hWorker) {
-        if (!WaitForWorker(kStopWaitMs))
-            return; // still running: it keeps the quit request and all it uses
-        CloseHandle(m_hWorker);
-        m_hWorker = nullptr;
-    }
-    if (m_hQuitEvent)
-        ResetEvent(m_hQuitEvent);
-    m_bQuit = false;
-}
-
-// The window's thread waits for the worker answering only what other threads
-// send it, so the worker (or the system on its behalf) never waits on us.
-bool CPictureEx::WaitForWorker(DWORD ms) const {
-    const ULONGLONG until = GetTickCount64() + ms;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        const DWORD left = ms == INFINITE ? INFINITE : now >= until ? 0 : DWORD(until - now);
-        const DWORD r = MsgWaitForMultipleObjects(1, &m_hWorker, FALSE, left, QS_SENDMESSAGE);
-        if (r == WAIT_OBJECT_0)
-            return true;
-        if (r != WAIT_OBJECT_0 + 1)
-            return false;
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
-// Nothing the worker uses may go while it runs, however long it takes.
-void CPictureEx::WaitForStuckWorker() {
-    if (!m_hWorker)
-        return;
-    WaitForWorker(INFINITE);
-    CloseHandle(m_hWorker);
-    m_hWorker = nullptr;
-    if (m_hQuitEvent)
-        ResetEvent(m_hQuitEvent);
-    m_bQuit = false;
+    // A worker still running past the limit keeps the quit request and all
+    // it uses; IsPlaying stays true until it has been waited for.
+    m_worker.Stop(kStopWaitMs);
 }
 
 void CPictureEx::FreePicture() {
     StopAnimation();
-    WaitForStuckWorker();
+    // Nothing the worker uses may go while it runs, however long it takes.
+    if (m_worker.Running())
+        m_worker.Stop(INFINITE);
     m_hWndPlay = nullptr;
     if (m_pStill) {
         m_pStill->Release();
@@ -410,17 +372,9 @@ void CPictureEx::FreePicture() {
         if (f.picture)
             f.picture->Release();
     m_frames.clear();
-    if (m_hSurfaceDC) {
-        SelectObject(m_hSurfaceDC, m_hSurfaceOldBmp);
-        DeleteDC(m_hSurfaceDC);
-        DeleteObject(m_hSurfaceBmp);
-        m_hSurfaceDC = nullptr;
-        m_hSurfaceBmp = nullptr;
-        m_hSurfaceOldBmp = nullptr;
-    }
-    ReleaseSaveArea();
+    m_surface.Reset();
+    m_save.Reset();
     End();
-    m_bSurfaceReady = FALSE;
     m_bGif = FALSE;
     m_crFill = RGB(255, 255, 255);
     m_cbColorTable = 0;
@@ -430,8 +384,8 @@ void CPictureEx::FreePicture() {
 void CPictureEx::OnPaint() {
     PAINTSTRUCT ps;
     HDC hdc = BeginPaint(m_hWnd, &ps);
-    if (m_hSurfaceDC)
-        BitBlt(hdc, 0, 0, m_sizePicture.cx, m_sizePicture.cy, m_hSurfaceDC, 0, 0, SRCCOPY);
+    if (m_surface)
+        BitBlt(hdc, 0, 0, m_sizePicture.cx, m_sizePicture.cy, m_surface.Get(), 0, 0, SRCCOPY);
     EndPaint(m_hWnd, &ps);
 }
 

@@ -4,12 +4,15 @@
 #pragma once
 
 #include "framework/Controls.h"
+#include "picture/AnimationWorker.h"
 #include "picture/GifWalk.h"
+#include "picture/MemoryDC.h"
 
 #include <ocidl.h>
 #include <olectl.h>
 
 #include <atomic>
+#include <optional>
 #include <vector>
 
 // Where the control reaches the system for a frame's stream, a picture and the
@@ -23,6 +26,10 @@ struct PictureSeams {
     FrameWait frameWait = nullptr;
 };
 
+// What becomes of a frame once its time is over. The GIF's values 4 to 7
+// have no meaning of their own and, like None and Keep, leave it standing.
+enum class Disposal : int32_t { None = 0, Keep = 1, Background = 2, Previous = 3 };
+
 struct AnimFrame {
     IPicture* picture; // one reference owned
     int width;
@@ -30,7 +37,7 @@ struct AnimFrame {
     int left;
     int top;
     DWORD delay; // hundredths of a second; 0xFFFFFFFF without graphic control extension
-    int disposal;
+    Disposal disposal;
 };
 
 class CPictureEx : public CStatic, private CGifWalk {
@@ -40,8 +47,11 @@ public:
 
     // The program's notice: resource type "GIF", id 128.
     BOOL LoadFromResource();
-    // hData stays the caller's; it is locked only during the call.
+    // hData stays the caller's; it is locked only during the call. A load
+    // draws nothing yet.
     BOOL LoadFromMemory(HGLOBAL hData, DWORD cbData);
+    // TRUE only for a still picture drawn: an animation starts playing and
+    // gives FALSE.
     BOOL ShowPicture();
     void StopAnimation();
     void FreePicture();
@@ -51,8 +61,8 @@ public:
 
     SIZE PictureSize() const { return m_sizePicture; }
     size_t FrameCount() const { return m_frames.size(); }
-    bool IsPlaying() const { return m_hWorker != nullptr; }
-    HDC SurfaceDC() const { return m_hSurfaceDC; }
+    bool IsPlaying() const { return m_worker.Running(); }
+    HDC SurfaceDC() const { return m_surface.Get(); }
 
     static PictureSeams& Seams();
 
@@ -63,35 +73,37 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // One frame's one-frame GIF in a fixed block of its own, and where the
+    // frame lies.
+    struct FrameStream {
+        HGLOBAL block;
+        DWORD cb;
+        GifFrameUnit unit;
+    };
+    // How far the walk over the locked data got.
+    enum class Decoded { Refused, NotGif, StillGif, Frames };
+
+    Decoded Decode(HGLOBAL hData, DWORD cbData);
     BOOL PrepareSurface(int width, int height);
-    HGLOBAL BuildFrameStream(DWORD& cbStream, DWORD& delay, SIZE& size, POINT& pos, int& disposal);
+    std::optional<FrameStream> BuildFrameStream();
     BOOL LoadStill(HGLOBAL hData, DWORD cbData);
     static DWORD WINAPI AnimationThreadProc(LPVOID pControl);
     void PlayFrames();
+    void Dispose(const AnimFrame& frame);
     void Fill(const RECT& rc) const;
     void TakeSaveArea(const AnimFrame& frame);
     void RestoreSaveArea(const AnimFrame& frame);
-    void ReleaseSaveArea();
-    void WaitForStuckWorker();
-    bool WaitForWorker(DWORD ms) const;
 
     SIZE m_sizePicture{0, 0};
     COLORREF m_crFill = RGB(255, 255, 255);
     UINT m_iFrame = 0;
     BOOL m_bGif = FALSE;
-    std::atomic<bool> m_bQuit{false};
-    BOOL m_bSurfaceReady = FALSE;
-    HDC m_hSurfaceDC = nullptr;
-    HDC m_hSaveDC = nullptr;
-    HBITMAP m_hSaveBmp = nullptr;
-    HGDIOBJ m_hSaveOldBmp = nullptr;
-    HBITMAP m_hSurfaceBmp = nullptr;
-    HGDIOBJ m_hSurfaceOldBmp = nullptr;
-    HANDLE m_hWorker = nullptr;
+    MemoryDC m_surface; // exists once the surface is prepared
+    MemoryDC m_save;    // only while a restore-to-previous frame is on
+    AnimationWorker m_worker;
     // The window the worker invalidates: taken before it starts, cleared when
     // the window goes while a late worker still runs.
     std::atomic<HWND> m_hWndPlay{nullptr};
-    HANDLE m_hQuitEvent = nullptr;
     IPicture* m_pStill = nullptr;
     std::vector<AnimFrame> m_frames;
 };

@@ -174,8 +174,10 @@ protected:
         pic.FreePicture();
     }
 
-    // The surface's rows as letters: R red, B blue, G green, K black, ? other.
+    // The surface's rows as letters: R red, B blue, G green, K black, F the
+    // button face, M the menu colour, ? other.
     std::vector<std::string> Rows() const {
+        const COLORREF face = GetSysColor(COLOR_BTNFACE), menu = GetSysColor(COLOR_MENU);
         std::vector<std::string> rows;
         for (int y = 0; y < pic.PictureSize().cy; ++y) {
             std::string row;
@@ -185,11 +187,24 @@ protected:
                        : c == kTestColours[1] ? 'B'
                        : c == kTestColours[2] ? 'G'
                        : c == kTestColours[3] ? 'K'
+                       : c == face            ? 'F'
+                       : c == menu            ? 'M'
                                               : '?';
             }
             rows.push_back(row);
         }
         return rows;
+    }
+
+    // Lets the worker draw one frame for each entry, every row of the surface
+    // as that entry, and holds it in the wait after the last.
+    void ExpectFrames(const std::vector<const char*>& expected) {
+        for (const char* row : expected) {
+            ASSERT_TRUE(stepper.AwaitFrame()) << row;
+            EXPECT_EQ(Rows(), std::vector<std::string>(pic.PictureSize().cy, row));
+            stepper.Next();
+        }
+        ASSERT_TRUE(stepper.AwaitFrame());
     }
 
     Watchdog watchdog{120000};
@@ -388,22 +403,35 @@ TEST_F(PictureTest, RestoreToPreviousPutsBackWhatLayUnderTheFrame) {
     ASSERT_TRUE(Load(
         MakeGif(16, 8, {{0, 0, 16, 8, 0, 1, 5}, {0, 0, 8, 8, 1, 3, 5}, {4, 0, 8, 8, 2, 3, 5}})));
     pic.ShowPicture();
-    const char* const expected[] = {
+    const std::vector<const char*> expected = {
         "RRRRRRRRRRRRRRRR", // frame 1
         "BBBBBBBBRRRRRRRR", // frame 2 over it
         "RRRRGGGGGGGGRRRR", // frame 2 taken away, frame 3 over what it covered
         "RRRRRRRRRRRRRRRR", // frame 3 taken away, the wrap, frame 1
         "BBBBBBBBRRRRRRRR",
     };
-    for (const char* row : expected) {
-        ASSERT_TRUE(stepper.AwaitFrame()) << row;
-        EXPECT_EQ(Rows(), std::vector<std::string>(8, row));
-        stepper.Next();
-    }
-    ASSERT_TRUE(stepper.AwaitFrame());
+    ExpectFrames(expected);
     pic.StopAnimation(); // frame 3 is on, its save area kept for the next show
     pic.FreePicture();
     EXPECT_EQ(CountsSettlingTo(before), before);
+}
+
+// A frame that is restored to the background is cleared to the button face
+// as its time ends, before the next frame: frame 3 leaves frame 2's half
+// alone, so no later fill of the whole surface could do it instead.
+TEST_F(PictureTest, ARestoreToBackgroundClearsToTheButtonFaceBeforeTheNextFrame) {
+    ASSERT_NE(GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_MENU));
+    stepper.Install();
+    ASSERT_TRUE(Load(
+        MakeGif(16, 8, {{0, 0, 16, 8, 0, 1, 5}, {8, 0, 8, 8, 1, 2, 5}, {0, 0, 8, 8, 2, 1, 5}})));
+    pic.ShowPicture();
+    const std::vector<const char*> expected = {
+        "RRRRRRRRRRRRRRRR", // frame 1
+        "RRRRRRRRBBBBBBBB", // frame 2 over it
+        "GGGGGGGGFFFFFFFF", // frame 2 cleared, frame 3 beside it
+    };
+    ExpectFrames(expected);
+    pic.StopAnimation();
 }
 
 // A stop while a restore-to-previous frame is on leaves its restore pending;
@@ -422,16 +450,11 @@ TEST_F(PictureTest, TheDisposalLeftPendingByAStopIsMadeOnTheNextShow) {
     EXPECT_EQ(Rows(), std::vector<std::string>(8, "BBBBBBBBRRRRRRRR"));
 
     pic.ShowPicture();
-    const char* const expected[] = {
+    const std::vector<const char*> expected = {
         "BBBBBBBBRRRRRRRR", // frame 2 again, over what lay under it
         "RRRRRRRRGGGGGGGG", // frame 2 taken away, frame 3
     };
-    for (const char* row : expected) {
-        ASSERT_TRUE(stepper.AwaitFrame()) << row;
-        EXPECT_EQ(Rows(), std::vector<std::string>(8, row));
-        stepper.Next();
-    }
-    ASSERT_TRUE(stepper.AwaitFrame());
+    ExpectFrames(expected);
     pic.FreePicture();
     // No save area is left over from before the stop.
     EXPECT_EQ(CountsSettlingTo(before), before);
@@ -623,21 +646,25 @@ HRESULT WINAPI FirstFrameBlocks(LPSTREAM stream, LONG cb, BOOL runMode, REFIID i
     return CountingLoad(stream, cb, runMode, iid, out);
 }
 
+// A blocking double for one test. Should the test end early, the worker is
+// let go; the control may then still hold the double.
+struct HeldPicture {
+    BlockingPicture* picture = new BlockingPicture;
+    HeldPicture() = default;
+    HeldPicture(const HeldPicture&) = delete;
+    ~HeldPicture() {
+        SetEvent(picture->release);
+        if (picture->refs == 0)
+            delete picture;
+    }
+};
+
 // A worker stuck past the stop's limit while its window goes: the window's
 // thread neither waits for it forever nor lets it invalidate other windows,
 // and still answers other threads while it waits for it.
 TEST_F(PictureTest, AWorkerPastTheStopLimitDeadlocksNothing) {
-    // Should the test end early, the worker is let go and the control may
-    // still hold the double.
-    struct LetGo {
-        BlockingPicture* picture;
-        ~LetGo() {
-            SetEvent(picture->release);
-            if (picture->refs == 0)
-                delete picture;
-        }
-    } letGo{new BlockingPicture};
-    BlockingPicture& blocking = *letGo.picture;
+    HeldPicture held;
+    BlockingPicture& blocking = *held.picture;
     const HWND popup = CreateTestWindow(WS_POPUP | WS_VISIBLE, 40, 40);
     ASSERT_TRUE(popup);
     PumpFor(50ms);
@@ -675,6 +702,34 @@ TEST_F(PictureTest, AWorkerPastTheStopLimitDeadlocksNothing) {
     EXPECT_EQ(blocking.finalReleases, 1);
     EXPECT_FALSE(blocking.releasedWhileRendering);
     DestroyWindow(popup);
+}
+
+// A worker held in drawing for a second and a half, well inside the stop's
+// limit: the stop returns only once the worker has finished.
+TEST_F(PictureTest, AStopWaitsForAWorkerThatIsStillDrawing) {
+    HeldPicture held;
+    BlockingPicture& blocking = *held.picture;
+    const int threads = ThreadCount();
+    g_blocking = &blocking;
+    CPictureEx::Seams().loadPicture = &FirstFrameBlocks;
+    ASSERT_TRUE(Load(Blinker(5)));
+    pic.ShowPicture();
+    ASSERT_EQ(WaitForSingleObject(blocking.entered, 10000), WAIT_OBJECT_0);
+
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(1500ms);
+        SetEvent(blocking.release);
+    });
+    pic.StopAnimation();
+    const bool stillDrawing = blocking.rendering;
+    const bool playing = pic.IsPlaying();
+    releaser.join();
+    EXPECT_FALSE(stillDrawing);
+    EXPECT_FALSE(playing);
+    EXPECT_EQ(ThreadCountSettlingTo(threads), threads);
+    pic.FreePicture();
+    EXPECT_EQ(blocking.finalReleases, 1);
+    EXPECT_FALSE(blocking.releasedWhileRendering);
 }
 
 TEST(ProcessCounters, EachCounterSeesWhatItCounts) {
