@@ -40,12 +40,6 @@ bool PlainText(const std::string& bytes) {
     return true;
 }
 
-const char* RootWords(RegRoot root) {
-    return root == HKLM   ? "HKEY_LOCAL_MACHINE"
-           : root == HKCR ? "HKEY_CLASSES_ROOT"
-                          : "HKEY_CURRENT_USER";
-}
-
 struct Section {
     RegRoot root;
     std::string key;
@@ -61,7 +55,7 @@ struct Inventory {
     std::vector<std::string> classTrees; // HKCR keys kept whole
 
     void Add(RegRoot root, const char* key, const char* name, bool written) {
-        const std::string path = key ? key : kStoreKey;
+        const std::string path = KeyPath(key);
         const std::string value = name ? name : "";
         for (Section& s : sections)
             if (s.root == root && SameName(s.key, path)) {
@@ -194,7 +188,7 @@ bool BackupText(const std::string& taken, std::string* text, std::string* error)
         // A section header alone would create its key on restore.
         if (!lines.empty())
             out.append("[")
-                .append(RootWords(s.root))
+                .append(RootFullName(s.root))
                 .append("\\")
                 .append(s.key)
                 .append("]")
@@ -206,7 +200,7 @@ bool BackupText(const std::string& taken, std::string* text, std::string* error)
     // A verb's key goes as a whole, and comes back exactly as it was: what a
     // check added to it since is removed with it.
     for (const std::string& tree : inventory.classTrees) {
-        const std::string top = std::string(RootWords(HKCR)) + "\\";
+        const std::string top = std::string(RootFullName(HKCR)) + "\\";
         out += "[-" + top + tree + "]" + kEol + kEol;
         std::vector<RegKeyContents> keys;
         const LSTATUS status = ReadRegTree(HKCR, tree.c_str(), &keys);

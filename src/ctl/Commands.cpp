@@ -168,61 +168,66 @@ int Show(Console& c, const std::string& name) {
     return kDone;
 }
 
+// A started program's output, each line indented under the phrase.
+std::string Indented(const std::string& output) {
+    std::string text;
+    size_t begin = 0;
+    while (begin < output.size()) {
+        size_t end = output.find('\n', begin);
+        if (end == std::string::npos)
+            end = output.size();
+        size_t stop = end;
+        while (stop > begin && output[stop - 1] == '\r')
+            --stop;
+        text += "    " + output.substr(begin, stop - begin) + "\n";
+        begin = end + 1;
+    }
+    return text;
+}
+
+// What became of a phrase that did not succeed.
+std::string Failure(const Outcome& o) {
+    switch (o.status) {
+    case Outcome::Failed:
+        return ErrorText(o.error);
+    case Outcome::ExitCode:
+        return "exit code " + std::to_string(o.exitCode);
+    case Outcome::StillRunning:
+        return "still running after " + std::to_string(kProgramWaitMs / 1000) +
+               " s; its result is unknown";
+    case Outcome::Done:
+    case Outcome::WasNotThere:
+        break;
+    }
+    return {};
+}
+
 // Performs a cell as a click on the box does, the same phrases in the same
 // order, each whatever became of the ones before; unlike the window it
 // waits for started programs and reports every result. True when all
 // succeeded.
-bool SetTweak(Console& c, const TweakRow& row, bool on, bool dryRun) {
+bool SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on, bool dryRun) {
     const Cell& cell = on ? row.onCheck : row.onUncheck;
-    const std::string systemFolder =
-        NeedsSystemFolder(row.onCheck) || NeedsSystemFolder(row.onUncheck) ? SystemFolder()
-                                                                           : std::string();
     c.out << row.name << " = " << (on ? "on" : "off") << (dryRun ? " (dry run)" : "") << "\n";
     bool allDone = true;
     for (const Phrase& p : cell) {
-        const std::string words = PhraseWords(p, systemFolder);
+        const std::string words = PhraseWords(p, executor.SystemFolder());
         if (dryRun) {
             c.out << "  " << words << "\n";
             continue;
         }
-        std::string failure;
-        if (p.kind == PhraseKind::Run) {
-            const RunResult r = RunAndWait(p.program, RunParameters(p, systemFolder).c_str(),
-                                           p.show, kRunTimeoutMs);
-            switch (r.outcome) {
-            case RunResult::Ended:
-                if (r.exitCode == 0)
-                    c.out << "  done: " << words << ": exit code 0\n";
-                else
-                    failure = "exit code " + std::to_string(r.exitCode);
-                break;
-            case RunResult::NotStarted:
-                failure = "not started: " + ErrorText(r.error);
-                break;
-            case RunResult::StillRunning:
-                failure = "still running after " + std::to_string(kRunTimeoutMs / 1000) +
-                          " s; its result is unknown";
-                break;
-            case RunResult::NoProcess:
-                c.out << "  done: " << words << ": handed to a running program\n";
-                break;
-            }
-        } else {
-            const LSTATUS status = Perform(p, systemFolder);
-            // What a delete removes may be gone already.
-            const bool absent =
-                (p.kind == PhraseKind::DeleteValue || p.kind == PhraseKind::DeleteClassKey) &&
-                status == ERROR_FILE_NOT_FOUND;
-            if (status == ERROR_SUCCESS || absent)
-                c.out << "  done: " << words << (absent ? " (was not there)" : "") << "\n";
-            else
-                failure = ErrorText(static_cast<DWORD>(status));
+        const Outcome o = executor.Perform(p);
+        if (o.Succeeded()) {
+            c.out << "  done: " << words
+                  << (o.status == Outcome::WasNotThere ? " (was not there)" : "")
+                  << (o.ended ? ": exit code 0" : "") << "\n"
+                  << Indented(o.output);
+            continue;
         }
-        if (!failure.empty()) {
-            allDone = false;
-            c.Error() << row.name << " " << (on ? "on" : "off") << ": " << words
-                      << ": FAILED: " << failure << "\n";
-        }
+        allDone = false;
+        c.Error() << row.name << " " << (on ? "on" : "off") << ": " << words
+                  << ": FAILED: " << Failure(o) << "\n";
+        c.err << Indented(o.output);
     }
     return allDone;
 }
@@ -252,9 +257,10 @@ int Set(Console& c, const Arguments& a) {
             return Usage(c, a.words[i] + " is given twice");
         changes.emplace_back(row, on);
     }
+    Executor executor(Executor::StartAndWait);
     int failed = 0;
     for (const auto& [row, on] : changes)
-        failed += !SetTweak(c, *row, on, a.dryRun);
+        failed += !SetTweak(c, executor, *row, on, a.dryRun);
     if (failed) {
         c.Error() << failed << " of " << changes.size() << " tweaks had failures\n";
         return kSomeFailed;
@@ -298,6 +304,7 @@ int Restore(Console& c, const std::string& path) {
     c.out << "Running reg.exe " << parameters << "\n";
     c.out.flush();
     const RunResult r = RunAndWait("reg.exe", parameters.c_str(), SW_HIDE, kRunTimeoutMs);
+    c.out << Indented(r.output);
     if (r.outcome == RunResult::Ended && r.exitCode == 0) {
         c.out << "Restored from " << path << " (reg.exe exit code 0)\n";
         return kDone;
@@ -352,9 +359,10 @@ int Apply(Console& c, const Arguments& a) {
             return kBadInput;
         }
     }
+    Executor executor(Executor::StartAndWait);
     int failed = 0;
     for (const PresetLine& line : lines)
-        failed += !SetTweak(c, *line.row, line.on, a.dryRun);
+        failed += !SetTweak(c, executor, *line.row, line.on, a.dryRun);
     c.out << (a.dryRun ? "Would apply " : "Applied ") << lines.size() << " tweaks from " << path
           << ": " << lines.size() - failed << " done, " << failed << " with failures\n";
     return failed ? kSomeFailed : kDone;

@@ -3,8 +3,7 @@
 #include <cstdio>
 
 std::string KeyName(RegRoot root, const char* key) {
-    const char* rootName = root == HKLM ? "HKLM\\" : root == HKCR ? "HKCR\\" : "HKCU\\";
-    return rootName + std::string(key ? key : kStoreKey);
+    return std::string(RootName(root)) + "\\" + KeyPath(key);
 }
 
 namespace {
