@@ -1,8 +1,9 @@
 // The console program's commands, callable in-process: main hands over its
-// arguments and streams, and tests call the same function.
+// arguments and output handles, and tests call the same function.
 #pragma once
 
-#include <ostream>
+#include "ctl/Writer.h"
+
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ enum ExitCode {
 };
 
 // args without the program's own name.
-int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunCtl(const std::vector<std::string>& args, Writer& out, Writer& err);
 
 // A program that a tweak starts is waited for this long.
 inline constexpr unsigned long kRunTimeoutMs = 60000;
