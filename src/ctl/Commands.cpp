@@ -1,6 +1,8 @@
 #include "ctl/Commands.h"
 
 #include "ctl/Backup.h"
+#include "ctl/Console.h"
+#include "ctl/Tweak.h"
 #include "ctl/Files.h"
 #include "ctl/Preset.h"
 #include "ctl/Reference.h"
@@ -9,39 +11,8 @@
 #include "tweaks/Tweaks.h"
 
 #include <cstdio>
-#include <set>
 
 namespace {
-
-constexpr char kUsage[] =
-    "Usage: morvanectl COMMAND [ARGUMENTS]\n"
-    "\n"
-    "  list [--json]                     every tweak with its state, and whether it needs\n"
-    "                                    administrator rights\n"
-    "  show NAME                         what a tweak reads, and what on and off do\n"
-    "  set NAME on|off [...] [--dry-run] sets tweaks as a click on their boxes does\n"
-    "  backup FILE.reg                   saves every value the tweaks touch, for restore\n"
-    "  restore FILE.reg                  imports a backup with the system's reg.exe\n"
-    "  save PRESET                       writes the current states as a preset\n"
-    "  apply PRESET [--backup FILE.reg] [--dry-run]\n"
-    "                                    checks a preset, backs up, then sets its tweaks\n"
-    "  reference                         a Markdown reference of all tweaks\n"
-    "\n"
-    "A preset has one \"name = on\" or \"name = off\" a line; # starts a comment.\n"
-    "Exit codes: 0 done, 2 usage or input error (nothing changed),\n"
-    "3 some changes failed (the others were made).\n";
-
-// Results go to `out`, errors to `err`; what was written to `out` appears
-// first wherever both end up.
-struct Console {
-    std::ostream& out;
-    std::ostream& err;
-    std::ostream& Error() {
-        out.flush();
-        err << "morvanectl: ";
-        return err;
-    }
-};
 
 int Usage(Console& c, const std::string& problem) {
     c.Error() << problem << "\n";
@@ -57,61 +28,50 @@ std::string Now(const char* format) {
     return text;
 }
 
-// Options at any place among the arguments; the rest in order.
-struct Arguments {
-    std::vector<std::string> words;
-    bool json = false, dryRun = false;
-    std::string backup;
-    std::string problem;
+struct Option {
+    const char* name;
+    const char* value = nullptr; // what follows the option, for one that takes a value
 };
 
-Arguments Split(const std::vector<std::string>& args, std::initializer_list<const char*> allowed) {
-    Arguments a;
-    auto allows = [&](const std::string& option) {
-        for (const char* o : allowed)
-            if (option == o)
-                return true;
-        return false;
-    };
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!arg.starts_with("--")) {
-            a.words.push_back(arg);
-        } else if (!allows(arg)) {
-            a.problem = "unknown option " + arg + " for " + args[0];
-        } else if (arg == "--json") {
-            a.json = true;
-        } else if (arg == "--dry-run") {
-            a.dryRun = true;
-        } else if (arg == "--backup") {
-            if (i + 1 == args.size())
-                a.problem = "--backup needs a file name";
-            else
-                a.backup = args[++i];
-        }
-    }
-    return a;
-}
+constexpr Option kJson{"--json"};
+constexpr Option kDryRun{"--dry-run"};
+constexpr Option kBackupTo{"--backup", "FILE.reg"};
+constexpr Option kForce{"--force"};
 
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            snprintf(escaped, sizeof(escaped), "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
+// The words of a command line, its options taken out wherever they stand.
+struct Arguments {
+    std::vector<std::string> words;
+    std::vector<std::pair<const Option*, std::string>> options;
 
-int List(Console& c, bool json) {
-    if (json) {
+    bool Has(const Option& option) const { return Find(option); }
+    std::string Value(const Option& option) const {
+        const auto* given = Find(option);
+        return given ? given->second : std::string();
+    }
+
+private:
+    const std::pair<const Option*, std::string>* Find(const Option& option) const {
+        for (const auto& given : options)
+            if (given.first == &option)
+                return &given;
+        return nullptr;
+    }
+};
+
+enum class Arity { None, One, Pairs };
+
+// One command: how it is called, what the usage says of it, and what runs it.
+struct Command {
+    const char* name;
+    const char* arguments; // as the usage names them
+    Arity arity;
+    const Option* options[3];
+    const char* summary; // lines after the first are indented under it
+    int (*run)(Console&, const Arguments&);
+};
+
+int List(Console& c, const Arguments& a) {
+    if (a.Has(kJson)) {
         c.out << "[";
         const char* separator = "\n";
         for (const TweakTable& table : TweakTables())
@@ -139,18 +99,13 @@ int List(Console& c, bool json) {
     return kDone;
 }
 
-const TweakRow* Known(Console& c, const std::string& name) {
-    const TweakRow* row = FindTweak(name);
-    if (!row)
-        c.Error() << "unknown tweak \"" << name << "\"; did you mean " << NearestName(name)
-                  << "?\n";
-    return row;
-}
-
-int Show(Console& c, const std::string& name) {
-    const TweakRow* row = Known(c, name);
-    if (!row)
+int Show(Console& c, const Arguments& a) {
+    std::string problem;
+    const TweakRow* row = ReadTweakName(a.words[0], &problem);
+    if (!row) {
+        c.Error() << problem << "\n";
         return kBadInput;
+    }
     c.out << row->name << "\n"
           << "  Page:     " << PageOf(*row) << "\n"
           << "  Label:    " << row->label << "\n"
@@ -168,99 +123,24 @@ int Show(Console& c, const std::string& name) {
     return kDone;
 }
 
-// A started program's output, each line indented under the phrase.
-std::string Indented(const std::string& output) {
-    std::string text;
-    size_t begin = 0;
-    while (begin < output.size()) {
-        size_t end = output.find('\n', begin);
-        if (end == std::string::npos)
-            end = output.size();
-        size_t stop = end;
-        while (stop > begin && output[stop - 1] == '\r')
-            --stop;
-        text += "    " + output.substr(begin, stop - begin) + "\n";
-        begin = end + 1;
-    }
-    return text;
-}
-
-// What became of a phrase that did not succeed.
-std::string Failure(const Outcome& o) {
-    switch (o.status) {
-    case Outcome::Failed:
-        return ErrorText(o.error);
-    case Outcome::ExitCode:
-        return "exit code " + std::to_string(o.exitCode);
-    case Outcome::StillRunning:
-        return "still running after " + std::to_string(kProgramWaitMs / 1000) +
-               " s; its result is unknown";
-    case Outcome::Done:
-    case Outcome::WasNotThere:
-        break;
-    }
-    return {};
-}
-
-// Performs a cell as a click on the box does, the same phrases in the same
-// order, each whatever became of the ones before; unlike the window it
-// waits for started programs and reports every result. True when all
-// succeeded.
-bool SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on, bool dryRun) {
-    const Cell& cell = on ? row.onCheck : row.onUncheck;
-    c.out << row.name << " = " << (on ? "on" : "off") << (dryRun ? " (dry run)" : "") << "\n";
-    bool allDone = true;
-    for (const Phrase& p : cell) {
-        const std::string words = PhraseWords(p, executor.SystemFolder());
-        if (dryRun) {
-            c.out << "  " << words << "\n";
-            continue;
-        }
-        const Outcome o = executor.Perform(p);
-        if (o.Succeeded()) {
-            c.out << "  done: " << words
-                  << (o.status == Outcome::WasNotThere ? " (was not there)" : "")
-                  << (o.ended ? ": exit code 0" : "") << "\n"
-                  << Indented(o.output);
-            continue;
-        }
-        allDone = false;
-        c.Error() << row.name << " " << (on ? "on" : "off") << ": " << words
-                  << ": FAILED: " << Failure(o) << "\n";
-        c.err << Indented(o.output);
-    }
-    return allDone;
-}
-
-bool ParseState(const std::string& word, bool* on) {
-    if (word == "on" || word == "off") {
-        *on = word == "on";
-        return true;
-    }
-    return false;
-}
-
 int Set(Console& c, const Arguments& a) {
-    if (a.words.empty() || a.words.size() % 2)
-        return Usage(c, "set takes pairs of NAME on|off");
     std::vector<std::pair<const TweakRow*, bool>> changes;
-    std::set<const TweakRow*> named;
+    Choices choices;
     for (size_t i = 0; i < a.words.size(); i += 2) {
-        const TweakRow* row = Known(c, a.words[i]);
         bool on = false;
-        if (!row)
+        std::string problem;
+        const TweakRow* row = choices.Read(a.words[i], a.words[i + 1],
+                                           "as argument " + std::to_string(i + 1), &on, &problem);
+        if (!row) {
+            c.Error() << problem << "\n";
             return kBadInput;
-        if (!ParseState(a.words[i + 1], &on))
-            return Usage(c, "the state of " + a.words[i] + " must be on or off, not \"" +
-                                a.words[i + 1] + "\"");
-        if (!named.insert(row).second)
-            return Usage(c, a.words[i] + " is given twice");
+        }
         changes.emplace_back(row, on);
     }
     Executor executor(Executor::StartAndWait);
     int failed = 0;
     for (const auto& [row, on] : changes)
-        failed += !SetTweak(c, executor, *row, on, a.dryRun);
+        failed += SetTweak(c, executor, *row, on, {.dryRun = a.Has(kDryRun)}) == SetResult::Failed;
     if (failed) {
         c.Error() << failed << " of " << changes.size() << " tweaks had failures\n";
         return kSomeFailed;
@@ -288,7 +168,12 @@ bool WriteBackup(Console& c, const std::string& path) {
     return true;
 }
 
-int Restore(Console& c, const std::string& path) {
+int Backup(Console& c, const Arguments& a) {
+    return WriteBackup(c, a.words[0]) ? kDone : kBadInput;
+}
+
+int Restore(Console& c, const Arguments& a) {
+    const std::string& path = a.words[0];
     std::string text;
     if (const DWORD status = ReadWholeFile(path, &text); status != ERROR_SUCCESS) {
         c.Error() << "cannot read " << path << ": " << ErrorText(status) << "\n";
@@ -302,8 +187,8 @@ int Restore(Console& c, const std::string& path) {
     }
     const std::string parameters = "import \"" + std::string(full) + "\"";
     c.out << "Running reg.exe " << parameters << "\n";
-    c.out.flush();
-    const RunResult r = RunAndWait("reg.exe", parameters.c_str(), SW_HIDE, kRunTimeoutMs);
+    c.out.Flush();
+    const RunResult r = RunAndWait("reg.exe", parameters.c_str(), SW_HIDE, kProgramWaitMs);
     c.out << Indented(r.output);
     if (r.outcome == RunResult::Ended && r.exitCode == 0) {
         c.out << "Restored from " << path << " (reg.exe exit code 0)\n";
@@ -315,11 +200,12 @@ int Restore(Console& c, const std::string& path) {
         c.Error() << "reg.exe import failed with exit code " << r.exitCode
                   << "; some values may not be restored\n";
     else
-        c.Error() << "reg.exe import did not end within " << kRunTimeoutMs / 1000 << " s\n";
+        c.Error() << "reg.exe import did not end within " << kProgramWaitMs / 1000 << " s\n";
     return kSomeFailed;
 }
 
-int Save(Console& c, const std::string& path) {
+int Save(Console& c, const Arguments& a) {
+    const std::string& path = a.words[0];
     if (const DWORD status = SaveFile(path, CurrentPreset()); status != ERROR_SUCCESS) {
         c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
         return kBadInput;
@@ -328,99 +214,206 @@ int Save(Console& c, const std::string& path) {
     return kDone;
 }
 
-int Apply(Console& c, const Arguments& a) {
-    if (a.words.size() != 1)
-        return Usage(c, "apply takes one preset file");
-    const std::string& path = a.words[0];
+// The preset's lines, checked whole: kDone, or kBadInput with every fault said.
+int ReadPreset(Console& c, const std::string& path, const char* refusal,
+               std::vector<PresetLine>* lines) {
     std::string text;
     if (const DWORD status = ReadWholeFile(path, &text); status != ERROR_SUCCESS) {
-        c.Error() << "cannot read " << path << ": " << ErrorText(status)
-                  << "; nothing was applied\n";
+        c.Error() << "cannot read " << path << ": " << ErrorText(status) << "; " << refusal << "\n";
         return kBadInput;
     }
-    std::vector<PresetLine> lines;
     std::vector<std::string> errors;
-    ParsePreset(text, &lines, &errors);
+    ParsePreset(text, lines, &errors);
     if (!errors.empty()) {
         for (const std::string& e : errors)
             c.Error() << path << ": " << e << "\n";
-        c.Error() << "nothing was applied\n";
+        c.Error() << refusal << "\n";
         return kBadInput;
     }
+    return kDone;
+}
+
+int Apply(Console& c, const Arguments& a) {
+    const std::string& path = a.words[0];
+    const bool dryRun = a.Has(kDryRun);
+    std::vector<PresetLine> lines;
+    if (const int code = ReadPreset(c, path, "nothing was applied", &lines); code != kDone)
+        return code;
     if (lines.empty()) {
         c.out << path << " names no tweak; nothing to apply\n";
         return kDone;
     }
-    if (!a.dryRun) {
-        const std::string backup =
-            a.backup.empty() ? Now("morvane-backup-%04u%02u%02u-%02u%02u%02u.reg") : a.backup;
+    if (!dryRun) {
+        const std::string backup = a.Has(kBackupTo)
+                                       ? a.Value(kBackupTo)
+                                       : Now("morvane-backup-%04u%02u%02u-%02u%02u%02u.reg");
         if (!WriteBackup(c, backup)) {
             c.Error() << "nothing was applied\n";
             return kBadInput;
         }
     }
     Executor executor(Executor::StartAndWait);
-    int failed = 0;
+    size_t count[3] = {};
     for (const PresetLine& line : lines)
-        failed += !SetTweak(c, executor, *line.row, line.on, a.dryRun);
-    c.out << (a.dryRun ? "Would apply " : "Applied ") << lines.size() << " tweaks from " << path
-          << ": " << lines.size() - failed << " done, " << failed << " with failures\n";
+        ++count[static_cast<int>(SetTweak(c, executor, *line.row, line.on,
+                                          {.dryRun = dryRun, .always = a.Has(kForce)}))];
+    const size_t changed = count[static_cast<int>(SetResult::Changed)];
+    const size_t unchanged = count[static_cast<int>(SetResult::Unchanged)];
+    const size_t failed = count[static_cast<int>(SetResult::Failed)];
+    if (dryRun)
+        c.out << "Would apply " << lines.size() << " tweaks from " << path << ": " << changed
+              << " would change, " << unchanged << " unchanged\n";
+    else
+        c.out << "Applied " << lines.size() << " tweaks from " << path << ": " << changed
+              << " changed, " << unchanged << " unchanged, " << failed << " failed\n";
     return failed ? kSomeFailed : kDone;
+}
+
+// Compares the machine with a preset and changes nothing.
+int Check(Console& c, const Arguments& a) {
+    const std::string& path = a.words[0];
+    std::vector<PresetLine> lines;
+    if (const int code = ReadPreset(c, path, "nothing was checked", &lines); code != kDone)
+        return code;
+    size_t differ = 0;
+    const bool json = a.Has(kJson);
+    if (json)
+        c.out << "[";
+    const char* separator = "\n";
+    for (const PresetLine& line : lines) {
+        const bool current = ReadsOn(*line.row);
+        const bool holds = current == line.on;
+        differ += !holds;
+        if (json) {
+            c.out << separator << "  {\"name\": " << JsonText(line.row->name)
+                  << ", \"wanted\": " << (line.on ? "\"on\"" : "\"off\"")
+                  << ", \"current\": " << (current ? "\"on\"" : "\"off\"")
+                  << ", \"holds\": " << (holds ? "true" : "false") << "}";
+            separator = ",\n";
+        } else if (!holds) {
+            c.out << line.row->name << ": " << (current ? "on" : "off") << ", wanted "
+                  << (line.on ? "on" : "off") << ": " << WhatDecides(*line.row) << "\n";
+        }
+    }
+    if (json)
+        c.out << (lines.empty() ? "]\n" : "\n]\n");
+    else if (differ)
+        c.out << differ << " of " << lines.size() << " tweaks differ from " << path << "\n";
+    else
+        c.out << "All " << lines.size() << " tweaks of " << path << " hold\n";
+    return differ ? kDiffers : kDone;
+}
+
+int Reference(Console& c, const Arguments&) {
+    c.out << ReferenceText();
+    return kDone;
+}
+
+// clang-format off
+const Command kCommands[] = {
+    {"list", "", Arity::None, {&kJson},
+     "every tweak with its state, and whether it needs\nadministrator rights", List},
+    {"show", "NAME", Arity::One, {},
+     "what a tweak reads, and what on and off do", Show},
+    {"set", "NAME on|off", Arity::Pairs, {&kDryRun},
+     "sets tweaks as a click on their boxes does", Set},
+    {"backup", "FILE.reg", Arity::One, {},
+     "saves every value the tweaks touch, for restore", Backup},
+    {"restore", "FILE.reg", Arity::One, {},
+     "imports a backup with the system's reg.exe", Restore},
+    {"save", "PRESET", Arity::One, {},
+     "writes the current states as a preset", Save},
+    {"check", "PRESET", Arity::One, {&kJson},
+     "compares the tweaks with a preset, changing nothing", Check},
+    {"apply", "PRESET", Arity::One, {&kBackupTo, &kDryRun, &kForce},
+     "checks a preset, backs up, then sets the tweaks\nthat differ (all of them with --force)", Apply},
+    {"reference", "", Arity::None, {},
+     "a Markdown reference of all tweaks", Reference},
+};
+// clang-format on
+
+// "set NAME on|off [...] [--dry-run]"
+std::string Synopsis(const Command& command) {
+    std::string text = command.name;
+    if (*command.arguments)
+        text = text + " " + command.arguments;
+    if (command.arity == Arity::Pairs)
+        text += " [...]";
+    for (const Option* option : command.options)
+        if (option)
+            text = text + " [" + option->name + (option->value ? " " : "") +
+                   (option->value ? option->value : "") + "]";
+    return text;
+}
+
+std::string UsageText() {
+    constexpr size_t kColumn = 36;
+    const std::string indent(kColumn, ' ');
+    std::string text = "Usage: morvanectl COMMAND [ARGUMENTS]\n\n";
+    for (const Command& command : kCommands) {
+        std::string line = "  " + Synopsis(command);
+        line += line.size() < kColumn ? std::string(kColumn - line.size(), ' ') : "\n" + indent;
+        for (const char* s = command.summary; *s; ++s)
+            line += *s == '\n' ? "\n" + indent : std::string(1, *s);
+        text += line + "\n";
+    }
+    return text + "\n"
+                  "A preset has one \"name = on\" or \"name = off\" a line; # starts a comment.\n"
+                  "Exit codes: 0 done, 1 check found tweaks that differ from the preset,\n"
+                  "2 usage or input error (nothing changed),\n"
+                  "3 some changes failed (the others were made).\n";
+}
+
+// The command's words and options; a problem, said as the usage says it, otherwise.
+std::string Parse(const Command& command, const std::vector<std::string>& args, Arguments* a) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!arg.starts_with("--")) {
+            a->words.push_back(arg);
+            continue;
+        }
+        const Option* known = nullptr;
+        for (const Option* option : command.options)
+            if (option && arg == option->name)
+                known = option;
+        if (!known)
+            return "unknown option " + arg + " for " + command.name;
+        if (known->value && i + 1 == args.size())
+            return arg + " needs " + known->value;
+        a->options.emplace_back(known, known->value ? args[++i] : std::string());
+    }
+    const size_t n = a->words.size();
+    switch (command.arity) {
+    case Arity::None:
+        return n == 0 ? "" : std::string(command.name) + " takes no arguments";
+    case Arity::One:
+        return n == 1 ? "" : std::string(command.name) + " takes one " + command.arguments;
+    case Arity::Pairs:
+        return n && n % 2 == 0 ? ""
+                               : std::string(command.name) + " takes pairs of " + command.arguments;
+    }
+    return "";
 }
 
 } // namespace
 
-int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCtl(const std::vector<std::string>& args, Writer& out, Writer& err) {
     Console c{out, err};
     if (args.empty()) {
-        err << kUsage;
+        err << UsageText();
         return kBadInput;
     }
-    const std::string& command = args[0];
-    if (command == "--help" || command == "-h" || command == "/?" || command == "help") {
-        out << kUsage;
+    const std::string& name = args[0];
+    if (name == "--help" || name == "-h" || name == "/?" || name == "help") {
+        out << UsageText();
         return kDone;
     }
-    auto words = [&](const Arguments& a, size_t count) {
-        return a.problem.empty() && a.words.size() == count;
-    };
-    if (command == "list") {
-        const Arguments a = Split(args, {"--json"});
-        return words(a, 0) ? List(c, a.json)
-                           : Usage(c, a.problem.empty() ? "list takes no names" : a.problem);
+    for (const Command& command : kCommands) {
+        if (name != command.name)
+            continue;
+        Arguments a;
+        const std::string problem = Parse(command, args, &a);
+        return problem.empty() ? command.run(c, a) : Usage(c, problem);
     }
-    if (command == "show") {
-        const Arguments a = Split(args, {});
-        return words(a, 1) ? Show(c, a.words[0]) : Usage(c, "show takes one NAME");
-    }
-    if (command == "set") {
-        const Arguments a = Split(args, {"--dry-run"});
-        return a.problem.empty() ? Set(c, a) : Usage(c, a.problem);
-    }
-    if (command == "backup") {
-        const Arguments a = Split(args, {});
-        if (!words(a, 1))
-            return Usage(c, "backup takes one FILE.reg");
-        return WriteBackup(c, a.words[0]) ? kDone : kBadInput;
-    }
-    if (command == "restore") {
-        const Arguments a = Split(args, {});
-        return words(a, 1) ? Restore(c, a.words[0]) : Usage(c, "restore takes one FILE.reg");
-    }
-    if (command == "save") {
-        const Arguments a = Split(args, {});
-        return words(a, 1) ? Save(c, a.words[0]) : Usage(c, "save takes one PRESET file");
-    }
-    if (command == "apply") {
-        const Arguments a = Split(args, {"--backup", "--dry-run"});
-        return a.problem.empty() ? Apply(c, a) : Usage(c, a.problem);
-    }
-    if (command == "reference") {
-        const Arguments a = Split(args, {});
-        if (!words(a, 0))
-            return Usage(c, "reference takes nothing");
-        out << ReferenceText();
-        return kDone;
-    }
-    return Usage(c, "unknown command \"" + command + "\"");
+    return Usage(c, "unknown command \"" + name + "\"");
 }

@@ -1,7 +1,8 @@
 #include "ctl/Preset.h"
 
+#include "ctl/Words.h"
+
 #include <algorithm>
-#include <map>
 
 namespace {
 
@@ -13,52 +14,13 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(begin, end - begin + 1);
 }
 
-bool IsWord(std::string_view text, std::string_view word) {
-    return std::equal(text.begin(), text.end(), word.begin(), word.end(),
-                      [](char a, char b) { return (a | 0x20) == b; });
-}
-
-size_t Distance(std::string_view a, std::string_view b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
 } // namespace
-
-std::string NearestName(std::string_view name) {
-    std::string best;
-    size_t bestDistance = SIZE_MAX;
-    for (const TweakTable& table : TweakTables())
-        for (const TweakRow& row : table.rows) {
-            std::string_view candidate = row.name;
-            size_t d = Distance(name, candidate);
-            // A name given without its page is near its row too.
-            if (name.find('/') == std::string_view::npos)
-                d = std::min(d, Distance(name, candidate.substr(candidate.find('/') + 1)));
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = row.name;
-            }
-        }
-    return best;
-}
 
 void ParsePreset(std::string_view text, std::vector<PresetLine>* lines,
                  std::vector<std::string>* errors) {
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3); // a byte-order mark that some editors write
-    std::map<const TweakRow*, int> seen;
+    Choices choices;
     int number = 0;
     while (!text.empty() || number == 0) {
         ++number;
@@ -85,24 +47,14 @@ void ParsePreset(std::string_view text, std::vector<PresetLine>* lines,
         }
         const std::string_view name = Trimmed(line.substr(0, equals));
         const std::string_view value = Trimmed(line.substr(equals + 1));
-        const TweakRow* row = FindTweak(name);
+        bool on = false;
+        std::string problem;
+        const TweakRow* row =
+            choices.Read(name, value, "on line " + std::to_string(number), &on, &problem);
         if (!row) {
-            fault("unknown tweak \"" + std::string(name) + "\"; did you mean " + NearestName(name) +
-                  "?");
+            fault(problem);
             continue;
         }
-        const bool on = IsWord(value, "on");
-        if (!on && !IsWord(value, "off")) {
-            fault("the value of " + std::string(name) + " must be on or off, not \"" +
-                  std::string(value) + "\"");
-            continue;
-        }
-        if (const auto it = seen.find(row); it != seen.end()) {
-            fault(std::string(name) + " is given twice (first on line " +
-                  std::to_string(it->second) + ")");
-            continue;
-        }
-        seen.emplace(row, number);
         lines->push_back({number, row, on});
     }
 }

@@ -19,8 +19,5 @@ struct PresetLine {
 void ParsePreset(std::string_view text, std::vector<PresetLine>* lines,
                  std::vector<std::string>* errors);
 
-// The known name closest to a mistyped one.
-std::string NearestName(std::string_view name);
-
 // A preset of every tweak's current state, pages as comments.
 std::string CurrentPreset();

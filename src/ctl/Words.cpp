@@ -1,6 +1,9 @@
 #include "ctl/Words.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 std::string KeyName(RegRoot root, const char* key) {
     return std::string(RootName(root)) + "\\" + KeyPath(key);
@@ -85,4 +88,103 @@ std::string ErrorText(DWORD code) {
     if (text.empty())
         text = "error";
     return text + " (" + std::to_string(code) + ")";
+}
+
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+namespace {
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
+}
+
+bool SameWord(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+size_t Distance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min(
+                {row[j] + 1, row[j - 1] + 1, diagonal + (Lower(a[i - 1]) != Lower(b[j - 1]))});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The known name closest to a mistyped one.
+std::string NearestName(std::string_view name) {
+    std::string best;
+    size_t bestDistance = SIZE_MAX;
+    for (const TweakTable& table : TweakTables())
+        for (const TweakRow& row : table.rows) {
+            std::string_view candidate = row.name;
+            size_t d = Distance(name, candidate);
+            // A name given without its page is near its row too.
+            if (name.find('/') == std::string_view::npos)
+                d = std::min(d, Distance(name, candidate.substr(candidate.find('/') + 1)));
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = row.name;
+            }
+        }
+    return best;
+}
+
+} // namespace
+
+bool ReadState(std::string_view word, bool* on) {
+    *on = SameWord(word, "on");
+    return *on || SameWord(word, "off");
+}
+
+const TweakRow* ReadTweakName(std::string_view name, std::string* problem) {
+    for (const TweakTable& table : TweakTables())
+        for (const TweakRow& row : table.rows)
+            if (SameWord(name, row.name))
+                return &row;
+    *problem =
+        "unknown tweak \"" + std::string(name) + "\"; did you mean " + NearestName(name) + "?";
+    return nullptr;
+}
+
+const TweakRow* Choices::Read(std::string_view name, std::string_view state,
+                              const std::string& place, bool* on, std::string* problem) {
+    const TweakRow* row = ReadTweakName(name, problem);
+    if (!row)
+        return nullptr;
+    if (!ReadState(state, on)) {
+        *problem = "the state of " + std::string(name) + " must be on or off, not \"" +
+                   std::string(state) + "\"";
+        return nullptr;
+    }
+    if (const auto it = first_.find(row); it != first_.end()) {
+        *problem = std::string(name) + " is given twice (first " + it->second + ")";
+        return nullptr;
+    }
+    first_.emplace(row, place);
+    return row;
 }

@@ -319,9 +319,9 @@ TEST_F(CtlTest, ApplyRefusesABadPresetWhole) {
          "line 4: unknown tweak \"usability/show-hiden-files\"; did you mean "
          "usability/show-hidden-files?"},
         {good + "general/store-lm-hash = yes\n",
-         "line 4: the value of general/store-lm-hash must be on or off, not \"yes\""},
+         "line 4: the state of general/store-lm-hash must be on or off, not \"yes\""},
         {good + "general/store-lm-hash =\n",
-         "line 4: the value of general/store-lm-hash must be on or off"},
+         "line 4: the state of general/store-lm-hash must be on or off"},
         {good + "usability/show-hidden-files = off # again\n",
          "line 4: usability/show-hidden-files is given twice (first on line 2)"},
         {good + "general/store-lm-hash on\n", "line 4: expected \"name = on\" or \"name = off\""},
@@ -371,8 +371,9 @@ TEST_F(CtlTest, ApplyBacksUpFirstThenSetsInFileOrder) {
         << r.out;
     EXPECT_LT(r.out.find("usability/show-hidden-files = on"),
               r.out.find("iexplorer/blank-home-page = on"));
-    EXPECT_NE(r.out.find("Applied 2 tweaks from " + preset.path + ": 2 done, 0 with failures\n"),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find("Applied 2 tweaks from " + preset.path + ": 2 changed, 0 unchanged, 0 failed\n"),
+        std::string::npos);
     // The backup holds the state before.
     EXPECT_NE(backup.Read().find(
                   "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
