@@ -54,7 +54,9 @@ protected:
 TEST_F(CheckTest, NamesEachTweakThatDiffersAndChangesNothing) {
     TempFile preset("check.preset");
     preset.Write("# two\nusability/show-hidden-files = on\niexplorer/blank-home-page = off\n");
+    // The per-user value decides over the machine-wide one.
     PutDword(HKEY_CURRENT_USER, ADVANCED, "Hidden", 2);
+    PutDword(HKEY_LOCAL_MACHINE, ADVANCED, "Hidden", 1);
     PutString(HKEY_CURRENT_USER, MAIN, "Start Page", "about:blank");
     const auto before = sandbox.Snapshot();
 
