@@ -18,7 +18,7 @@ namespace {
 // One object of list --json, its fields in order.
 // clang-format off
 const char kListedObject[] =
-    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "admin": (true|false)\})re";
+    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "rights": "(administrator|user)"\})re";
 // clang-format on
 
 using namespace std::string_literals;
