@@ -222,6 +222,25 @@ bool Exists(DWORD status) {
     return status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS;
 }
 
+// The one rule for the files the commands write: a new file, or one put in
+// the place of an existing file only when `replace` says so. False, and
+// said why with `refusal` for a file that exists, when it was not written.
+bool WriteOut(Console& c, const std::string& path, const std::string& text, bool replace,
+              const char* refusal) {
+    const DWORD status = replace ? SaveFile(path, text) : WriteNewFile(path, text);
+    if (Exists(status)) {
+        c.Error() << path << " exists already; " << refusal << "\n";
+        return false;
+    }
+    if (status != ERROR_SUCCESS) {
+        c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
+        return false;
+    }
+    return true;
+}
+
+constexpr char kBackupRefusal[] = "a backup never replaces a file";
+
 // The backup as a new file; false (and said why) when it could not be made.
 bool WriteBackup(Console& c, const std::string& path) {
     std::string text, error;
@@ -229,15 +248,8 @@ bool WriteBackup(Console& c, const std::string& path) {
         c.Error() << "no backup made: " << error << "\n";
         return false;
     }
-    const DWORD status = WriteNewFile(path, text);
-    if (Exists(status)) {
-        c.Error() << path << " exists already; a backup never replaces a file\n";
+    if (!WriteOut(c, path, text, false, kBackupRefusal))
         return false;
-    }
-    if (status != ERROR_SUCCESS) {
-        c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
-        return false;
-    }
     c.out << "Backup written to " << path << "\n";
     return true;
 }
@@ -305,16 +317,8 @@ int Restore(Console& c, const Arguments& a) {
 
 int Save(Console& c, const Arguments& a) {
     const std::string& path = a.words[0];
-    const std::string text = CurrentPreset();
-    const DWORD status = a.Has(kForce) ? SaveFile(path, text) : WriteNewFile(path, text);
-    if (Exists(status)) {
-        c.Error() << path << " exists already; save --force replaces it\n";
+    if (!WriteOut(c, path, CurrentPreset(), a.Has(kForce), "save --force replaces it"))
         return kBadInput;
-    }
-    if (status != ERROR_SUCCESS) {
-        c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
-        return kBadInput;
-    }
     c.out << "Preset written to " << path << "\n";
     return kDone;
 }
@@ -344,7 +348,7 @@ int Apply(Console& c, const Arguments& a) {
     const std::string backup =
         a.Has(kBackupTo) ? a.Value(kBackupTo) : Now("morvane-backup-%04u%02u%02u-%02u%02u%02u.reg");
     if (dryRun && GetFileAttributesA(backup.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        c.Error() << backup << " exists already; a backup never replaces a file\n";
+        c.Error() << backup << " exists already; " << kBackupRefusal << "\n";
         return kBadInput;
     }
     if (dryRun)
