@@ -10,6 +10,7 @@
 #include "system/Shell.h"
 #include "tweaks/Tweaks.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -30,13 +31,16 @@ std::string Now(const char* format) {
 
 struct Option {
     const char* name;
-    const char* value = nullptr; // what follows the option, for one that takes a value
+    const char* value; // what follows the option, for one that takes a value
+    const char* help;
 };
 
-constexpr Option kJson{"--json"};
-constexpr Option kDryRun{"--dry-run"};
-constexpr Option kBackupTo{"--backup", "FILE.reg"};
-constexpr Option kForce{"--force"};
+constexpr Option kJson{"--json", nullptr, "a JSON array of objects, one a tweak"};
+constexpr Option kDryRun{"--dry-run", nullptr, "says what it would do, and changes nothing"};
+constexpr Option kBackupTo{"--backup", "FILE.reg",
+                           "the backup's file (else morvane-backup-DATE-TIME.reg here)"};
+constexpr Option kForce{"--force", nullptr, "replaces a file that exists already"};
+constexpr Option kApplyAll{"--force", nullptr, "sets every line, also those that hold already"};
 
 // The words of a command line, its options taken out wherever they stand.
 struct Arguments {
@@ -80,7 +84,7 @@ int List(Console& c, const Arguments& a) {
                       << ", \"page\": " << JsonText(table.tab)
                       << ", \"label\": " << JsonText(row.label)
                       << ", \"state\": " << (Holds(row.checkedWhen) ? "\"on\"" : "\"off\"")
-                      << ", \"admin\": " << (NeedsAdmin(row) ? "true" : "false") << "}";
+                      << ", \"rights\": " << JsonText(Rights(row)) << "}";
                 separator = ",\n";
             }
         c.out << "\n]\n";
@@ -90,9 +94,8 @@ int List(Console& c, const Arguments& a) {
         c.out << table.tab << "\n";
         for (const TweakRow& row : table.rows) {
             char line[256];
-            snprintf(line, sizeof(line), "  %-3s %-5s %-45s %s\n",
-                     Holds(row.checkedWhen) ? "on" : "off", NeedsAdmin(row) ? "admin" : "",
-                     row.name, row.label);
+            snprintf(line, sizeof(line), "  %-3s %-13s %-45s %s\n",
+                     Holds(row.checkedWhen) ? "on" : "off", Rights(row), row.name, row.label);
             c.out << line;
         }
     }
@@ -111,7 +114,7 @@ int Show(Console& c, const Arguments& a) {
           << "  Label:    " << row->label << "\n"
           << "  Tooltip:  " << row->tooltip << "\n"
           << "  State:    " << (Holds(row->checkedWhen) ? "on" : "off") << "\n"
-          << "  Rights:   " << (NeedsAdmin(*row) ? "administrator" : "user") << "\n"
+          << "  Rights:   " << Rights(*row) << "\n"
           << "  On when:\n";
     for (const Condition& condition : row->checkedWhen)
         c.out << "    " << ConditionWords(condition) << "\n";
@@ -148,6 +151,29 @@ int Set(Console& c, const Arguments& a) {
     return kDone;
 }
 
+bool Exists(DWORD status) {
+    return status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS;
+}
+
+// The one rule for the files the commands write: a new file, or one put in
+// the place of an existing file only when `replace` says so. False, and
+// said why with `refusal` for a file that exists, when it was not written.
+bool WriteOut(Console& c, const std::string& path, const std::string& text, bool replace,
+              const char* refusal) {
+    const DWORD status = replace ? SaveFile(path, text) : WriteNewFile(path, text);
+    if (Exists(status)) {
+        c.Error() << path << " exists already; " << refusal << "\n";
+        return false;
+    }
+    if (status != ERROR_SUCCESS) {
+        c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
+        return false;
+    }
+    return true;
+}
+
+constexpr char kBackupRefusal[] = "a backup never replaces a file";
+
 // The backup as a new file; false (and said why) when it could not be made.
 bool WriteBackup(Console& c, const std::string& path) {
     std::string text, error;
@@ -155,15 +181,8 @@ bool WriteBackup(Console& c, const std::string& path) {
         c.Error() << "no backup made: " << error << "\n";
         return false;
     }
-    const DWORD status = WriteNewFile(path, text);
-    if (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS) {
-        c.Error() << path << " exists already; a backup never replaces a file\n";
+    if (!WriteOut(c, path, text, false, kBackupRefusal))
         return false;
-    }
-    if (status != ERROR_SUCCESS) {
-        c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
-        return false;
-    }
     c.out << "Backup written to " << path << "\n";
     return true;
 }
@@ -172,11 +191,37 @@ int Backup(Console& c, const Arguments& a) {
     return WriteBackup(c, a.words[0]) ? kDone : kBadInput;
 }
 
+constexpr char kRegedit4[] = "REGEDIT4";
+constexpr char kRegedit5[] = "Windows Registry Editor Version 5.00";
+
+// The first line that reg.exe import requires: it refuses anything else, and
+// changes nothing then.
+bool IsRegistryFile(std::string_view text) {
+    auto header = [&](std::string_view line) {
+        return text.starts_with(line) && (text.size() == line.size() || text[line.size()] == '\r' ||
+                                          text[line.size()] == '\n');
+    };
+    if (text.starts_with("\xFF\xFE")) {
+        std::string narrow;
+        for (size_t i = 2; i + 1 < text.size() && text[i + 1] == '\0'; i += 2)
+            narrow += text[i];
+        return narrow.starts_with(kRegedit5);
+    }
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    return header(kRegedit4) || header(kRegedit5);
+}
+
 int Restore(Console& c, const Arguments& a) {
     const std::string& path = a.words[0];
     std::string text;
     if (const DWORD status = ReadWholeFile(path, &text); status != ERROR_SUCCESS) {
         c.Error() << "cannot read " << path << ": " << ErrorText(status) << "\n";
+        return kBadInput;
+    }
+    if (!IsRegistryFile(text)) {
+        c.Error() << path << " is not a registry file (" << kRegedit4 << " or " << kRegedit5
+                  << "); nothing was restored\n";
         return kBadInput;
     }
     char full[MAX_PATH];
@@ -206,10 +251,8 @@ int Restore(Console& c, const Arguments& a) {
 
 int Save(Console& c, const Arguments& a) {
     const std::string& path = a.words[0];
-    if (const DWORD status = SaveFile(path, CurrentPreset()); status != ERROR_SUCCESS) {
-        c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
+    if (!WriteOut(c, path, CurrentPreset(), a.Has(kForce), "save --force replaces it"))
         return kBadInput;
-    }
     c.out << "Preset written to " << path << "\n";
     return kDone;
 }
@@ -243,20 +286,23 @@ int Apply(Console& c, const Arguments& a) {
         c.out << path << " names no tweak; nothing to apply\n";
         return kDone;
     }
-    if (!dryRun) {
-        const std::string backup = a.Has(kBackupTo)
-                                       ? a.Value(kBackupTo)
-                                       : Now("morvane-backup-%04u%02u%02u-%02u%02u%02u.reg");
-        if (!WriteBackup(c, backup)) {
-            c.Error() << "nothing was applied\n";
-            return kBadInput;
-        }
+    const std::string backup =
+        a.Has(kBackupTo) ? a.Value(kBackupTo) : Now("morvane-backup-%04u%02u%02u-%02u%02u%02u.reg");
+    if (dryRun && GetFileAttributesA(backup.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        c.Error() << backup << " exists already; " << kBackupRefusal << "\n";
+        return kBadInput;
+    }
+    if (dryRun)
+        c.out << "Would write the backup to " << backup << "\n";
+    else if (!WriteBackup(c, backup)) {
+        c.Error() << "nothing was applied\n";
+        return kBadInput;
     }
     Executor executor(Executor::StartAndWait);
     size_t count[3] = {};
     for (const PresetLine& line : lines)
         ++count[static_cast<int>(SetTweak(c, executor, *line.row, line.on,
-                                          {.dryRun = dryRun, .always = a.Has(kForce)}))];
+                                          {.dryRun = dryRun, .always = a.Has(kApplyAll)}))];
     const size_t changed = count[static_cast<int>(SetResult::Changed)];
     const size_t unchanged = count[static_cast<int>(SetResult::Unchanged)];
     const size_t failed = count[static_cast<int>(SetResult::Failed)];
@@ -321,16 +367,22 @@ const Command kCommands[] = {
      "saves every value the tweaks touch, for restore", Backup},
     {"restore", "FILE.reg", Arity::One, {},
      "imports a backup with the system's reg.exe", Restore},
-    {"save", "PRESET", Arity::One, {},
+    {"save", "PRESET", Arity::One, {&kForce},
      "writes the current states as a preset", Save},
     {"check", "PRESET", Arity::One, {&kJson},
      "compares the tweaks with a preset, changing nothing", Check},
-    {"apply", "PRESET", Arity::One, {&kBackupTo, &kDryRun, &kForce},
+    {"apply", "PRESET", Arity::One, {&kBackupTo, &kDryRun, &kApplyAll},
      "checks a preset, backs up, then sets the tweaks\nthat differ (all of them with --force)", Apply},
     {"reference", "", Arity::None, {},
      "a Markdown reference of all tweaks", Reference},
 };
 // clang-format on
+
+// "--backup FILE.reg"
+std::string Flag(const Option& option) {
+    return std::string(option.name) + (option.value ? " " : "") +
+           (option.value ? option.value : "");
+}
 
 // "set NAME on|off [...] [--dry-run]"
 std::string Synopsis(const Command& command) {
@@ -341,8 +393,7 @@ std::string Synopsis(const Command& command) {
         text += " [...]";
     for (const Option* option : command.options)
         if (option)
-            text = text + " [" + option->name + (option->value ? " " : "") +
-                   (option->value ? option->value : "") + "]";
+            text += " [" + Flag(*option) + "]";
     return text;
 }
 
@@ -358,10 +409,34 @@ std::string UsageText() {
         text += line + "\n";
     }
     return text + "\n"
-                  "A preset has one \"name = on\" or \"name = off\" a line; # starts a comment.\n"
+                  "A preset has one \"name = on\" or \"name = off\" a line; # or ; starts a\n"
+                  "comment. \"morvanectl help COMMAND\" or \"COMMAND --help\" tells more of a\n"
+                  "command; --version gives the version.\n"
                   "Exit codes: 0 done, 1 check found tweaks that differ from the preset,\n"
                   "2 usage or input error (nothing changed),\n"
                   "3 some changes failed (the others were made).\n";
+}
+
+std::string CommandHelp(const Command& command) {
+    std::string text = "Usage: morvanectl " + Synopsis(command) + "\n\n" + command.summary + "\n";
+    size_t width = 0;
+    for (const Option* option : command.options)
+        if (option)
+            width = std::max(width, Flag(*option).size());
+    if (width)
+        text += "\n";
+    for (const Option* option : command.options)
+        if (option)
+            text += "  " + Flag(*option) + std::string(width + 2 - Flag(*option).size(), ' ') +
+                    option->help + "\n";
+    return text;
+}
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& command : kCommands)
+        if (name == command.name)
+            return &command;
+    return nullptr;
 }
 
 // The command's words and options; a problem, said as the usage says it, otherwise.
@@ -404,16 +479,30 @@ int RunCtl(const std::vector<std::string>& args, Writer& out, Writer& err) {
         return kBadInput;
     }
     const std::string& name = args[0];
-    if (name == "--help" || name == "-h" || name == "/?" || name == "help") {
+    if (name == "--help" || name == "-h" || name == "/?" || (name == "help" && args.size() == 1)) {
         out << UsageText();
         return kDone;
     }
-    for (const Command& command : kCommands) {
-        if (name != command.name)
-            continue;
-        Arguments a;
-        const std::string problem = Parse(command, args, &a);
-        return problem.empty() ? command.run(c, a) : Usage(c, problem);
+    if (name == "--version") {
+        out << "morvanectl " << MORVANE_VERSION << "\n";
+        return kDone;
     }
-    return Usage(c, "unknown command \"" + name + "\"");
+    if (name == "help") {
+        const Command* command = args.size() == 2 ? FindCommand(args[1]) : nullptr;
+        if (!command)
+            return Usage(c, args.size() == 2 ? "unknown command \"" + args[1] + "\""
+                                             : std::string("help takes one COMMAND"));
+        out << CommandHelp(*command);
+        return kDone;
+    }
+    const Command* command = FindCommand(name);
+    if (!command)
+        return Usage(c, "unknown command \"" + name + "\"");
+    if (std::find(args.begin() + 1, args.end(), "--help") != args.end()) {
+        out << CommandHelp(*command);
+        return kDone;
+    }
+    Arguments a;
+    const std::string problem = Parse(*command, args, &a);
+    return problem.empty() ? command->run(c, a) : Usage(c, problem);
 }

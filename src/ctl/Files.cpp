@@ -38,9 +38,14 @@ DWORD WriteNewFile(const std::string& path, const std::string& text) {
 }
 
 DWORD SaveFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    DeleteFileA(temporary.c_str());
+    // A temporary name that nothing else holds: a file there may be someone's.
+    std::string temporary = path + ".new";
     DWORD status = WriteNewFile(temporary, text);
+    for (int n = 2; (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS) && n < 100;
+         ++n) {
+        temporary = path + ".new" + std::to_string(n);
+        status = WriteNewFile(temporary, text);
+    }
     if (status != ERROR_SUCCESS)
         return status;
     if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {

@@ -37,7 +37,7 @@ void ParsePreset(std::string_view text, std::vector<PresetLine>* lines,
             fault("not text (a control character)");
             continue;
         }
-        line = Trimmed(line.substr(0, line.find('#')));
+        line = Trimmed(line.substr(0, line.find_first_of("#;")));
         if (line.empty())
             continue;
         const size_t equals = line.find('=');

@@ -1,4 +1,4 @@
-// Presets: text files of "name = on" and "name = off" lines, with # comments
+// Presets: text files of "name = on" and "name = off" lines, with # or ; comments
 // and blank lines, that choose a state for some of the tweaks.
 #pragma once
 

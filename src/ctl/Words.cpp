@@ -70,6 +70,10 @@ bool NeedsAdmin(const TweakRow& row) {
     return false;
 }
 
+const char* Rights(const TweakRow& row) {
+    return NeedsAdmin(row) ? "administrator" : "user";
+}
+
 const char* PageOf(const TweakRow& row) {
     for (const TweakTable& table : TweakTables())
         if (&row >= table.rows.data() && &row < table.rows.data() + table.rows.size())
@@ -135,10 +139,18 @@ size_t Distance(std::string_view a, std::string_view b) {
     return row[b.size()];
 }
 
-// The known name closest to a mistyped one.
+bool Contains(std::string_view text, std::string_view part) {
+    return std::search(text.begin(), text.end(), part.begin(), part.end(),
+                       [](char x, char y) { return Lower(x) == Lower(y); }) != text.end();
+}
+
+// The known name a mistyped one was meant to be: one within a few edits of
+// it, or the only one that holds it whole; empty when none is that close.
 std::string NearestName(std::string_view name) {
-    std::string best;
-    size_t bestDistance = SIZE_MAX;
+    const size_t nearEnough = std::max<size_t>(2, name.size() / 4);
+    constexpr size_t kShortestPart = 4;
+    std::string best, holder;
+    size_t bestDistance = SIZE_MAX, holders = 0;
     for (const TweakTable& table : TweakTables())
         for (const TweakRow& row : table.rows) {
             std::string_view candidate = row.name;
@@ -150,8 +162,14 @@ std::string NearestName(std::string_view name) {
                 bestDistance = d;
                 best = row.name;
             }
+            if (name.size() >= kShortestPart && Contains(candidate, name)) {
+                ++holders;
+                holder = row.name;
+            }
         }
-    return best;
+    if (bestDistance <= nearEnough)
+        return best;
+    return holders == 1 ? holder : std::string();
 }
 
 } // namespace
@@ -166,8 +184,10 @@ const TweakRow* ReadTweakName(std::string_view name, std::string* problem) {
         for (const TweakRow& row : table.rows)
             if (SameWord(name, row.name))
                 return &row;
+    const std::string nearest = NearestName(name);
     *problem =
-        "unknown tweak \"" + std::string(name) + "\"; did you mean " + NearestName(name) + "?";
+        "unknown tweak \"" + std::string(name) + "\"" +
+        (nearest.empty() ? "; morvanectl list names them all" : "; did you mean " + nearest + "?");
     return nullptr;
 }
 

@@ -24,6 +24,10 @@ std::string ConditionWords(const Condition& condition);
 // Any machine-wide or class write, or any program started.
 bool NeedsAdmin(const TweakRow& row);
 
+// The rights a row needs, as every command and the reference spell them:
+// "administrator" or "user".
+const char* Rights(const TweakRow& row);
+
 // The page a row is on, by its tab text.
 const char* PageOf(const TweakRow& row);
 

@@ -18,7 +18,7 @@ namespace {
 // One object of list --json, its fields in order.
 // clang-format off
 const char kListedObject[] =
-    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "admin": (true|false)\})re";
+    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "rights": "(administrator|user)"\})re";
 // clang-format on
 
 using namespace std::string_literals;
@@ -632,6 +632,57 @@ TEST(CheckProgramTest, EachOfTheFiftyDriftsIsNamedAndNothingIsWritten) {
     }
     EXPECT_EQ(Ctl("check " + preset).code, 0u);
     DeleteFileA(preset.c_str());
+}
+
+// What Windows reads from the file before it runs it: the manifest and the
+// version, and --version agreeing with that.
+TEST(ExecutableTest, CarriesItsOwnManifestAndVersion) {
+    HMODULE file = LoadLibraryExA(g_ctl.c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_TRUE(file) << g_ctl << ": " << GetLastError();
+    HRSRC found = FindResourceA(file, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_TRUE(found);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(file, found))),
+                               SizeofResource(file, found));
+    FreeLibrary(file);
+    for (const char* part : {
+             R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)",
+             R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true)"
+             R"(</dpiAware>)",
+             R"(<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">)"
+             R"(PerMonitorV2, system</dpiAwareness>)",
+             R"(<supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"/>)", // 7
+             R"(<supportedOS Id="{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"/>)", // 8
+             R"(<supportedOS Id="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"/>)", // 8.1
+             R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)", // 10 and 11
+         })
+        EXPECT_NE(manifest.find(part), std::string::npos) << part << "\nin\n" << manifest;
+    // A console program has no use for the window's Common Controls.
+    EXPECT_EQ(manifest.find("Common-Controls"), std::string::npos);
+
+    DWORD ignored = 0;
+    std::string version(GetFileVersionInfoSizeA(g_ctl.c_str(), &ignored), '\0');
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(g_ctl.c_str(), 0, version.size(), version.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueA(version.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010005u);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+    auto text = [&](const char* name) {
+        char* value = nullptr;
+        const std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+        return VerQueryValueA(version.data(), path.c_str(), reinterpret_cast<void**>(&value), &size)
+                   ? std::string(value)
+                   : std::string("(none)");
+    };
+    EXPECT_EQ(text("OriginalFilename"), "morvanectl.exe");
+    EXPECT_EQ(text("ProductVersion"), "1.5");
+    EXPECT_EQ(text("FileVersion"), "1.5.0.0");
+
+    const Ran ran = Ctl("--version");
+    EXPECT_EQ(ran.code, 0u);
+    EXPECT_EQ(ran.out, "morvanectl " + text("ProductVersion") + "\n");
 }
 
 } // namespace
