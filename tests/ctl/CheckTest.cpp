@@ -2,6 +2,7 @@
 // apply read each tweak back and say when it does not come out as asked.
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
+#include "ctl/Tweak.h"
 #include "support/RegistrySandbox.h"
 
 #include <gtest/gtest.h>
@@ -174,6 +175,13 @@ TEST_F(CheckTest, ApplyLeavesWhatHoldsAloneUnlessForced) {
     r = Ctl({"apply", preset.path, "--backup", backup3.path, "--force"});
     EXPECT_EQ(r.code, kDone);
     EXPECT_NE(r.out.find(": 2 changed, 0 unchanged, 0 failed\n"), std::string::npos) << r.out;
+}
+
+// A started program's lines, whatever their ends, each under the phrase.
+TEST(IndentedTest, EveryLineIndentedWhateverItsEnd) {
+    EXPECT_EQ(Indented(""), "");
+    EXPECT_EQ(Indented("one\r\n\r\ntwo\nthree"), "    one\n    \n    two\n    three\n");
+    EXPECT_EQ(Indented("cr\r\r\n"), "    cr\n");
 }
 
 } // namespace
