@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr char kSystemFolder[] = "C:\\windows\\system32";
-
 HKEY Root(RegRoot root) {
     return root == HKLM ? HKEY_LOCAL_MACHINE : root == HKCR ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
 }
@@ -104,10 +102,10 @@ ClickResult MeasureCell(const ClickCase& c, int reps) {
     const Cell& opposite = c.timedChecks ? c.row->onUncheck : c.row->onCheck;
     ClickResult result;
     {
-        Perform(opposite, kSystemFolder);
+        Executor(Executor::StartAndLeave).Perform(opposite);
         const int starts = g_shellStarts;
         RegistryTap tap;
-        Perform(timed, kSystemFolder);
+        Executor(Executor::StartAndLeave).Perform(timed);
         result.counts = tap.Counts();
         result.starts = g_shellStarts - starts;
     }
@@ -115,12 +113,12 @@ ClickResult MeasureCell(const ClickCase& c, int reps) {
     const UINT before = c.timedChecks ? BST_UNCHECKED : BST_CHECKED;
     std::vector<double> perform, click, floor;
     for (int rep = 0; rep < reps + 3; ++rep) {
-        Perform(opposite, kSystemFolder);
+        Executor(Executor::StartAndLeave).Perform(opposite);
         double t0 = NowUs();
-        Perform(timed, kSystemFolder);
+        Executor(Executor::StartAndLeave).Perform(timed);
         const double tPerform = NowUs() - t0;
 
-        Perform(opposite, kSystemFolder);
+        Executor(Executor::StartAndLeave).Perform(opposite);
         t0 = NowUs();
         BarePerform(timed);
         const double tFloor = NowUs() - t0;
@@ -130,7 +128,7 @@ ClickResult MeasureCell(const ClickCase& c, int reps) {
         if (IsDlgButtonChecked(c.hPage, c.row->id) != before)
             SendMessageA(hBox, BM_CLICK, 0, 0);
         else
-            Perform(opposite, kSystemFolder);
+            Executor(Executor::StartAndLeave).Perform(opposite);
         t0 = NowUs();
         SendMessageA(hBox, BM_CLICK, 0, 0);
         const double tClick = NowUs() - t0;
@@ -214,10 +212,10 @@ void ClickBench(const BenchOptions& o) {
         for (int rep = 0; rep < o.shellReps + 1; ++rep) {
             WaitForNet();
             g_pfnShellExecute = &NoShell;
-            Perform(service->onUncheck, kSystemFolder);
+            Executor(Executor::StartAndLeave).Perform(service->onUncheck);
             g_pfnShellExecute = realShell;
             const double t0 = NowUs();
-            Perform(service->onCheck, kSystemFolder);
+            Executor(Executor::StartAndLeave).Perform(service->onCheck);
             const double us = NowUs() - t0;
             if (rep == 0)
                 first = us;

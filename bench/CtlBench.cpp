@@ -1,6 +1,8 @@
 // `morvanectl list` beside its floors: a plain console program making the
 // same state reads as bare registry calls and printing as many lines, and an
-// empty console program, process start alone. Each round runs the three once
+// empty console program, process start alone; and `morvanectl check` of a
+// fifty-line preset beside list, the same reads and a file read more. Each
+// round runs the four once
 // in a rotating order, standard output into a pipe read to the end as a
 // script's would be; every figure is compared round by round, so load that
 // comes and goes hits each pair alike. A batch of rounds starts only once the
@@ -140,11 +142,21 @@ void CtlBench(const BenchOptions& o) {
     Candidate ctl{"morvanectl.exe list", o.ctl, " list"};
     Candidate reads{"floor: same reads bare, as many lines", o.ctlFloor, ""};
     Candidate empty{"floor: empty console program", o.ctlEmpty, ""};
-    std::vector<Candidate*> all{&ctl, &reads, &empty};
 
     SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
     HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+
+    // The machine's own states as the preset: check then finds every line
+    // holding and exits 0.
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof(folder), folder);
+    const std::string preset = std::string(folder) + "morvane-bench.preset";
+    DeleteFileA(preset.c_str());
+    Candidate save{"morvanectl.exe save", o.ctl, " save \"" + preset + "\""};
+    RunOnce(save, nul);
+    Candidate check{"morvanectl.exe check (50 lines)", o.ctl, " check \"" + preset + "\""};
+    std::vector<Candidate*> all{&ctl, &reads, &empty, &check};
 
     // One unrecorded run each loads the executables into the page cache.
     for (Candidate* c : all) {
@@ -162,10 +174,11 @@ void CtlBench(const BenchOptions& o) {
     }
     if (nul != INVALID_HANDLE_VALUE)
         CloseHandle(nul);
+    DeleteFileA(preset.c_str());
 
     Heading("6. morvanectl list beside the same registry reads bare: CreateProcess until the\n"
             "   process has exited and its standard output, a pipe, is read to the end; %d rounds "
-            "in\n   batches of %d, each round the three programs once in a rotating order",
+            "in\n   batches of %d, each round the four programs once in a rotating order",
             o.ctlRuns, o.batchRounds);
     Line("machine quiet before each batch", "%s", gate.Describe().c_str());
     printf("   %-44s %-26s %s\n", "median [p25-p75]", "start to exit", "output");
@@ -195,6 +208,14 @@ void CtlBench(const BenchOptions& o) {
          m.count ? Verdict(m.median <= 0) : "not measured");
     Line("  margin: ctl - empty - 2 x (reads - empty)", "%.1f ms [%.1f to %.1f], met when <= 0",
          m.median, m.p25, m.p75);
+    std::vector<double> checkToList;
+    for (size_t i = 0; i < ctl.ms.size(); ++i)
+        if (ctl.ms[i] > 0 && check.ms[i] > 0)
+            checkToList.push_back(check.ms[i] / ctl.ms[i]);
+    const Summary ratio = Summarize(checkToList);
+    Line("  check of 50 lines / list", "%s", Spread(checkToList, "%.2fx [%.2f-%.2f]").c_str());
+    Line("goal: check within 1.2x of list", "%s",
+         ratio.count ? Verdict(ratio.median <= 1.2) : "not measured");
     int failures = 0;
     for (const Candidate* c : all)
         failures += c->failures;

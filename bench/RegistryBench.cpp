@@ -139,7 +139,7 @@ void RegistryBench(const BenchOptions& o) {
     const ShellExecuteFn real = g_pfnShellExecute;
     g_pfnShellExecute = &NoShell;
     for (const TweakRow* row : rows)
-        Perform(row->onCheck, "C:\\windows\\system32");
+        Executor(Executor::StartAndLeave).Perform(row->onCheck);
     g_pfnShellExecute = real;
     MeasureState("with every tweak switched on", rows, o.registryReps);
 }

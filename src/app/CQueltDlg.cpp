@@ -96,7 +96,7 @@ BOOL CQueltDlg::OnInitDialog() {
 
     // A harmless machine-wide write tells whether tweaks under HKLM can work.
     const DWORD zero = 0;
-    if (SetUserValue("SOFTWARE\\morvane", "test", REG_DWORD, &zero, sizeof(zero), HKLM) !=
+    if (SetUserValue(HKLM, Key("SOFTWARE\\morvane"), "test", REG_DWORD, &zero, sizeof(zero)) !=
             ERROR_SUCCESS &&
         m_picNotice.LoadFromResource())
         m_picNotice.ShowPicture();

@@ -58,7 +58,7 @@ bool SameKeyName(std::wstring_view a, std::wstring_view b) {
 }
 
 std::wstring Coverage::RootName(RegRoot root) const {
-    return root == HKLM ? L"HKEY_LOCAL_MACHINE" : root == HKCR ? L"HKEY_CLASSES_ROOT" : userRoot;
+    return root == HKCU ? userRoot : Wide(RootFullName(root));
 }
 
 const CoveredKey* Coverage::Find(RegRoot root, std::wstring_view key) const {
@@ -84,7 +84,7 @@ Coverage BackupCoverage() {
     Coverage c;
     c.userRoot = Wide(CurrentUserRootText());
     auto add = [&c](RegRoot root, const char* key, const char* name, bool written) {
-        const std::wstring path = Wide(key ? key : kStoreKey);
+        const std::wstring path = Wide(KeyPath(key));
         const std::wstring value = Wide(name ? name : "");
         for (CoveredKey& k : c.keys)
             if (k.root == root && SameKeyName(k.key, path)) {

@@ -1,60 +1,24 @@
 #include "ctl/Commands.h"
 
 #include "ctl/Backup.h"
+#include "ctl/Console.h"
 #include "ctl/Export.h"
 #include "ctl/Files.h"
 #include "ctl/Preset.h"
 #include "ctl/Reference.h"
 #include "ctl/RegFile.h"
 #include "ctl/Text.h"
+#include "ctl/Tweak.h"
 #include "ctl/Whose.h"
 #include "ctl/Words.h"
 #include "system/Shell.h"
 #include "system/UserHive.h"
 #include "tweaks/Tweaks.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <set>
 
 namespace {
-
-constexpr char kUsage[] =
-    "Usage: morvanectl COMMAND [ARGUMENTS]\n"
-    "\n"
-    "  list [--json]                     every tweak with its state, and whether it needs\n"
-    "                                    administrator rights\n"
-    "  show NAME                         what a tweak reads, and what on and off do\n"
-    "  set NAME on|off [...] [--dry-run] sets tweaks as a click on their boxes does\n"
-    "  backup FILE.reg                   saves every value the tweaks touch, for restore\n"
-    "  restore FILE.reg [--dry-run]      checks a backup whole, then imports it with the\n"
-    "                                    system's reg.exe; --dry-run lists what it would change\n"
-    "  save PRESET                       writes the current states as a preset\n"
-    "  apply PRESET [--backup FILE.reg] [--dry-run]\n"
-    "                                    checks a preset, backs up, then sets its tweaks\n"
-    "  reference                         a Markdown reference of all tweaks\n"
-    "  export ansible|gpp PRESET [OUT]   the preset as an Ansible playbook (OUT a file,\n"
-    "                                    else standard output) or as Group Policy\n"
-    "                                    preferences (OUT the GPO's folder)\n"
-    "\n"
-    "Before the command, --user NAME|SID works on that signed-in user's settings\n"
-    "(HKEY_USERS\\<SID>), --hive FILE on those of a profile file that is not loaded\n"
-    "(such as the default profile's NTUSER.DAT); machine-wide tweaks are the same.\n"
-    "\n"
-    "A preset has one \"name = on\" or \"name = off\" a line; # starts a comment.\n"
-    "Exit codes: 0 done, 2 usage or input error (nothing changed),\n"
-    "3 some changes failed (the others were made).\n";
-
-// Results go to `out`, errors to `err`; what was written to `out` appears
-// first wherever both end up.
-struct Console {
-    std::ostream& out;
-    std::ostream& err;
-    std::ostream& Error() {
-        out.flush();
-        err << "morvanectl: ";
-        return err;
-    }
-};
 
 int Usage(Console& c, const std::string& problem) {
     c.Error() << problem << "\n";
@@ -71,61 +35,58 @@ std::string Now(const char* format) {
     return text;
 }
 
-// Options at any place among the arguments; the rest in order.
-struct Arguments {
-    std::vector<std::string> words;
-    bool json = false, dryRun = false;
-    std::string backup;
-    std::string problem;
+struct Option {
+    const char* name;
+    const char* value; // what follows the option, for one that takes a value
+    const char* help;
 };
 
-Arguments Split(const std::vector<std::string>& args, std::initializer_list<const char*> allowed) {
-    Arguments a;
-    auto allows = [&](const std::string& option) {
-        for (const char* o : allowed)
-            if (option == o)
-                return true;
-        return false;
-    };
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!arg.starts_with("--")) {
-            a.words.push_back(arg);
-        } else if (!allows(arg)) {
-            a.problem = "unknown option " + arg + " for " + args[0];
-        } else if (arg == "--json") {
-            a.json = true;
-        } else if (arg == "--dry-run") {
-            a.dryRun = true;
-        } else if (arg == "--backup") {
-            if (i + 1 == args.size())
-                a.problem = "--backup needs a file name";
-            else
-                a.backup = args[++i];
-        }
-    }
-    return a;
-}
+constexpr Option kJson{"--json", nullptr, "a JSON array of objects, one a tweak"};
+constexpr Option kDryRun{"--dry-run", nullptr, "says what it would do, and changes nothing"};
+constexpr Option kBackupTo{"--backup", "FILE.reg",
+                           "the backup's file (else morvane-backup-DATE-TIME.reg here)"};
+constexpr Option kRestoreDryRun{"--dry-run", nullptr,
+                                "lists what the restore would change, and changes nothing"};
+constexpr Option kForce{"--force", nullptr, "replaces a file that exists already"};
+constexpr Option kApplyAll{"--force", nullptr, "sets every line, also those that hold already"};
 
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            snprintf(escaped, sizeof(escaped), "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
+// The words of a command line, its options taken out wherever they stand.
+struct Arguments {
+    std::vector<std::string> words;
+    std::vector<std::pair<const Option*, std::string>> options;
+    // Given before or after the command: whose per-user settings it reads
+    // and writes.
+    std::string user, hive;
 
-int List(Console& c, bool json) {
-    if (json) {
+    bool Has(const Option& option) const { return Find(option); }
+    std::string Value(const Option& option) const {
+        const auto* given = Find(option);
+        return given ? given->second : std::string();
+    }
+
+private:
+    const std::pair<const Option*, std::string>* Find(const Option& option) const {
+        for (const auto& given : options)
+            if (given.first == &option)
+                return &given;
+        return nullptr;
+    }
+};
+
+enum class Arity { None, One, Pairs, TwoOrThree };
+
+// One command: how it is called, what the usage says of it, and what runs it.
+struct Command {
+    const char* name;
+    const char* arguments; // as the usage names them
+    Arity arity;
+    const Option* options[3];
+    const char* summary; // lines after the first are indented under it
+    int (*run)(Console&, const Arguments&);
+};
+
+int List(Console& c, const Arguments& a) {
+    if (a.Has(kJson)) {
         c.out << "[";
         const char* separator = "\n";
         for (const TweakTable& table : TweakTables())
@@ -134,7 +95,7 @@ int List(Console& c, bool json) {
                       << ", \"page\": " << JsonText(table.tab)
                       << ", \"label\": " << JsonText(row.label)
                       << ", \"state\": " << (Holds(row.checkedWhen) ? "\"on\"" : "\"off\"")
-                      << ", \"admin\": " << (NeedsAdmin(row) ? "true" : "false") << "}";
+                      << ", \"rights\": " << JsonText(Rights(row)) << "}";
                 separator = ",\n";
             }
         c.out << "\n]\n";
@@ -144,33 +105,27 @@ int List(Console& c, bool json) {
         c.out << table.tab << "\n";
         for (const TweakRow& row : table.rows) {
             char line[256];
-            snprintf(line, sizeof(line), "  %-3s %-5s %-45s %s\n",
-                     Holds(row.checkedWhen) ? "on" : "off", NeedsAdmin(row) ? "admin" : "",
-                     row.name, row.label);
+            snprintf(line, sizeof(line), "  %-3s %-13s %-45s %s\n",
+                     Holds(row.checkedWhen) ? "on" : "off", Rights(row), row.name, row.label);
             c.out << line;
         }
     }
     return kDone;
 }
 
-const TweakRow* Known(Console& c, const std::string& name) {
-    const TweakRow* row = FindTweak(name);
-    if (!row)
-        c.Error() << "unknown tweak \"" << Shortened(name) << "\"; did you mean "
-                  << NearestName(name) << "?\n";
-    return row;
-}
-
-int Show(Console& c, const std::string& name) {
-    const TweakRow* row = Known(c, name);
-    if (!row)
+int Show(Console& c, const Arguments& a) {
+    std::string problem;
+    const TweakRow* row = ReadTweakName(a.words[0], &problem);
+    if (!row) {
+        c.Error() << problem << "\n";
         return kBadInput;
+    }
     c.out << row->name << "\n"
           << "  Page:     " << PageOf(*row) << "\n"
           << "  Label:    " << row->label << "\n"
           << "  Tooltip:  " << row->tooltip << "\n"
           << "  State:    " << (Holds(row->checkedWhen) ? "on" : "off") << "\n"
-          << "  Rights:   " << (NeedsAdmin(*row) ? "administrator" : "user") << "\n"
+          << "  Rights:   " << Rights(*row) << "\n"
           << "  On when:\n";
     for (const Condition& condition : row->checkedWhen)
         c.out << "    " << ConditionWords(condition) << "\n";
@@ -182,103 +137,59 @@ int Show(Console& c, const std::string& name) {
     return kDone;
 }
 
-// Performs a cell as a click on the box does, the same phrases in the same
-// order, each whatever became of the ones before; unlike the window it
-// waits for started programs and reports every result. True when all
-// succeeded.
-bool SetTweak(Console& c, const TweakRow& row, bool on, bool dryRun) {
-    const Cell& cell = on ? row.onCheck : row.onUncheck;
-    const std::string systemFolder =
-        NeedsSystemFolder(row.onCheck) || NeedsSystemFolder(row.onUncheck) ? SystemFolder()
-                                                                           : std::string();
-    c.out << row.name << " = " << (on ? "on" : "off") << (dryRun ? " (dry run)" : "") << "\n";
-    bool allDone = true;
-    for (const Phrase& p : cell) {
-        const std::string words = PhraseWords(p, systemFolder);
-        if (dryRun) {
-            c.out << "  " << words << "\n";
-            continue;
-        }
-        std::string failure;
-        if (p.kind == PhraseKind::Run) {
-            const RunResult r = RunAndWait(p.program, RunParameters(p, systemFolder).c_str(),
-                                           p.show, kRunTimeoutMs);
-            switch (r.outcome) {
-            case RunResult::Ended:
-                if (r.exitCode == 0)
-                    c.out << "  done: " << words << ": exit code 0\n";
-                else
-                    failure = "exit code " + std::to_string(r.exitCode);
-                break;
-            case RunResult::NotStarted:
-                failure = "not started: " + ErrorText(r.error);
-                break;
-            case RunResult::StillRunning:
-                failure = "still running after " + std::to_string(kRunTimeoutMs / 1000) +
-                          " s; its result is unknown";
-                break;
-            case RunResult::NoProcess:
-                c.out << "  done: " << words << ": handed to a running program\n";
-                break;
-            }
-        } else {
-            const LSTATUS status = Perform(p, systemFolder);
-            // What a delete removes may be gone already.
-            const bool absent =
-                (p.kind == PhraseKind::DeleteValue || p.kind == PhraseKind::DeleteClassKey) &&
-                status == ERROR_FILE_NOT_FOUND;
-            if (status == ERROR_SUCCESS || absent)
-                c.out << "  done: " << words << (absent ? " (was not there)" : "") << "\n";
-            else
-                failure = ErrorText(static_cast<DWORD>(status));
-        }
-        if (!failure.empty()) {
-            allDone = false;
-            c.Error() << row.name << " " << (on ? "on" : "off") << ": " << words
-                      << ": FAILED: " << failure << "\n";
-        }
-    }
-    return allDone;
-}
-
-bool ParseState(const std::string& word, bool* on) {
-    if (word == "on" || word == "off") {
-        *on = word == "on";
-        return true;
-    }
-    return false;
-}
-
 int Set(Console& c, const Arguments& a) {
-    if (a.words.empty() || a.words.size() % 2)
-        return Usage(c, "set takes pairs of NAME on|off");
     std::vector<std::pair<const TweakRow*, bool>> changes;
-    std::set<const TweakRow*> named;
+    Choices choices;
     for (size_t i = 0; i < a.words.size(); i += 2) {
-        const TweakRow* row = Known(c, a.words[i]);
         bool on = false;
-        if (!row)
+        std::string problem;
+        const TweakRow* row = choices.Read(a.words[i], a.words[i + 1],
+                                           "as argument " + std::to_string(i + 1), &on, &problem);
+        if (!row) {
+            c.Error() << problem << "\n";
             return kBadInput;
-        if (!ParseState(a.words[i + 1], &on))
-            return Usage(c, "the state of " + a.words[i] + " must be on or off, not \"" +
-                                a.words[i + 1] + "\"");
-        if (!named.insert(row).second)
-            return Usage(c, a.words[i] + " is given twice");
+        }
         changes.emplace_back(row, on);
     }
     if (const std::string why = PerUserRefusal(changes); !why.empty()) {
         c.Error() << why << "\n";
         return kBadInput;
     }
+    Executor executor(Executor::StartAndWait);
     int failed = 0;
     for (const auto& [row, on] : changes)
-        failed += !SetTweak(c, *row, on, a.dryRun);
+        failed += SetTweak(c, executor, *row, on, {.dryRun = a.Has(kDryRun)}) == SetResult::Failed;
     if (failed) {
         c.Error() << failed << " of " << changes.size() << " tweaks had failures\n";
         return kSomeFailed;
     }
     return kDone;
 }
+
+bool Exists(DWORD status) {
+    return status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS;
+}
+
+// The one rule for the files the commands write: a new file, or one put in
+// the place of an existing file only when `replace` says so. False, and
+// said why with `refusal` for a file that exists, when it was not written.
+bool WriteOut(Console& c, const std::string& path, const std::string& text, bool replace,
+              const char* refusal) {
+    const DWORD status = replace ? SaveFile(path, text) : WriteNewFile(path, text);
+    if (Exists(status)) {
+        c.Error() << path << " exists already; " << refusal << "\n";
+        return false;
+    }
+    if (status != ERROR_SUCCESS) {
+        c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
+        return false;
+    }
+    return true;
+}
+
+constexpr char kBackupRefusal[] = "a backup never replaces a file";
+
+constexpr char kBackupName[] = "morvane-backup-%04u%02u%02u-%02u%02u%02u-%03u";
 
 // The backup as a new file, or under a name of its own beside the others
 // when path is empty; false (and said why) when it could not be made.
@@ -289,15 +200,12 @@ bool WriteBackup(Console& c, const std::string& path) {
         c.Error() << "no backup made: " << error << "\n";
         return false;
     }
-    const DWORD status =
-        path.empty() ? WriteNewNumberedFile(Now("morvane-backup-%04u%02u%02u-%02u%02u%02u-%03u"),
-                                            ".reg", FileBytes(text), &written)
-                     : WriteNewFile(path, FileBytes(text));
-    if (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS) {
-        c.Error() << written << " exists already; a backup never replaces a file\n";
-        return false;
-    }
-    if (status != ERROR_SUCCESS) {
+    if (!path.empty()) {
+        if (!WriteOut(c, path, FileBytes(text), false, kBackupRefusal))
+            return false;
+    } else if (const DWORD status =
+                   WriteNewNumberedFile(Now(kBackupName), ".reg", FileBytes(text), &written);
+               status != ERROR_SUCCESS) {
         c.Error() << "cannot write " << written << ": " << ErrorText(status) << "\n";
         return false;
     }
@@ -305,9 +213,14 @@ bool WriteBackup(Console& c, const std::string& path) {
     return true;
 }
 
+int Backup(Console& c, const Arguments& a) {
+    return WriteBackup(c, a.words[0]) ? kDone : kBadInput;
+}
+
 // Checks the whole file before anything of it is imported, and imports
 // exactly what was checked, from a copy of its own.
-int Restore(Console& c, const std::string& path, bool dryRun) {
+int Restore(Console& c, const Arguments& a) {
+    const std::string& path = a.words[0];
     std::string bytes;
     if (const DWORD status = ReadWholeFile(path, &bytes); status != ERROR_SUCCESS) {
         c.Error() << "cannot read " << path << ": " << ErrorText(status) << "\n";
@@ -324,7 +237,7 @@ int Restore(Console& c, const std::string& path, bool dryRun) {
         c.Error() << why << "; nothing was restored\n";
         return kBadInput;
     }
-    if (dryRun) {
+    if (a.Has(kRestoreDryRun)) {
         const std::vector<std::string> changes = PendingChanges(entries);
         if (changes.empty())
             c.out << "Restoring " << path << " would change nothing\n";
@@ -341,10 +254,10 @@ int Restore(Console& c, const std::string& path, bool dryRun) {
         return kBadInput;
     }
     c.out << "Running reg.exe import of " << path << "\n";
-    c.out.flush();
-    const RunResult r =
-        RunAndWait(L"reg.exe", (L"import \"" + copy + L"\"").c_str(), SW_HIDE, kRunTimeoutMs);
+    c.out.Flush();
+    const RunResult r = RunAndWait("reg.exe", L"import \"" + copy + L"\"", SW_HIDE, kProgramWaitMs);
     DeleteFileW(copy.c_str());
+    c.out << Indented(r.output);
     if (r.outcome == RunResult::Ended && r.exitCode == 0) {
         c.out << "Restored from " << path << " (reg.exe exit code 0)\n";
         return kDone;
@@ -355,41 +268,46 @@ int Restore(Console& c, const std::string& path, bool dryRun) {
         c.Error() << "reg.exe import failed with exit code " << r.exitCode
                   << "; some values may not be restored\n";
     else
-        c.Error() << "reg.exe import did not end within " << kRunTimeoutMs / 1000 << " s\n";
+        c.Error() << "reg.exe import did not end within " << kProgramWaitMs / 1000 << " s\n";
     return kSomeFailed;
 }
 
-int Save(Console& c, const std::string& path) {
-    if (const DWORD status = SaveFile(path, CurrentPreset()); status != ERROR_SUCCESS) {
-        c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
+int Save(Console& c, const Arguments& a) {
+    const std::string& path = a.words[0];
+    if (!WriteOut(c, path, CurrentPreset(), a.Has(kForce), "save --force replaces it"))
         return kBadInput;
-    }
     c.out << "Preset written to " << path << "\n";
     return kDone;
 }
 
-int Apply(Console& c, const Arguments& a) {
-    if (a.words.size() != 1)
-        return Usage(c, "apply takes one preset file");
-    const std::string& path = a.words[0];
+// The preset's lines, checked whole: kDone, or kBadInput with every fault said.
+int ReadPreset(Console& c, const std::string& path, const char* refusal,
+               std::vector<PresetLine>* lines) {
     std::string text;
     if (const DWORD status = ReadWholeFile(path, &text); status != ERROR_SUCCESS) {
-        c.Error() << "cannot read " << path << ": " << ErrorText(status)
-                  << "; nothing was applied\n";
+        c.Error() << "cannot read " << path << ": " << ErrorText(status) << "; " << refusal << "\n";
         return kBadInput;
     }
-    std::vector<PresetLine> lines;
     std::vector<std::string> errors;
     size_t unshown = 0;
-    ParsePreset(text, &lines, &errors, &unshown);
+    ParsePreset(text, lines, &errors, &unshown);
     if (!errors.empty()) {
         for (const std::string& e : errors)
             c.Error() << path << ": " << e << "\n";
         if (unshown)
             c.Error() << path << ": \xE2\x80\xA6 and " << unshown << " more\n";
-        c.Error() << "nothing was applied\n";
+        c.Error() << refusal << "\n";
         return kBadInput;
     }
+    return kDone;
+}
+
+int Apply(Console& c, const Arguments& a) {
+    const std::string& path = a.words[0];
+    const bool dryRun = a.Has(kDryRun);
+    std::vector<PresetLine> lines;
+    if (const int code = ReadPreset(c, path, "nothing was applied", &lines); code != kDone)
+        return code;
     if (lines.empty()) {
         c.out << path << " names no tweak; nothing to apply\n";
         return kDone;
@@ -401,83 +319,284 @@ int Apply(Console& c, const Arguments& a) {
         c.Error() << why << "\n";
         return kBadInput;
     }
-    if (!a.dryRun) {
-        if (!WriteBackup(c, a.backup)) {
-            c.Error() << "nothing was applied\n";
-            return kBadInput;
-        }
+    // Empty: a name of its own, never one that is taken.
+    const std::string backup = a.Value(kBackupTo);
+    if (dryRun && !backup.empty() && FileExists(backup)) {
+        c.Error() << backup << " exists already; " << kBackupRefusal << "\n";
+        return kBadInput;
     }
-    int failed = 0;
+    if (dryRun)
+        c.out << "Would write the backup to "
+              << (backup.empty() ? Now(kBackupName) + ".reg" : backup) << "\n";
+    else if (!WriteBackup(c, backup)) {
+        c.Error() << "nothing was applied\n";
+        return kBadInput;
+    }
+    Executor executor(Executor::StartAndWait);
+    size_t count[3] = {};
     for (const PresetLine& line : lines)
-        failed += !SetTweak(c, *line.row, line.on, a.dryRun);
-    c.out << (a.dryRun ? "Would apply " : "Applied ") << lines.size() << " tweaks from " << path
-          << ": " << lines.size() - failed << " done, " << failed << " with failures\n";
+        ++count[static_cast<int>(SetTweak(c, executor, *line.row, line.on,
+                                          {.dryRun = dryRun, .always = a.Has(kApplyAll)}))];
+    const size_t changed = count[static_cast<int>(SetResult::Changed)];
+    const size_t unchanged = count[static_cast<int>(SetResult::Unchanged)];
+    const size_t failed = count[static_cast<int>(SetResult::Failed)];
+    if (dryRun)
+        c.out << "Would apply " << lines.size() << " tweaks from " << path << ": " << changed
+              << " would change, " << unchanged << " unchanged\n";
+    else
+        c.out << "Applied " << lines.size() << " tweaks from " << path << ": " << changed
+              << " changed, " << unchanged << " unchanged, " << failed << " failed\n";
     return failed ? kSomeFailed : kDone;
 }
 
-int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Console c{out, err};
+// Compares the machine with a preset and changes nothing.
+int Check(Console& c, const Arguments& a) {
+    const std::string& path = a.words[0];
+    std::vector<PresetLine> lines;
+    if (const int code = ReadPreset(c, path, "nothing was checked", &lines); code != kDone)
+        return code;
+    size_t differ = 0;
+    const bool json = a.Has(kJson);
+    if (json)
+        c.out << "[";
+    const char* separator = "\n";
+    for (const PresetLine& line : lines) {
+        const bool current = ReadsOn(*line.row);
+        const bool holds = current == line.on;
+        differ += !holds;
+        if (json) {
+            c.out << separator << "  {\"name\": " << JsonText(line.row->name)
+                  << ", \"wanted\": " << (line.on ? "\"on\"" : "\"off\"")
+                  << ", \"current\": " << (current ? "\"on\"" : "\"off\"")
+                  << ", \"holds\": " << (holds ? "true" : "false") << "}";
+            separator = ",\n";
+        } else if (!holds) {
+            c.out << line.row->name << ": " << (current ? "on" : "off") << ", wanted "
+                  << (line.on ? "on" : "off") << ": " << WhatDecides(*line.row) << "\n";
+        }
+    }
+    if (json)
+        c.out << (lines.empty() ? "]\n" : "\n]\n");
+    else if (differ)
+        c.out << differ << " of " << lines.size() << " tweaks differ from " << path << "\n";
+    else
+        c.out << "All " << lines.size() << " tweaks of " << path << " hold\n";
+    return differ ? kDiffers : kDone;
+}
+
+int Export(Console& c, const Arguments& a) {
+    ExportTarget target;
+    if (!a.hive.empty()) {
+        target.kind = ExportTarget::HiveFile;
+        target.file = a.hive;
+    } else if (!a.user.empty()) {
+        target.kind = ExportTarget::User;
+        if (std::string error; !ResolveUserSid(a.user, &target.sid, &error)) {
+            c.Error() << error << "\n";
+            return kBadInput;
+        }
+    }
+    std::string text, messages;
+    const int code = ExportCommand(a.words, target, &text, &messages);
+    c.out << text;
+    c.out.Flush();
+    c.err << messages;
+    return code;
+}
+
+int Reference(Console& c, const Arguments&) {
+    c.out << ReferenceText();
+    return kDone;
+}
+
+// clang-format off
+const Command kCommands[] = {
+    {"list", "", Arity::None, {&kJson},
+     "every tweak with its state, and whether it needs\nadministrator rights", List},
+    {"show", "NAME", Arity::One, {},
+     "what a tweak reads, and what on and off do", Show},
+    {"set", "NAME on|off", Arity::Pairs, {&kDryRun},
+     "sets tweaks as a click on their boxes does", Set},
+    {"backup", "FILE.reg", Arity::One, {},
+     "saves every value the tweaks touch, for restore", Backup},
+    {"restore", "FILE.reg", Arity::One, {&kRestoreDryRun},
+     "checks a backup whole, then imports it with the\nsystem's reg.exe", Restore},
+    {"save", "PRESET", Arity::One, {&kForce},
+     "writes the current states as a preset", Save},
+    {"check", "PRESET", Arity::One, {&kJson},
+     "compares the tweaks with a preset, changing nothing", Check},
+    {"apply", "PRESET", Arity::One, {&kBackupTo, &kDryRun, &kApplyAll},
+     "checks a preset, backs up, then sets the tweaks\nthat differ (all of them with --force)", Apply},
+    {"reference", "", Arity::None, {},
+     "a Markdown reference of all tweaks", Reference},
+    {"export", "ansible|gpp PRESET [OUT]", Arity::TwoOrThree, {},
+     "the preset as an Ansible playbook (OUT a file, else\nstandard output) or as Group Policy preferences\n(OUT the GPO's folder)", Export},
+};
+// clang-format on
+
+// "--backup FILE.reg"
+std::string Flag(const Option& option) {
+    return std::string(option.name) + (option.value ? " " : "") +
+           (option.value ? option.value : "");
+}
+
+// "set NAME on|off [...] [--dry-run]"
+std::string Synopsis(const Command& command) {
+    std::string text = command.name;
+    if (*command.arguments)
+        text = text + " " + command.arguments;
+    if (command.arity == Arity::Pairs)
+        text += " [...]";
+    for (const Option* option : command.options)
+        if (option)
+            text += " [" + Flag(*option) + "]";
+    return text;
+}
+
+std::string UsageText() {
+    constexpr size_t kColumn = 36;
+    const std::string indent(kColumn, ' ');
+    std::string text = "Usage: morvanectl COMMAND [ARGUMENTS]\n\n";
+    for (const Command& command : kCommands) {
+        std::string line = "  " + Synopsis(command);
+        line += line.size() < kColumn ? std::string(kColumn - line.size(), ' ') : "\n" + indent;
+        for (const char* s = command.summary; *s; ++s)
+            line += *s == '\n' ? "\n" + indent : std::string(1, *s);
+        text += line + "\n";
+    }
+    return text + "\n"
+                  "Before or after the command, --user NAME|SID works on that signed-in user's\n"
+                  "settings (HKEY_USERS\\<SID>), --hive FILE on those of a profile file that is\n"
+                  "not loaded (such as the default profile's NTUSER.DAT); machine-wide tweaks\n"
+                  "are the same.\n"
+                  "A preset has one \"name = on\" or \"name = off\" a line; # or ; starts a\n"
+                  "comment. \"morvanectl help COMMAND\" or \"COMMAND --help\" tells more of a\n"
+                  "command; --version gives the version.\n"
+                  "Exit codes: 0 done, 1 check found tweaks that differ from the preset,\n"
+                  "2 usage or input error (nothing changed),\n"
+                  "3 some changes failed (the others were made).\n";
+}
+
+std::string CommandHelp(const Command& command) {
+    std::string text = "Usage: morvanectl " + Synopsis(command) + "\n\n" + command.summary + "\n";
+    size_t width = 0;
+    for (const Option* option : command.options)
+        if (option)
+            width = std::max(width, Flag(*option).size());
+    if (width)
+        text += "\n";
+    for (const Option* option : command.options)
+        if (option)
+            text += "  " + Flag(*option) + std::string(width + 2 - Flag(*option).size(), ' ') +
+                    option->help + "\n";
+    return text;
+}
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& command : kCommands)
+        if (name == command.name)
+            return &command;
+    return nullptr;
+}
+
+// The command's words and options; a problem, said as the usage says it, otherwise.
+std::string Parse(const Command& command, const std::vector<std::string>& args, Arguments* a) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!arg.starts_with("--")) {
+            a->words.push_back(arg);
+            continue;
+        }
+        const Option* known = nullptr;
+        for (const Option* option : command.options)
+            if (option && arg == option->name)
+                known = option;
+        if (!known)
+            return "unknown option " + arg + " for " + command.name;
+        if (known->value && i + 1 == args.size())
+            return arg + " needs " + known->value;
+        a->options.emplace_back(known, known->value ? args[++i] : std::string());
+    }
+    const size_t n = a->words.size();
+    switch (command.arity) {
+    case Arity::None:
+        return n == 0 ? "" : std::string(command.name) + " takes no arguments";
+    case Arity::One:
+        return n == 1 ? "" : std::string(command.name) + " takes one " + command.arguments;
+    case Arity::Pairs:
+        return n && n % 2 == 0 ? ""
+                               : std::string(command.name) + " takes pairs of " + command.arguments;
+    case Arity::TwoOrThree:
+        return n == 2 || n == 3 ? "" : std::string(command.name) + " takes " + command.arguments;
+    }
+    return "";
+}
+
+// The command itself, once --user and --hive are taken out.
+int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Console& c) {
+    Writer& out = c.out;
+    Writer& err = c.err;
     if (args.empty()) {
-        err << kUsage;
+        err << UsageText();
         return kBadInput;
     }
-    const std::string& command = args[0];
-    if (command == "--help" || command == "-h" || command == "/?" || command == "help") {
-        out << kUsage;
+    const std::string& name = args[0];
+    if (name == "--help" || name == "-h" || name == "/?" || (name == "help" && args.size() == 1)) {
+        out << UsageText();
         return kDone;
     }
-    auto words = [&](const Arguments& a, size_t count) {
-        return a.problem.empty() && a.words.size() == count;
-    };
-    if (command == "list") {
-        const Arguments a = Split(args, {"--json"});
-        return words(a, 0) ? List(c, a.json)
-                           : Usage(c, a.problem.empty() ? "list takes no names" : a.problem);
-    }
-    if (command == "show") {
-        const Arguments a = Split(args, {});
-        return words(a, 1) ? Show(c, a.words[0]) : Usage(c, "show takes one NAME");
-    }
-    if (command == "set") {
-        const Arguments a = Split(args, {"--dry-run"});
-        return a.problem.empty() ? Set(c, a) : Usage(c, a.problem);
-    }
-    if (command == "backup") {
-        const Arguments a = Split(args, {});
-        if (!words(a, 1))
-            return Usage(c, "backup takes one FILE.reg");
-        return WriteBackup(c, a.words[0]) ? kDone : kBadInput;
-    }
-    if (command == "restore") {
-        const Arguments a = Split(args, {"--dry-run"});
-        return words(a, 1) ? Restore(c, a.words[0], a.dryRun)
-                           : Usage(c, a.problem.empty() ? "restore takes one FILE.reg" : a.problem);
-    }
-    if (command == "save") {
-        const Arguments a = Split(args, {});
-        return words(a, 1) ? Save(c, a.words[0]) : Usage(c, "save takes one PRESET file");
-    }
-    if (command == "apply") {
-        const Arguments a = Split(args, {"--backup", "--dry-run"});
-        return a.problem.empty() ? Apply(c, a) : Usage(c, a.problem);
-    }
-    if (command == "reference") {
-        const Arguments a = Split(args, {});
-        if (!words(a, 0))
-            return Usage(c, "reference takes nothing");
-        out << ReferenceText();
+    if (name == "--version") {
+        out << "morvanectl " << MORVANE_VERSION << "\n";
         return kDone;
     }
-    return Usage(c, "unknown command \"" + command + "\"");
+    if (name == "help") {
+        const Command* command = args.size() == 2 ? FindCommand(args[1]) : nullptr;
+        if (!command)
+            return Usage(c, args.size() == 2 ? "unknown command \"" + args[1] + "\""
+                                             : std::string("help takes one COMMAND"));
+        out << CommandHelp(*command);
+        return kDone;
+    }
+    const Command* command = FindCommand(name);
+    if (!command)
+        return Usage(c, "unknown command \"" + name + "\"");
+    if (std::find(args.begin() + 1, args.end(), "--help") != args.end()) {
+        out << CommandHelp(*command);
+        return kDone;
+    }
+    Arguments a;
+    a.user = whose.user;
+    a.hive = whose.hive;
+    const std::string problem = Parse(*command, args, &a);
+    if (!problem.empty())
+        return Usage(c, problem);
+    // An export names the user or file in what it writes; it loads nothing.
+    if (command->run == Export)
+        return Export(c, a);
+    UserHive hive;
+    std::string error;
+    if ((!a.user.empty() && !hive.OpenUser(a.user, &error)) ||
+        (!a.hive.empty() && !hive.OpenFile(a.hive, &error))) {
+        c.Error() << error << "; nothing was done\n";
+        return kBadInput;
+    }
+    int code = command->run(c, a);
+    if (!hive.Close(&error)) {
+        c.Error() << error << "\n";
+        code = code == kDone ? kSomeFailed : code;
+    }
+    return code;
 }
 
 } // namespace
 
 // --user and --hive may stand anywhere; they redirect HKEY_CURRENT_USER for
 // the whole command, which runs as it always does.
-int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCtl(const std::vector<std::string>& args, Writer& out, Writer& err) {
+    Console c{out, err};
     std::vector<std::string> rest;
-    std::string user, hive, problem;
+    Arguments whose;
+    std::string problem;
     for (size_t i = 0; i < args.size(); ++i) {
         const bool isUser = args[i] == "--user", isHive = args[i] == "--hive";
         if (!isUser && !isHive) {
@@ -486,45 +605,12 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         if (i + 1 == args.size() || args[i + 1].empty())
             problem = args[i] + (isUser ? " needs a user name or SID" : " needs a profile file");
-        else if (!user.empty() || !hive.empty())
+        else if (!whose.user.empty() || !whose.hive.empty())
             problem = "give one --user or one --hive";
         else
-            (isUser ? user : hive) = args[++i];
+            (isUser ? whose.user : whose.hive) = args[++i];
     }
-    Console c{out, err};
     if (!problem.empty())
         return Usage(c, problem);
-    if (!rest.empty() && rest[0] == "export") {
-        ExportTarget target;
-        std::string error;
-        if (!hive.empty()) {
-            target.kind = ExportTarget::HiveFile;
-            target.file = hive;
-        } else if (!user.empty()) {
-            target.kind = ExportTarget::User;
-            if (!ResolveUserSid(user, &target.sid, &error)) {
-                c.Error() << error << "\n";
-                return kBadInput;
-            }
-        }
-        std::string text, messages;
-        const int code = ExportCommand({rest.begin() + 1, rest.end()}, target, &text, &messages);
-        out << text;
-        out.flush();
-        err << messages;
-        return code;
-    }
-    UserHive whose;
-    std::string error;
-    if ((!user.empty() && !whose.OpenUser(user, &error)) ||
-        (!hive.empty() && !whose.OpenFile(hive, &error))) {
-        c.Error() << error << "; nothing was done\n";
-        return kBadInput;
-    }
-    int code = RunCommand(rest, out, err);
-    if (!whose.Close(&error)) {
-        c.Error() << error << "\n";
-        code = code == kDone ? kSomeFailed : code;
-    }
-    return code;
+    return RunCommand(rest, whose, c);
 }

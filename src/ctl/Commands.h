@@ -1,19 +1,18 @@
 // The console program's commands, callable in-process: main hands over its
-// arguments and streams, and tests call the same function.
+// arguments and output handles, and tests call the same function.
 #pragma once
 
-#include <ostream>
+#include "ctl/Writer.h"
+
 #include <string>
 #include <vector>
 
 enum ExitCode {
     kDone = 0,
+    kDiffers = 1,    // check: some tweaks differ from the preset (nothing was changed)
     kBadInput = 2,   // usage or input error: nothing was changed
     kSomeFailed = 3, // some changes failed, each one named; the others were made
 };
 
 // args without the program's own name.
-int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-
-// A program that a tweak starts is waited for this long.
-inline constexpr unsigned long kRunTimeoutMs = 60000;
+int RunCtl(const std::vector<std::string>& args, Writer& out, Writer& err);

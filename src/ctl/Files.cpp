@@ -75,9 +75,14 @@ DWORD SaveFile(const std::string& path, const std::string& text) {
     std::wstring wide;
     if (const DWORD status = WideName(path, &wide); status != ERROR_SUCCESS)
         return status;
-    const std::wstring temporary = wide + L".new";
-    DeleteFileW(temporary.c_str());
+    // A temporary name that nothing else holds: a file there may be someone's.
+    std::wstring temporary = wide + L".new";
     DWORD status = WriteNew(temporary, text);
+    for (int n = 2; (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS) && n < 100;
+         ++n) {
+        temporary = wide + L".new" + std::to_wstring(n);
+        status = WriteNew(temporary, text);
+    }
     if (status != ERROR_SUCCESS)
         return status;
     if (!MoveFileExW(temporary.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING)) {
@@ -99,4 +104,10 @@ DWORD WriteTemporaryFile(const std::string& text, std::wstring* path) {
         status = WriteNew(*path, text);
     }
     return status;
+}
+
+bool FileExists(const std::string& path) {
+    std::wstring wide;
+    return WideName(path, &wide) == ERROR_SUCCESS &&
+           GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -16,7 +16,10 @@ DWORD WriteNewFile(const std::string& path, const std::string& text);
 // *path is the name taken.
 DWORD WriteNewNumberedFile(const std::string& stem, const std::string& extension,
                            const std::string& text, std::string* path);
-// Replaces the file only once the new text is written whole.
+// Replaces the file only once the new text is written whole, through a
+// temporary file of its own beside it.
 DWORD SaveFile(const std::string& path, const std::string& text);
 // A new file of the text in the temporary folder; *path is its UTF-16 name.
 DWORD WriteTemporaryFile(const std::string& text, std::wstring* path);
+// True when a file or folder of that name exists.
+bool FileExists(const std::string& path);

@@ -1,9 +1,9 @@
 #include "ctl/Preset.h"
 
 #include "ctl/Text.h"
+#include "ctl/Words.h"
 
 #include <algorithm>
-#include <map>
 
 namespace {
 
@@ -13,11 +13,6 @@ std::string_view Trimmed(std::string_view text) {
         return {};
     const size_t end = text.find_last_not_of(" \t");
     return text.substr(begin, end - begin + 1);
-}
-
-bool IsWord(std::string_view text, std::string_view word) {
-    return std::equal(text.begin(), text.end(), word.begin(), word.end(),
-                      [](char a, char b) { return (a | 0x20) == b; });
 }
 
 // The text of a UTF-16 file with a byte-order mark, as UTF-8; a last odd
@@ -32,48 +27,7 @@ std::string FromUtf16(std::string_view bytes, bool bigEndian, bool* cut) {
     return Utf8(wide);
 }
 
-size_t Distance(std::string_view a, std::string_view b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
 } // namespace
-
-std::string NearestName(std::string_view name) {
-    std::string best;
-    size_t bestDistance = SIZE_MAX;
-    for (const TweakTable& table : TweakTables())
-        for (const TweakRow& row : table.rows) {
-            std::string_view candidate = row.name;
-            // No closer than the difference in length: a long name is not
-            // compared letter by letter.
-            auto distance = [&](std::string_view other) {
-                const size_t least = name.size() > other.size() ? name.size() - other.size()
-                                                                : other.size() - name.size();
-                return least >= bestDistance ? least : Distance(name, other);
-            };
-            size_t d = distance(candidate);
-            // A name given without its page is near its row too.
-            if (name.find('/') == std::string_view::npos)
-                d = std::min(d, distance(candidate.substr(candidate.find('/') + 1)));
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = row.name;
-            }
-        }
-    return best;
-}
 
 void ParsePreset(std::string_view file, std::vector<PresetLine>* lines,
                  std::vector<std::string>* errors, size_t* unshown) {
@@ -87,7 +41,7 @@ void ParsePreset(std::string_view file, std::vector<PresetLine>* lines,
         file.remove_prefix(3);
     }
     std::string_view text = file;
-    std::map<const TweakRow*, int> seen;
+    Choices choices;
     int number = 0;
     // Only the faults that are told are put in words.
     auto fault = [&](auto&& what) {
@@ -112,7 +66,7 @@ void ParsePreset(std::string_view file, std::vector<PresetLine>* lines,
             fault([] { return std::string("not UTF-8 text"); });
             continue;
         }
-        line = Trimmed(line.substr(0, line.find('#')));
+        line = Trimmed(line.substr(0, line.find_first_of("#;")));
         if (line.empty())
             continue;
         const size_t equals = line.find('=');
@@ -125,30 +79,15 @@ void ParsePreset(std::string_view file, std::vector<PresetLine>* lines,
         }
         const std::string_view name = Trimmed(line.substr(0, equals));
         const std::string_view value = Trimmed(line.substr(equals + 1));
-        const TweakRow* row = FindTweak(name);
+        bool on = false;
+        std::string problem;
+        // Past the faults that are told, a fault is only counted.
+        const TweakRow* row = choices.Read(name, value, "on line " + std::to_string(number), &on,
+                                           errors->size() < kShownErrors ? &problem : nullptr);
         if (!row) {
-            fault([&] {
-                return "unknown tweak \"" + Shortened(name) + "\"; did you mean " +
-                       NearestName(name) + "?";
-            });
+            fault([&] { return problem; });
             continue;
         }
-        const bool on = IsWord(value, "on");
-        if (!on && !IsWord(value, "off")) {
-            fault([&] {
-                return "the value of " + std::string(name) + " must be on or off, not \"" +
-                       Shortened(value) + "\"";
-            });
-            continue;
-        }
-        if (const auto it = seen.find(row); it != seen.end()) {
-            fault([&] {
-                return std::string(name) + " is given twice (first on line " +
-                       std::to_string(it->second) + ")";
-            });
-            continue;
-        }
-        seen.emplace(row, number);
         lines->push_back({number, row, on});
     }
     if (cut)

@@ -1,4 +1,4 @@
-// Presets: text files of "name = on" and "name = off" lines, with # comments
+// Presets: text files of "name = on" and "name = off" lines, with # or ; comments
 // and blank lines, that choose a state for some of the tweaks.
 #pragma once
 
@@ -23,9 +23,6 @@ inline constexpr size_t kShownErrors = 20;
 // holds the valid lines in file order.
 void ParsePreset(std::string_view file, std::vector<PresetLine>* lines,
                  std::vector<std::string>* errors, size_t* unshown);
-
-// The known name closest to a mistyped one.
-std::string NearestName(std::string_view name);
 
 // A preset of every tweak's current state, pages as comments.
 std::string CurrentPreset();

@@ -22,16 +22,16 @@ std::string ReferenceText() {
                       "What each box of Morvane reads and changes, the same for `morvanectl`.\n"
                       "Made by `morvanectl reference`; do not edit by hand.\n\n"
                       "Names are stable: presets and scripts use them "
-                      "(`morvanectl set NAME on`). A tweak *needs rights* when it writes under "
-                      "HKLM or HKCR or starts a program; without administrator rights those "
-                      "changes fail.\n";
+                      "(`morvanectl set NAME on`). A tweak needs *administrator* rights when it "
+                      "writes under HKLM or HKCR or starts a program; without them those changes "
+                      "fail.\n";
     for (const TweakTable& table : TweakTables()) {
         out += "\n## " + std::string(table.tab) + "\n";
         for (const TweakRow& row : table.rows) {
             out += "\n### " + Code(row.name) + "\n\n";
             out += "- Label: " + std::string(row.label) + "\n";
             out += "- Tooltip: " + std::string(row.tooltip) + "\n";
-            out += "- Needs rights: " + std::string(NeedsAdmin(row) ? "yes" : "no") + "\n";
+            out += "- Rights: " + std::string(Rights(row)) + "\n";
             out += "- On when:\n";
             for (const Condition& c : row.checkedWhen)
                 out += "  - " + Code(ConditionWords(c)) + "\n";

@@ -1,10 +1,13 @@
 // The tweaks' phrases and conditions written out in words, as the console
-// program shows them, and the facts about a row that it reports.
+// program shows them, the facts about a row that it reports, and the words
+// it reads: tweak names and states, the same for `set` and presets.
 #pragma once
 
 #include "tweaks/Tweaks.h"
 
+#include <map>
 #include <string>
+#include <string_view>
 
 // "HKCU\Software\Quelt" for the store, "HKLM\key" and so on otherwise.
 std::string KeyName(RegRoot root, const char* key);
@@ -21,6 +24,10 @@ std::string ConditionWords(const Condition& condition);
 // Any machine-wide or class write, or any program started.
 bool NeedsAdmin(const TweakRow& row);
 
+// The rights a row needs, as every command and the reference spell them:
+// "administrator" or "user".
+const char* Rights(const TweakRow& row);
+
 // The page a row is on, by its tab text.
 const char* PageOf(const TweakRow& row);
 
@@ -29,3 +36,27 @@ std::string ErrorText(DWORD code);
 
 // Stands for the system folder where a text must not depend on the machine.
 inline constexpr char kSystemFolderWords[] = "<system folder>";
+
+// A JSON string literal of the text.
+std::string JsonText(const std::string& text);
+
+// "on" or "off", in any case.
+bool ReadState(std::string_view word, bool* on);
+
+// The row a name stands for, in any case; null, with the reason in `problem`
+// unless that is null, for a name of no tweak.
+const TweakRow* ReadTweakName(std::string_view name, std::string* problem);
+
+// Tweaks chosen by name and state, each at most once.
+class Choices {
+public:
+    // The row of one choice and its state in `on`; null, with the reason in
+    // `problem`, for an unknown name, a state other than on or off, or a tweak
+    // chosen before. `place` says where it stands, as "on line 4". With a
+    // null `problem` nothing is put in words.
+    const TweakRow* Read(std::string_view name, std::string_view state, const std::string& place,
+                         bool* on, std::string* problem);
+
+private:
+    std::map<const TweakRow*, std::string> first_;
+};

@@ -1,8 +1,7 @@
 // morvanectl: the fifty tweaks of Morvane from the command line.
 #include "ctl/Commands.h"
 #include "ctl/Text.h"
-
-#include <iostream>
+#include "ctl/Writer.h"
 
 // Wide arguments, so that a path or name outside the code page arrives
 // whole; inside, text is UTF-8.
@@ -10,5 +9,7 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(Utf8(argv[i]));
-    return RunCtl(args, std::cout, std::cerr);
+    Writer out(GetStdHandle(STD_OUTPUT_HANDLE));
+    Writer err(GetStdHandle(STD_ERROR_HANDLE), Writer::LineBuffer);
+    return RunCtl(args, out, err);
 }

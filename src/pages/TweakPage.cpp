@@ -1,7 +1,5 @@
 #include "pages/TweakPage.h"
 
-#include "system/Registry.h"
-
 #include <algorithm>
 #include <cassert>
 #include <vector>
@@ -63,12 +61,9 @@ void CTweakPage::ApplyTweak(int id) {
     for (const TweakRow& row : m_rows) {
         if (row.id != id)
             continue;
-        // Looked up on every click, before the box is read.
-        const std::string systemFolder =
-            NeedsSystemFolder(row.onCheck) || NeedsSystemFolder(row.onUncheck) ? SystemFolder()
-                                                                               : std::string();
+        // Programs started are left running and no result is looked at.
         const bool checked = IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED;
-        Perform(checked ? row.onCheck : row.onUncheck, systemFolder);
+        Executor(Executor::StartAndLeave).Perform(checked ? row.onCheck : row.onUncheck);
         return;
     }
 }

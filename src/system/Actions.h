@@ -1,6 +1,6 @@
 // The action phrases in which every tweak is written, and the conditions
 // that decide a checkbox's state at start. Tables of tweaks hold them as
-// data; Perform and Holds carry them out.
+// data; an Executor carries phrases out and Holds reads conditions.
 #pragma once
 
 #include "system/Registry.h"
@@ -9,17 +9,6 @@
 
 #include <initializer_list>
 #include <string>
-
-// A registry key path. A type of its own, so that a key and a value name
-// cannot trade places in a phrase and still compile.
-struct Key {
-    const char* path = nullptr; // null: the store
-    constexpr Key() = default;
-    constexpr explicit Key(const char* keyPath) : path(keyPath) {}
-};
-
-// The program's own key.
-inline constexpr Key STORE{};
 
 // A default that no condition accepts: a missing value reads as unchecked.
 inline constexpr DWORD NONE = 0xFFFFFFFF;
@@ -106,19 +95,58 @@ constexpr Condition StringIs(Key key, const char* name, const char* text) {
 using Cell = std::initializer_list<Phrase>;
 using Conditions = std::initializer_list<Condition>;
 
-// Performs a cell's phrases in order, each whatever became of the ones
-// before it. systemFolder completes the parameters of RunWithSystemFile.
-void Perform(const Cell& cell, const std::string& systemFolder);
-// One phrase; the registry call's status, or for Run whether the shell
-// accepted the command (ERROR_SUCCESS) or not.
-LSTATUS Perform(const Phrase& phrase, const std::string& systemFolder);
+// What became of one phrase.
+struct Outcome {
+    enum Status {
+        Done,         // made; a program started, and ended with exit code 0 if waited for
+        WasNotThere,  // a delete found nothing to remove
+        Failed,       // refused or not started: error holds the system's code
+        ExitCode,     // a program waited for ended with another exit code
+        StillRunning, // a program waited for had not ended in time; it is left running
+    } status = Done;
+    DWORD error = 0;
+    bool ended = false; // a program waited for ended: exitCode is its exit code
+    DWORD exitCode = 0;
+    std::string output; // what a program waited for wrote
+    bool Succeeded() const { return status == Done || status == WasNotThere; }
+};
 
-// The parameters a Run phrase passes to its program.
+// A program that a phrase starts is waited for this long, when it is waited for.
+inline constexpr DWORD kProgramWaitMs = 60000;
+
+// The one path from a tweak's cell to the registry and the shell. A click
+// in the window leaves the programs it starts running and looks at no
+// result; the command-line program waits for them and reports each outcome.
+class Executor {
+public:
+    using StartFn = Outcome (*)(const char* program, const char* parameters, int show);
+    // Through the shell, as a click does: only whether the shell took it.
+    static Outcome StartAndLeave(const char* program, const char* parameters, int show);
+    // Waited for at most kProgramWaitMs, with its exit code and output.
+    static Outcome StartAndWait(const char* program, const char* parameters, int show);
+
+    explicit Executor(StartFn start) : m_start(start) {}
+
+    Outcome Perform(const Phrase& phrase);
+    // Each phrase in order, whatever became of the ones before it.
+    void Perform(const Cell& cell);
+
+    // The parameters a run phrase passes to its program.
+    std::string Parameters(const Phrase& phrase);
+    // Looked up when a phrase first needs it, then kept: one lookup for
+    // everything one executor performs.
+    const std::string& SystemFolder();
+
+private:
+    StartFn m_start;
+    bool m_folderKnown = false;
+    std::string m_systemFolder;
+};
+
+// The parameters a run phrase passes to its program: text + system folder +
+// systemFile.
 std::string RunParameters(const Phrase& phrase, const std::string& systemFolder);
 
 // Evaluates conditions left to right, stopping at the first that fails.
 bool Holds(const Conditions& conditions);
 bool Holds(const Condition& condition);
-
-// True when a cell's parameters need the system folder.
-bool NeedsSystemFolder(const Cell& cell);

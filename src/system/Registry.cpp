@@ -2,7 +2,6 @@
 
 #include "framework/OnDemand.h"
 
-#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstring>
@@ -10,73 +9,108 @@
 
 namespace {
 
-const char* KeyOrStore(const char* key) {
-    return key ? key : kStoreKey;
-}
+struct RootEntry {
+    HKEY hKey;
+    const char* name;
+    const char* fullName;
+};
+
+// In the order of RegRoot.
+const RootEntry kRoots[] = {
+    {HKEY_CURRENT_USER, "HKCU", "HKEY_CURRENT_USER"},
+    {HKEY_LOCAL_MACHINE, "HKLM", "HKEY_LOCAL_MACHINE"},
+    {HKEY_CLASSES_ROOT, "HKCR", "HKEY_CLASSES_ROOT"},
+};
 
 HKEY RootKey(RegRoot root) {
-    switch (root) {
-    case HKLM:
-        return HKEY_LOCAL_MACHINE;
-    case HKCR:
-        return HKEY_CLASSES_ROOT;
-    case HKCU:
-        break;
-    }
-    return HKEY_CURRENT_USER;
+    return kRoots[root].hKey;
 }
 
 DWORD TextSize(const char* text) {
     return static_cast<DWORD>(strlen(text) + 1);
 }
 
+// An open key, closed when it goes out of scope.
+class RegKey {
+public:
+    RegKey() = default;
+    ~RegKey() {
+        if (m_hKey)
+            RegCloseKey(m_hKey);
+    }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+
+    LSTATUS Open(HKEY parent, const char* path, REGSAM access) {
+        return Kept(RegOpenKeyExA(parent, path, 0, access, &m_hKey));
+    }
+    // Opens the key, creating it and the keys above it when missing.
+    LSTATUS Create(HKEY parent, const char* path, REGSAM access) {
+        return Kept(RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                    nullptr, &m_hKey, nullptr));
+    }
+    HKEY Handle() const { return m_hKey; }
+
+private:
+    // A failed open leaves nothing to close, whatever the call left behind.
+    LSTATUS Kept(LSTATUS status) {
+        if (status != ERROR_SUCCESS)
+            m_hKey = nullptr;
+        return status;
+    }
+    HKEY m_hKey = nullptr;
+};
+
 LSTATUS QueryUnder(HKEY root, const char* key, const char* valueName, DWORD* type, void* data,
                    DWORD* size) {
-    HKEY hKey;
-    LSTATUS status = RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &hKey);
+    RegKey k;
+    const LSTATUS status = k.Open(root, key, KEY_QUERY_VALUE);
     if (status != ERROR_SUCCESS)
         return status;
-    status = RegQueryValueExA(hKey, valueName, nullptr, type, static_cast<BYTE*>(data), size);
-    RegCloseKey(hKey);
-    return status;
+    return RegQueryValueExA(k.Handle(), valueName, nullptr, type, static_cast<BYTE*>(data), size);
 }
 
 } // namespace
 
-LSTATUS GetUserValue(const char* key, const char* valueName, DWORD* type, void* data, DWORD* size,
-                     RegSearch search) {
-    key = KeyOrStore(key);
+const char* RootName(RegRoot root) {
+    return kRoots[root].name;
+}
+
+const char* RootFullName(RegRoot root) {
+    return kRoots[root].fullName;
+}
+
+LSTATUS GetUserValue(RegSearch search, Key key, const char* valueName, DWORD* type, void* data,
+                     DWORD* size) {
     const DWORD sizeIn = size ? *size : 0;
     if (search == HkcuFirst) {
-        const LSTATUS status = QueryUnder(HKEY_CURRENT_USER, key, valueName, type, data, size);
+        const LSTATUS status =
+            QueryUnder(HKEY_CURRENT_USER, key.Path(), valueName, type, data, size);
         if (status == ERROR_SUCCESS)
             return status;
         if (size)
             *size = sizeIn; // a failed attempt must not shrink the buffer for the next
     }
-    return QueryUnder(HKEY_LOCAL_MACHINE, key, valueName, type, data, size);
+    return QueryUnder(HKEY_LOCAL_MACHINE, key.Path(), valueName, type, data, size);
 }
 
-LSTATUS SetUserValue(const char* key, const char* valueName, DWORD type, const void* data,
-                     DWORD size, RegRoot root) {
-    HKEY hKey;
-    LSTATUS status =
-        RegCreateKeyExA(RootKey(root), KeyOrStore(key), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE, nullptr, &hKey, nullptr);
+LSTATUS SetUserValue(RegRoot root, Key key, const char* valueName, DWORD type, const void* data,
+                     DWORD size) {
+    RegKey k;
+    const LSTATUS status = k.Create(RootKey(root), key.Path(), KEY_SET_VALUE);
     if (status != ERROR_SUCCESS)
         return status;
-    status = RegSetValueExA(hKey, valueName, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(hKey);
-    return status;
+    return RegSetValueExA(k.Handle(), valueName, 0, type, static_cast<const BYTE*>(data), size);
 }
 
 std::string ReadRegString(const char* valueName, const char* key) {
     DWORD type = 0, size = 0;
-    if (GetUserValue(key, valueName, &type, nullptr, &size, HkcuFirst) != ERROR_SUCCESS ||
+    if (GetUserValue(HkcuFirst, Key(key), valueName, &type, nullptr, &size) != ERROR_SUCCESS ||
         type != REG_SZ || size == 0)
         return {};
     std::vector<char> buffer(size);
-    if (GetUserValue(key, valueName, &type, buffer.data(), &size, HkcuFirst) != ERROR_SUCCESS ||
+    if (GetUserValue(HkcuFirst, Key(key), valueName, &type, buffer.data(), &size) !=
+            ERROR_SUCCESS ||
         size == 0)
         return {};
     // The last byte is taken as the terminating NUL.
@@ -85,58 +119,43 @@ std::string ReadRegString(const char* valueName, const char* key) {
 
 DWORD ReadRegDword(const char* key, const char* valueName, DWORD defaultValue, RegSearch search) {
     DWORD type = 0, data = 0, size = sizeof(data);
-    if (GetUserValue(key, valueName, &type, &data, &size, search) != ERROR_SUCCESS ||
+    if (GetUserValue(search, Key(key), valueName, &type, &data, &size) != ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof(data))
         return defaultValue;
     return data;
 }
 
 bool WriteRegString(const char* key, const char* valueName, const char* text) {
-    return SetUserValue(key, valueName, REG_SZ, text, TextSize(text), HKCU) == ERROR_SUCCESS;
+    return SetUserValue(HKCU, Key(key), valueName, REG_SZ, text, TextSize(text)) == ERROR_SUCCESS;
 }
 
-LSTATUS DeleteRegValue(RegRoot root, const char* key, const char* valueName) {
-    HKEY hKey;
-    LSTATUS status = RegOpenKeyExA(RootKey(root), KeyOrStore(key), 0, KEY_ALL_ACCESS, &hKey);
+LSTATUS DeleteRegValue(RegRoot root, Key key, const char* valueName) {
+    RegKey k;
+    const LSTATUS status = k.Open(RootKey(root), key.Path(), KEY_ALL_ACCESS);
     if (status != ERROR_SUCCESS)
         return status;
-    status = RegDeleteValueA(hKey, valueName);
-    RegCloseKey(hKey);
-    return status;
+    return RegDeleteValueA(k.Handle(), valueName);
 }
 
-LSTATUS CreateRegClassKey(const char* key, const char* defaultText) {
-    HKEY hKey;
-    LSTATUS status = RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                     KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
+LSTATUS CreateRegClassKey(Key key, const char* defaultText) {
+    RegKey k;
+    const LSTATUS status = k.Create(HKEY_CLASSES_ROOT, key.Path(), KEY_ALL_ACCESS);
     if (status != ERROR_SUCCESS)
         return status;
-    status = RegSetValueExA(hKey, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(defaultText),
-                            TextSize(defaultText));
-    RegCloseKey(hKey);
-    return status;
+    return RegSetValueExA(k.Handle(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>(defaultText),
+                          TextSize(defaultText));
 }
 
-LSTATUS DeleteRegClassKey(const char* key) {
+LSTATUS DeleteRegClassKey(Key key) {
     static const auto deleteKey = OnDemand<decltype(&SHDeleteKeyA)>("shlwapi.dll", "SHDeleteKeyA");
-    return deleteKey ? deleteKey(HKEY_CLASSES_ROOT, key) : ERROR_PROC_NOT_FOUND;
-}
-
-std::string SystemFolder() {
-    static const auto getFolderPath =
-        OnDemand<decltype(&SHGetFolderPathA)>("shell32.dll", "SHGetFolderPathA");
-    char path[MAX_PATH];
-    if (!getFolderPath ||
-        FAILED(getFolderPath(nullptr, CSIDL_SYSTEM, nullptr, SHGFP_TYPE_CURRENT, path)))
-        return {};
-    return path;
+    return deleteKey ? deleteKey(HKEY_CLASSES_ROOT, key.Path()) : ERROR_PROC_NOT_FOUND;
 }
 
 LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool* found,
                      RegData* data) {
     *found = false;
-    HKEY hKey;
-    LSTATUS status = RegOpenKeyExA(RootKey(root), KeyOrStore(key), 0, KEY_QUERY_VALUE, &hKey);
+    RegKey k;
+    LSTATUS status = k.Open(RootKey(root), KeyPath(key), KEY_QUERY_VALUE);
     if (status == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS)
@@ -144,11 +163,11 @@ LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool*
     // The value may grow between the two calls.
     for (;;) {
         DWORD type = 0, size = 0;
-        status = RegQueryValueExA(hKey, valueName, nullptr, &type, nullptr, &size);
+        status = RegQueryValueExA(k.Handle(), valueName, nullptr, &type, nullptr, &size);
         if (status != ERROR_SUCCESS)
             break;
         std::string bytes(size, '\0');
-        status = RegQueryValueExA(hKey, valueName, nullptr, &type,
+        status = RegQueryValueExA(k.Handle(), valueName, nullptr, &type,
                                   reinterpret_cast<BYTE*>(bytes.data()), &size);
         if (status == ERROR_MORE_DATA)
             continue;
@@ -159,7 +178,6 @@ LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool*
         }
         break;
     }
-    RegCloseKey(hKey);
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
@@ -198,12 +216,10 @@ LSTATUS ReadKeyInto(HKEY hKey, const std::string& path, std::vector<RegKeyConten
         subkeys.push_back(subkey.substr(0, cch));
     }
     for (const std::string& sub : subkeys) {
-        HKEY hSub;
-        status = RegOpenKeyExA(hKey, sub.c_str(), 0, KEY_READ, &hSub);
-        if (status != ERROR_SUCCESS)
-            return status;
-        status = ReadKeyInto(hSub, path + "\\" + sub, tree);
-        RegCloseKey(hSub);
+        RegKey k;
+        status = k.Open(hKey, sub.c_str(), KEY_READ);
+        if (status == ERROR_SUCCESS)
+            status = ReadKeyInto(k.Handle(), path + "\\" + sub, tree);
         if (status != ERROR_SUCCESS)
             return status;
     }
@@ -214,13 +230,11 @@ LSTATUS ReadKeyInto(HKEY hKey, const std::string& path, std::vector<RegKeyConten
 
 LSTATUS ReadRegTree(RegRoot root, const char* key, std::vector<RegKeyContents>* tree) {
     tree->clear();
-    HKEY hKey;
-    LSTATUS status = RegOpenKeyExA(RootKey(root), KeyOrStore(key), 0, KEY_READ, &hKey);
+    RegKey k;
+    const LSTATUS status = k.Open(RootKey(root), KeyPath(key), KEY_READ);
     if (status != ERROR_SUCCESS)
         return status;
-    status = ReadKeyInto(hKey, KeyOrStore(key), tree);
-    RegCloseKey(hKey);
-    return status;
+    return ReadKeyInto(k.Handle(), KeyPath(key), tree);
 }
 
 LSTATUS ReadRegValueW(RegRoot root, const std::wstring& key, const std::wstring& valueName,

@@ -11,7 +11,29 @@
 // The program's own key under HKCU; a null key argument means this key.
 inline constexpr char kStoreKey[] = "Software\\Quelt";
 
+// The key path a key argument names: the store when it is null.
+constexpr const char* KeyPath(const char* key) {
+    return key ? key : kStoreKey;
+}
+
+// A registry key path. A type of its own, so that a key and a value name
+// cannot trade places in a call and still compile.
+struct Key {
+    const char* path = nullptr; // null: the store
+    constexpr Key() = default;
+    constexpr explicit Key(const char* keyPath) : path(keyPath) {}
+    constexpr const char* Path() const { return KeyPath(path); }
+};
+
+// The program's own key.
+inline constexpr Key STORE{};
+
 enum RegRoot { HKCU, HKLM, HKCR };
+
+// "HKCU", "HKLM", "HKCR": as the tweaks' phrases name their roots.
+const char* RootName(RegRoot root);
+// "HKEY_CURRENT_USER" and so on: as .reg files name them.
+const char* RootFullName(RegRoot root);
 
 // Where a per-user lookup looks: HKCU and then HKLM, or HKLM alone.
 enum RegSearch { HkcuFirst, HklmOnly };
@@ -30,26 +52,23 @@ bool WriteRegString(const char* key, const char* valueName, const char* text);
 
 // Creates the key under HKCU or HKLM when it is missing and stores exactly the
 // bytes given.
-LSTATUS SetUserValue(const char* key, const char* valueName, DWORD type, const void* data,
-                     DWORD size, RegRoot root);
+LSTATUS SetUserValue(RegRoot root, Key key, const char* valueName, DWORD type, const void* data,
+                     DWORD size);
 
 // Queries a value under HKCU and, when that fails for any reason, under
 // HKLM; with HklmOnly only under HKLM. data may be null to learn type and
 // size; *size is in and out as for RegQueryValueExA.
-LSTATUS GetUserValue(const char* key, const char* valueName, DWORD* type, void* data, DWORD* size,
-                     RegSearch search);
+LSTATUS GetUserValue(RegSearch search, Key key, const char* valueName, DWORD* type, void* data,
+                     DWORD* size);
 
 // Removes one value; a key that cannot be opened is reported as such.
-LSTATUS DeleteRegValue(RegRoot root, const char* key, const char* valueName);
+LSTATUS DeleteRegValue(RegRoot root, Key key, const char* valueName);
 
 // Creates an HKCR key (and the keys above it) and sets its default value.
-LSTATUS CreateRegClassKey(const char* key, const char* defaultText);
+LSTATUS CreateRegClassKey(Key key, const char* defaultText);
 
 // Removes an HKCR key with everything under it.
-LSTATUS DeleteRegClassKey(const char* key);
-
-// The system folder, or the empty text when it cannot be determined.
-std::string SystemFolder();
+LSTATUS DeleteRegClassKey(Key key);
 
 // A value as stored: its type and every byte of its data.
 struct RegData {

@@ -336,7 +336,7 @@ TEST_F(BackupTest, AtMostTwentyErrorsAreToldAndLongNamesShortened) {
     ASSERT_EQ(lines.size(), 22u) << r.err.substr(0, 2000);
     const std::string prefix = "morvanectl: " + preset.path + ": ";
     EXPECT_TRUE(lines[0].starts_with(prefix + "line 1: unknown tweak \"" + std::string(80, 'x') +
-                                     "…\"; did you mean "))
+                                     "…\"; morvanectl list names them all"))
         << lines[0].substr(0, 300);
     for (int i = 1; i < 20; ++i)
         EXPECT_TRUE(lines[i].starts_with(prefix + "line " + std::to_string(i + 1) +

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,9 +16,10 @@ struct Result {
 };
 
 inline Result Ctl(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = RunCtl(args, out, err);
-    return {code, out.str(), err.str()};
+    Result r;
+    Writer out(&r.out), err(&r.err);
+    r.code = RunCtl(args, out, err);
+    return r;
 }
 
 // A file in the temporary folder that is gone when the test ends.

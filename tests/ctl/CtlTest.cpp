@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -17,7 +19,7 @@ namespace {
 // One object of list --json, its fields in order.
 // clang-format off
 const char kListedObject[] =
-    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "admin": (true|false)\})re";
+    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "rights": "(administrator|user)"\})re";
 // clang-format on
 
 const std::string ADVANCED = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
@@ -118,11 +120,11 @@ TEST_F(CtlTest, ListJsonGivesEveryTweakWithExactlyItsFiveFields) {
         EXPECT_EQ(objects[i][1], kListed[i].name);
         EXPECT_EQ(objects[i][2], kListed[i].page) << kListed[i].name;
         EXPECT_EQ(objects[i][4], on.contains(kListed[i].name) ? "on" : "off") << kListed[i].name;
-        EXPECT_EQ(objects[i][5], kListed[i].admin ? "true" : "false") << kListed[i].name;
+        EXPECT_EQ(objects[i][5], kListed[i].admin ? "administrator" : "user") << kListed[i].name;
     }
     EXPECT_NE(
         r.out.find(R"({"name": "general/store-lm-hash", "page": "General", "label": "LMHash", )"
-                   R"("state": "on", "admin": true})"),
+                   R"("state": "on", "rights": "administrator"})"),
         std::string::npos);
     // One array and nothing else around it.
     EXPECT_TRUE(r.out.starts_with("[\n  {")) << r.out.substr(0, 20);
@@ -131,10 +133,11 @@ TEST_F(CtlTest, ListJsonGivesEveryTweakWithExactlyItsFiveFields) {
 
     const Result text = Ctl({"list"});
     EXPECT_EQ(text.code, kDone);
-    EXPECT_NE(text.out.find("\n  on  admin general/store-lm-hash                         LMHash\n"),
+    EXPECT_NE(text.out.find("\n  on  administrator general/store-lm-hash                         "
+                            "LMHash\n"),
               std::string::npos)
         << text.out;
-    EXPECT_NE(text.out.find("  off       iexplorer/blank-home-page"), std::string::npos);
+    EXPECT_NE(text.out.find("  off user          iexplorer/blank-home-page"), std::string::npos);
 }
 
 TEST_F(CtlTest, ShowWritesOutWhatATweakReadsAndDoes) {
@@ -320,9 +323,9 @@ TEST_F(CtlTest, ApplyRefusesABadPresetWhole) {
          "line 4: unknown tweak \"usability/show-hiden-files\"; did you mean "
          "usability/show-hidden-files?"},
         {good + "general/store-lm-hash = yes\n",
-         "line 4: the value of general/store-lm-hash must be on or off, not \"yes\""},
+         "line 4: the state of general/store-lm-hash must be on or off, not \"yes\""},
         {good + "general/store-lm-hash =\n",
-         "line 4: the value of general/store-lm-hash must be on or off"},
+         "line 4: the state of general/store-lm-hash must be on or off"},
         {good + "usability/show-hidden-files = off # again\n",
          "line 4: usability/show-hidden-files is given twice (first on line 2)"},
         {good + "general/store-lm-hash on\n", "line 4: expected \"name = on\" or \"name = off\""},
@@ -372,8 +375,9 @@ TEST_F(CtlTest, ApplyBacksUpFirstThenSetsInFileOrder) {
         << r.out;
     EXPECT_LT(r.out.find("usability/show-hidden-files = on"),
               r.out.find("iexplorer/blank-home-page = on"));
-    EXPECT_NE(r.out.find("Applied 2 tweaks from " + preset.path + ": 2 done, 0 with failures\n"),
-              std::string::npos);
+    EXPECT_NE(
+        r.out.find("Applied 2 tweaks from " + preset.path + ": 2 changed, 0 unchanged, 0 failed\n"),
+        std::string::npos);
     // The backup holds the state before.
     const std::string backupText = Utf8Text(backup.Read()).value_or("");
     EXPECT_NE(
@@ -509,6 +513,222 @@ TEST_F(CtlTest, BackupKeepsBothRootsOfAPerUserReadAndTheVerbWhole) {
                                       "; End of the morvanectl backup.\r\n"))
         << withoutText;
     EXPECT_EQ(withoutText.find("[-", withoutText.find("[-") + 1), std::string::npos);
+}
+
+// How each command is called, as its usage line, its help and its errors
+// say it.
+struct CommandUsage {
+    const char* name;
+    const char* synopsis;
+    std::vector<const char*> options; // as its help lists them
+    std::vector<std::string> wrongCount;
+    const char* countError;
+};
+// clang-format off
+const CommandUsage kUsages[] = {
+    {"list", "list [--json]", {"--json"}, {"general/prefetch"}, "list takes no arguments"},
+    {"show", "show NAME", {}, {}, "show takes one NAME"},
+    {"set", "set NAME on|off [...] [--dry-run]", {"--dry-run"},
+     {"general/prefetch", "on", "general/fast-shutdown"}, "set takes pairs of NAME on|off"},
+    {"backup", "backup FILE.reg", {}, {"a.reg", "b.reg"}, "backup takes one FILE.reg"},
+    {"restore", "restore FILE.reg [--dry-run]", {"--dry-run"}, {}, "restore takes one FILE.reg"},
+    {"save", "save PRESET [--force]", {"--force"}, {}, "save takes one PRESET"},
+    {"check", "check PRESET [--json]", {"--json"}, {"a.preset", "b.preset"}, "check takes one PRESET"},
+    {"apply", "apply PRESET [--backup FILE.reg] [--dry-run] [--force]",
+     {"--backup FILE.reg", "--dry-run", "--force"}, {"a.preset", "b.preset"}, "apply takes one PRESET"},
+    {"reference", "reference", {}, {"x"}, "reference takes no arguments"},
+    {"export", "export ansible|gpp PRESET [OUT]", {}, {"ansible"},
+     "export takes ansible|gpp PRESET [OUT]"},
+};
+// clang-format on
+
+const char kTryHelp[] = "Try \"morvanectl --help\".\n";
+
+TEST_F(CtlTest, EveryCommandHasItsUsageLineHelpAndErrors) {
+    const Snapshot before = sandbox.Snapshot();
+    const Result usage = Ctl({"--help"});
+    ASSERT_EQ(usage.code, kDone);
+    // The usage names these commands and no others.
+    std::vector<std::string> listed;
+    const std::regex commandLine("\n  ([a-z]+)[ \n]");
+    for (auto it = std::sregex_iterator(usage.out.begin(), usage.out.end(), commandLine);
+         it != std::sregex_iterator(); ++it)
+        listed.push_back((*it)[1]);
+    std::vector<std::string> names;
+    for (const CommandUsage& command : kUsages)
+        names.push_back(command.name);
+    EXPECT_EQ(listed, names) << usage.out;
+
+    for (const CommandUsage& command : kUsages) {
+        const std::string name = command.name;
+        const size_t line = usage.out.find("\n  " + std::string(command.synopsis));
+        ASSERT_NE(line, std::string::npos) << command.synopsis;
+        EXPECT_TRUE(std::isspace(usage.out[line + 3 + strlen(command.synopsis)]))
+            << command.synopsis;
+
+        const Result help = Ctl({"help", name});
+        EXPECT_EQ(help.code, kDone) << name;
+        EXPECT_EQ(help.err, "");
+        EXPECT_TRUE(
+            help.out.starts_with("Usage: morvanectl " + std::string(command.synopsis) + "\n\n"))
+            << help.out;
+        for (const char* option : command.options)
+            EXPECT_NE(help.out.find("\n  " + std::string(option) + "  "), std::string::npos)
+                << name << " " << option << "\n"
+                << help.out;
+        // Help comes before anything else the arguments ask for.
+        const Result asked = Ctl({name, "general/prefetch", "--help"});
+        EXPECT_EQ(asked.code, kDone);
+        EXPECT_EQ(asked.out, help.out) << name;
+
+        const Result unknown = Ctl({name, "x", "--nope"});
+        EXPECT_EQ(unknown.code, kBadInput) << name;
+        EXPECT_EQ(unknown.out, "");
+        EXPECT_EQ(unknown.err, "morvanectl: unknown option --nope for " + name + "\n" + kTryHelp);
+
+        std::vector<std::string> args = {name};
+        args.insert(args.end(), command.wrongCount.begin(), command.wrongCount.end());
+        const Result count = Ctl(args);
+        EXPECT_EQ(count.code, kBadInput) << name;
+        EXPECT_EQ(count.out, "");
+        EXPECT_EQ(count.err, "morvanectl: " + std::string(command.countError) + "\n" + kTryHelp);
+    }
+
+    const Result value = Ctl({"apply", "a.preset", "--backup"});
+    EXPECT_EQ(value.code, kBadInput);
+    EXPECT_EQ(value.err, std::string("morvanectl: --backup needs FILE.reg\n") + kTryHelp);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"help", "frobnicate"}, {"help", "set", "list"}}) {
+        const Result bad = Ctl(args);
+        EXPECT_EQ(bad.code, kBadInput) << testing::PrintToString(args);
+        EXPECT_TRUE(bad.err.ends_with(kTryHelp)) << bad.err;
+    }
+    EXPECT_EQ(Ctl({"--version"}).out, "morvanectl 1.5\n");
+    EXPECT_TRUE(sandbox.Snapshot() == before) << Differences(before, sandbox.Snapshot());
+}
+
+TEST_F(CtlTest, SaveReplacesAFileOnlyWhenToldAndTouchesNoOtherFile) {
+    TempFile preset("existing.preset"), beside("existing.preset.new");
+    preset.Write("usability/show-hidden-files = on\n");
+    beside.Write("someone's notes\n");
+
+    Result r = Ctl({"save", preset.path});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "morvanectl: " + preset.path + " exists already; save --force replaces it\n");
+    EXPECT_EQ(preset.Read(), "usability/show-hidden-files = on\n");
+
+    r = Ctl({"save", "--force", preset.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_EQ(r.out, "Preset written to " + preset.path + "\n");
+    EXPECT_NE(preset.Read().find("\r\nusability/show-hidden-files = off\r\n"), std::string::npos)
+        << preset.Read();
+    EXPECT_EQ(beside.Read(), "someone's notes\n");
+    // Its own temporary file is gone again.
+    EXPECT_FALSE(TempFile("existing.preset.new2").Exists());
+
+    TempFile fresh("fresh.preset");
+    r = Ctl({"save", fresh.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_TRUE(fresh.Read().starts_with("# morvanectl preset")) << fresh.Read();
+}
+
+// The same words everywhere: on and off and the names in any case, both
+// comment marks, one spelling of the rights a tweak needs, and suggestions
+// only for names that are close.
+TEST_F(CtlTest, OneSetOfWordsForSetPresetsAndEveryListing) {
+    Result r =
+        Ctl({"set", "Usability/Show-Hidden-Files", "ON", "usability/full-path-in-title", "Off"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(1));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER,
+                       "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CabinetState",
+                       "FullPath"),
+              Dword(0));
+
+    TempFile preset("words.preset"), backup("words.reg");
+    preset.Write("; a comment\r\nUSABILITY/show-hidden-files = Off ; why\r\n"
+                 "iexplorer/blank-home-page = oN # and why\r\n");
+    r = Ctl({"apply", preset.path, "--backup", backup.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(2));
+    EXPECT_NE(r.out.find("Applied 2 tweaks from "), std::string::npos) << r.out;
+
+    // "general/store-lm-hash" needs administrator rights, "usability/show-hidden-files" not.
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> listings = {
+        {{"list"},
+         {"  off administrator general/store-lm-hash ", "  off user          usability/show-"}},
+        {{"list", "--json"},
+         {R"("name": "general/store-lm-hash", "page": "General", "label": "LMHash", "state": )"
+          R"("off", "rights": "administrator"})",
+          R"("label": "Show hidden files and folders", "state": "off", "rights": "user"})"}},
+        {{"show", "general/store-lm-hash"}, {"\n  Rights:   administrator\n"}},
+        {{"show", "usability/show-hidden-files"}, {"\n  Rights:   user\n"}},
+        {{"reference"},
+         {"### `general/store-lm-hash`\n\n- Label: LMHash\n- Tooltip: ",
+          "- Rights: administrator\n- On when:\n  - `HKLM\\SYSTEM\\CurrentControlSet\\Control"
+          "\\Lsa : nolmhash",
+          "### `usability/show-hidden-files`\n\n- Label: Show hidden files and folders\n"}},
+    };
+    for (const auto& [args, pieces] : listings) {
+        r = Ctl(args);
+        EXPECT_EQ(r.code, kDone);
+        for (const std::string& piece : pieces)
+            EXPECT_NE(r.out.find(piece), std::string::npos) << piece << "\nin\n" << r.out;
+        for (const char* other : {"admin ", "admin\"", "rights: yes", "Needs rights"})
+            EXPECT_EQ(r.out.find(other), std::string::npos) << other << " in " << args[0];
+    }
+    const std::string reference = Ctl({"reference"}).out;
+    const size_t showHidden = reference.find("### `usability/show-hidden-files`");
+    EXPECT_EQ(reference.find("- Rights: user\n", showHidden),
+              reference.find("- Rights: ", showHidden));
+
+    const std::vector<std::pair<std::string, std::string>> suggestions = {
+        {"general/prefetc", "; did you mean general/prefetch?"},
+        {"SHOW-HIDDEN-FILE", "; did you mean usability/show-hidden-files?"},
+        {"lm-hash", "; did you mean general/store-lm-hash?"},
+        {"frobnicate", "; morvanectl list names them all"},
+        {"general/zzzzzz", "; morvanectl list names them all"},
+        {"show", "; morvanectl list names them all"},
+    };
+    for (const auto& [name, suggestion] : suggestions) {
+        r = Ctl({"show", name});
+        EXPECT_EQ(r.code, kBadInput);
+        EXPECT_EQ(r.err, "morvanectl: unknown tweak \"" + name + "\"" + suggestion + "\n");
+    }
+}
+
+// Refused input changes nothing and says so by its exit code.
+TEST_F(CtlTest, ADryRunNamesItsBackupAndARestoreRefusesWhatIsNoRegistryFile) {
+    const Snapshot before = sandbox.Snapshot();
+    TempFile preset("dry.preset"), backup("dry.reg");
+    preset.Write("usability/show-hidden-files = on\n");
+    Result r = Ctl({"apply", "--dry-run", preset.path, "--backup", backup.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_TRUE(r.out.starts_with("Would write the backup to " + backup.path +
+                                  "\nusability/show-hidden-files = on (dry run)\n"))
+        << r.out;
+    EXPECT_FALSE(backup.Exists());
+    backup.Write("kept");
+    r = Ctl({"apply", "--dry-run", preset.path, "--backup", backup.path});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_EQ(r.err,
+              "morvanectl: " + backup.path + " exists already; a backup never replaces a file\n");
+    EXPECT_EQ(backup.Read(), "kept");
+
+    TempFile notes("notes.reg");
+    for (const std::string& text :
+         {std::string("just some text\r\n"), std::string(""), std::string("REGEDIT45\r\n"),
+          std::string("\xFF\xFEW\0i\0n\0", 8)}) {
+        notes.Write(text);
+        r = Ctl({"restore", notes.path});
+        EXPECT_EQ(r.code, kBadInput) << text;
+        EXPECT_EQ(r.out, "");
+        // Refused at its first line, before reg.exe is started.
+        EXPECT_TRUE(r.err.starts_with("morvanectl: " + notes.path + ": line 1: ")) << r.err;
+        EXPECT_TRUE(r.err.ends_with("\nmorvanectl: nothing was restored\n")) << r.err;
+    }
+    EXPECT_TRUE(sandbox.Snapshot() == before) << Differences(before, sandbox.Snapshot());
 }
 
 } // namespace

@@ -27,21 +27,20 @@ void WriteFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// Records what apply starts instead of starting it; each request is then
-// handed to "a running program", which counts as done.
+// Records what apply starts instead of starting it; each program then
+// ends at once with exit code 0.
 std::vector<std::string> g_started;
-BOOL WINAPI RecordStart(SHELLEXECUTEINFOA* info) {
-    g_started.push_back(std::string(info->lpFile) + "\t" + info->lpParameters);
-    info->hProcess = nullptr;
-    return TRUE;
+RunResult RecordStart(const char* file, const char* parameters, int, DWORD) {
+    g_started.push_back(std::string(file) + "\t" + parameters);
+    return {.outcome = RunResult::Ended};
 }
 struct StartRecorder {
-    ShellExecuteExFn previous = g_pfnShellExecuteEx;
+    RunAndWaitFn previous = g_pfnRunAndWait;
     StartRecorder() {
         g_started.clear();
-        g_pfnShellExecuteEx = RecordStart;
+        g_pfnRunAndWait = RecordStart;
     }
-    ~StartRecorder() { g_pfnShellExecuteEx = previous; }
+    ~StartRecorder() { g_pfnRunAndWait = previous; }
 };
 
 std::string AllFifty(bool on) {

@@ -19,7 +19,7 @@ namespace {
 // One object of list --json, its fields in order.
 // clang-format off
 const char kListedObject[] =
-    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "admin": (true|false)\})re";
+    R"re(\{"name": "([^"]*)", "page": "([^"]*)", "label": "([^"]*)", "state": "(on|off)", "rights": "(administrator|user)"\})re";
 // clang-format on
 
 using namespace std::string_literals;
@@ -342,6 +342,17 @@ bool OnAWrittenPath(const std::string& path) {
     return false;
 }
 
+// All fifty set off over the awkward data: what then still reads on, and why.
+const std::string kStillReadOn =
+    "morvanectl: general/prefetch off: applied, but still reads on: HKCU\\" + PREFETCH +
+    " : EnablePrefetcher = DWORD 3 decides\n"
+    "morvanectl: mediaplayer/disable-license-acquisition off: applied, but still reads on: "
+    "HKLM\\Software\\Microsoft\\MediaPlayer\\Preferences : SilentAcquisition = DWORD 0 decides\n"
+    "morvanectl: usability/disable-disk-space-warning off: applied, but still reads on: "
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer : "
+    "NoLowDiskSpaceChecks = DWORD 1 decides\n"
+    "morvanectl: 3 of 50 tweaks had failures\n";
+
 class RoundTripTest : public testing::TestWithParam<const char*> {};
 
 TEST_P(RoundTripTest, ABackupPutsBackEveryValueAfterAllFiftyWereSetOnAndOff) {
@@ -358,7 +369,11 @@ TEST_P(RoundTripTest, ABackupPutsBackEveryValueAfterAllFiftyWereSetOnAndOff) {
     EXPECT_EQ(ran.code, 0u) << ran.err;
     const Snapshot on = Scope();
     ran = Ctl(SetAll("off"));
-    EXPECT_EQ(ran.code, 0u) << ran.err;
+    // Three cells leave a value of the awkward data to decide: the per-user
+    // one beside a machine-wide write, and machine-wide ones where a per-user
+    // value was deleted.
+    EXPECT_EQ(ran.code, 3u) << ran.err;
+    EXPECT_EQ(ran.err, kStillReadOn);
     // Nine services started and stopped, the folder handler registered and
     // unregistered.
     EXPECT_EQ(LogLines().size(), logged + 20);
@@ -486,7 +501,15 @@ TEST(ListTest, AgreesWithTheWindowBoxByBox) {
                                    "iexplorer/disable-activex on mediaplayer/import-as-mp3 on "
                                    "usability/notepad-in-context-menu off general/prefetch off"}) {
         if (*preset) {
-            ASSERT_EQ(Ctl(std::string("set ") + preset).code, 0u);
+            // The cell writes the machine-wide value; the awkward per-user one
+            // still decides.
+            const Ran set = Ctl(std::string("set ") + preset);
+            ASSERT_EQ(set.code, 3u);
+            EXPECT_EQ(set.err, "morvanectl: general/prefetch off: applied, but still reads on: "
+                               "HKCU\\" +
+                                   PREFETCH +
+                                   " : EnablePrefetcher = DWORD 3 decides\n"
+                                   "morvanectl: 1 of 6 tweaks had failures\n");
         }
         const Ran ran = Ctl("list --json");
         ASSERT_EQ(ran.code, 0u) << ran.err;
@@ -531,6 +554,211 @@ TEST(ServiceTest, SetWaitsForNetAndReportsItsExitCode) {
     // The write before the command was made, and so was the other tweak.
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, (SERVICES + "W32Time").c_str(), "Start"), Dword(3));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(1));
+}
+
+// The awkward data without what keeps a tweak from coming out as asked: its
+// machine-wide values beside per-user ones, and the per-user value beside
+// the machine-wide one that the prefetch cells write.
+void PrepareWithoutMachineValues() {
+    PrepareAwkward();
+    HKEY hPrefetch;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, PREFETCH.c_str(), 0, KEY_SET_VALUE, &hPrefetch) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueA(hPrefetch, "EnablePrefetcher");
+        RegCloseKey(hPrefetch);
+    }
+    for (const auto& [path, value] : kAwkward) {
+        if (!path.starts_with("HKLM\\"))
+            continue;
+        const size_t split = path.rfind("\\:");
+        HKEY hKey;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(5, split - 5).c_str(), 0, KEY_SET_VALUE,
+                          &hKey) == ERROR_SUCCESS) {
+            RegDeleteValueA(hKey, path.substr(split + 2).c_str());
+            RegCloseKey(hKey);
+        }
+    }
+}
+
+// A preset of every tweak in one state.
+std::string WriteAll(const char* state) {
+    const std::string path = "C:\\morvane-ctl-all-"s + state + ".preset";
+    std::ofstream out(path, std::ios::binary);
+    for (const std::string& name : kAllNames)
+        out << name << " = " << state << "\r\n";
+    return path;
+}
+
+// An apply with a backup of its own, removed afterwards.
+Ran Apply(const std::string& preset, const std::string& options = "") {
+    const std::string backup = "C:\\morvane-ctl-apply.reg";
+    DeleteFileA(backup.c_str());
+    Ran ran = Ctl("apply " + preset + " --backup " + backup + options);
+    DeleteFileA(backup.c_str());
+    return ran;
+}
+
+// A second apply of the same preset changes nothing and starts nothing.
+TEST(IdempotenceTest, ASecondApplyWritesNothingAndStartsNothing) {
+    PrepareWithoutMachineValues();
+    for (const char* state : {"on", "off"}) {
+        const std::string preset = WriteAll(state);
+        Ran ran = Apply(preset);
+        EXPECT_EQ(ran.code, 0u) << state << "\n" << ran.err;
+        const Snapshot before = Scope();
+        const size_t logged = LogLines().size();
+        ran = Apply(preset);
+        EXPECT_EQ(ran.code, 0u) << state << "\n" << ran.err;
+        EXPECT_NE(ran.out.find(": 0 changed, 50 unchanged, 0 failed\n"), std::string::npos)
+            << ran.out;
+        EXPECT_EQ(ran.out.find("done:"), std::string::npos) << ran.out;
+        EXPECT_TRUE(Scope() == before) << state << Differences(before, Scope());
+        EXPECT_EQ(LogLines().size(), logged) << state;
+
+        // Forced, every line is performed again: the nine services and the
+        // folder handler are started.
+        ran = Apply(preset, " --force");
+        EXPECT_EQ(ran.code, 0u) << ran.err;
+        EXPECT_NE(ran.out.find(": 50 changed, 0 unchanged, 0 failed\n"), std::string::npos)
+            << ran.out;
+        EXPECT_EQ(LogLines().size(), logged + 10) << state;
+        DeleteFileA(preset.c_str());
+    }
+}
+
+// What a tweak's first condition reads, as show writes it: root, key, name
+// and what it wants.
+struct Read {
+    std::string root, key, name;
+    bool differs = false; // "is not"
+    bool dword = false;
+    DWORD number = 0;
+    std::string text;
+};
+
+Read FirstCondition(const std::string& name) {
+    const Ran shown = Ctl("show " + name);
+    const std::regex line(
+        R"re(\n  On when:\n    (HK..)\\(.*?) : (.*?) is (not )?(DWORD (\d+)|SZ "(.*)") \(read from (HKLM only|HKCU, else HKLM))re");
+    std::smatch m;
+    if (!std::regex_search(shown.out, m, line)) {
+        ADD_FAILURE() << name << ": no condition in\n" << shown.out;
+        return {};
+    }
+    Read r{m[1], m[2], m[3] == "(default)" ? "" : m[3].str(), m[4].matched, m[6].matched};
+    if (r.dword)
+        r.number = static_cast<DWORD>(std::stoul(m[6]));
+    else
+        r.text = m[7];
+    return r;
+}
+
+// Its state is read from HKCU first, and its cells write HKLM only.
+const std::string kWritesOnlyMachineWide = "general/prefetch";
+
+// For each tweak a drift made by changing one value it reads: check names
+// that tweak alone and writes nothing; apply then changes that one back.
+TEST(CheckProgramTest, EachOfTheFiftyDriftsIsNamedAndNothingIsWritten) {
+    PrepareWithoutMachineValues();
+    const std::string preset = WriteAll("on");
+    Ran ran = Apply(preset);
+    ASSERT_EQ(ran.code, 0u) << ran.err;
+    ran = Ctl("check " + preset);
+    EXPECT_EQ(ran.code, 0u) << ran.out;
+    EXPECT_EQ(ran.out, "All 50 tweaks of " + preset + " hold\n");
+
+    for (const std::string& name : kAllNames) {
+        const Read read = FirstCondition(name);
+        const HKEY root = read.root == "HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        if (read.dword)
+            PutDword(root, read.key.c_str(), read.name.c_str(),
+                     read.differs ? read.number : read.number + 1);
+        else
+            PutString(root, read.key.c_str(), read.name.c_str(), read.text + "-drift");
+
+        const Snapshot before = Scope();
+        const size_t logged = LogLines().size();
+        ran = Ctl("check " + preset);
+        EXPECT_EQ(ran.code, 1u) << name << "\n" << ran.out << ran.err;
+        EXPECT_EQ(ran.out.find(name + ": off, wanted on: " + read.root + "\\"), 0u) << name << "\n"
+                                                                                    << ran.out;
+        EXPECT_NE(ran.out.find("\n1 of 50 tweaks differ from " + preset + "\n"), std::string::npos)
+            << name << "\n"
+            << ran.out;
+        EXPECT_TRUE(Scope() == before) << name << Differences(before, Scope());
+        EXPECT_EQ(LogLines().size(), logged) << name;
+
+        ran = Apply(preset);
+        if (name == kWritesOnlyMachineWide) {
+            // Its per-user drift outlasts the machine-wide write.
+            EXPECT_EQ(ran.code, 3u) << ran.out;
+            EXPECT_NE(ran.err.find(name + " on: applied, but still reads off: "), std::string::npos)
+                << ran.err;
+            HKEY hKey;
+            ASSERT_EQ(RegOpenKeyExA(root, read.key.c_str(), 0, KEY_SET_VALUE, &hKey),
+                      ERROR_SUCCESS);
+            RegDeleteValueA(hKey, read.name.c_str());
+            RegCloseKey(hKey);
+            continue;
+        }
+        EXPECT_EQ(ran.code, 0u) << name << "\n" << ran.err;
+        EXPECT_NE(ran.out.find(": 1 changed, 49 unchanged, 0 failed\n"), std::string::npos)
+            << name << "\n"
+            << ran.out;
+    }
+    EXPECT_EQ(Ctl("check " + preset).code, 0u);
+    DeleteFileA(preset.c_str());
+}
+
+// What Windows reads from the file before it runs it: the manifest and the
+// version, and --version agreeing with that.
+TEST(ExecutableTest, CarriesItsOwnManifestAndVersion) {
+    HMODULE file = LoadLibraryExA(g_ctl.c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_TRUE(file) << g_ctl << ": " << GetLastError();
+    HRSRC found = FindResourceA(file, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_TRUE(found);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(file, found))),
+                               SizeofResource(file, found));
+    FreeLibrary(file);
+    for (const char* part : {
+             R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)",
+             R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true)"
+             R"(</dpiAware>)",
+             R"(<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">)"
+             R"(PerMonitorV2, system</dpiAwareness>)",
+             R"(<supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"/>)", // 7
+             R"(<supportedOS Id="{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"/>)", // 8
+             R"(<supportedOS Id="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"/>)", // 8.1
+             R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)", // 10 and 11
+         })
+        EXPECT_NE(manifest.find(part), std::string::npos) << part << "\nin\n" << manifest;
+    // A console program has no use for the window's Common Controls.
+    EXPECT_EQ(manifest.find("Common-Controls"), std::string::npos);
+
+    DWORD ignored = 0;
+    std::string version(GetFileVersionInfoSizeA(g_ctl.c_str(), &ignored), '\0');
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(g_ctl.c_str(), 0, version.size(), version.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueA(version.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010005u);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+    auto text = [&](const char* name) {
+        char* value = nullptr;
+        const std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+        return VerQueryValueA(version.data(), path.c_str(), reinterpret_cast<void**>(&value), &size)
+                   ? std::string(value)
+                   : std::string("(none)");
+    };
+    EXPECT_EQ(text("OriginalFilename"), "morvanectl.exe");
+    EXPECT_EQ(text("ProductVersion"), "1.5");
+    EXPECT_EQ(text("FileVersion"), "1.5.0.0");
+
+    const Ran ran = Ctl("--version");
+    EXPECT_EQ(ran.code, 0u);
+    EXPECT_EQ(ran.out, "morvanectl " + text("ProductVersion") + "\n");
 }
 
 } // namespace

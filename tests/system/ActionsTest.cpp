@@ -2,6 +2,7 @@
 #include "support/RegistrySandbox.h"
 #include "support/ShellRecorder.h"
 #include "system/Actions.h"
+#include "system/Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,14 @@ namespace {
 constexpr char kPath[] = "Software\\Morvane Test\\Phrases";
 constexpr Key kKey{kPath};
 
+// As a click performs them: programs left running, nothing looked at.
+Outcome Perform(const Phrase& phrase) {
+    return Executor(Executor::StartAndLeave).Perform(phrase);
+}
+void Perform(const Cell& cell) {
+    Executor(Executor::StartAndLeave).Perform(cell);
+}
+
 class PhraseTest : public testing::Test {
 protected:
     RegistrySandbox sandbox;
@@ -17,10 +26,10 @@ protected:
 };
 
 TEST_F(PhraseTest, SetsWriteExactlyTheirRootTypeAndData) {
-    Perform(SetDword(HKLM, kKey, "machine", 128000), "");
-    Perform(SetDword(HKCU, kKey, "user", 0), "");
-    Perform(SetString(kKey, "text", "01000000"), "");
-    Perform(SetDword(HKCU, STORE, "Edit Window", 1), "");
+    Perform(SetDword(HKLM, kKey, "machine", 128000));
+    Perform(SetDword(HKCU, kKey, "user", 0));
+    Perform(SetString(kKey, "text", "01000000"));
+    Perform(SetDword(HKCU, STORE, "Edit Window", 1));
 
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kPath, "machine"), Dword(128000));
     EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kPath, "machine"));
@@ -34,7 +43,7 @@ TEST_F(PhraseTest, SetsWriteExactlyTheirRootTypeAndData) {
 
 TEST_F(PhraseTest, SetsReplaceValuesOfAnotherType) {
     PutDword(HKEY_CURRENT_USER, kPath, "NoRun", 1);
-    Perform(SetString(kKey, "NoRun", "1"), "");
+    Perform(SetString(kKey, "NoRun", "1"));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kPath, "NoRun"), Sz("1"));
 }
 
@@ -42,56 +51,57 @@ TEST_F(PhraseTest, DeletesRemoveOneValueUnderTheirRoot) {
     PutDword(HKEY_CURRENT_USER, kPath, "gone", 1);
     PutDword(HKEY_CURRENT_USER, kPath, "kept", 2);
     PutDword(HKEY_LOCAL_MACHINE, kPath, "gone", 3);
-    Perform(Delete(HKCU, kKey, "gone"), "");
+    Perform(Delete(HKCU, kKey, "gone"));
     EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kPath, "gone"));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kPath, "kept"), Dword(2));
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kPath, "gone"), Dword(3));
-    Perform(Delete(HKLM, kKey, "gone"), "");
+    Perform(Delete(HKLM, kKey, "gone"));
     EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kPath, "gone"));
 }
 
 TEST_F(PhraseTest, DeletesOfMissingValuesAndKeysChangeNothing) {
     PutDword(HKEY_CURRENT_USER, kPath, "kept", 2);
     const auto before = sandbox.Snapshot();
-    Perform(Delete(HKCU, kKey, "missing"), "");
-    Perform(Delete(HKCU, Key("Software\\No Such Key"), "v"), "");
-    Perform(Delete(HKLM, Key("Software\\No Such Key"), "v"), "");
-    Perform(DeleteClassKey(Key("*\\shell\\none")), "");
+    Perform(Delete(HKCU, kKey, "missing"));
+    Perform(Delete(HKCU, Key("Software\\No Such Key"), "v"));
+    Perform(Delete(HKLM, Key("Software\\No Such Key"), "v"));
+    Perform(DeleteClassKey(Key("*\\shell\\none")));
     EXPECT_EQ(sandbox.Snapshot(), before);
 }
 
 TEST_F(PhraseTest, ClassKeysAreCreatedWithTheirDefaultValueAndRemovedWhole) {
     PutString(HKEY_CLASSES_ROOT, "*\\shell\\edit", "Other", "kept until the key goes");
-    Perform(CreateClassKey(Key("*\\shell\\edit"), "Edit"), "");
-    Perform(CreateClassKey(Key("*\\shell\\edit\\command"), "notepad.exe \"%1\""), "");
+    Perform(CreateClassKey(Key("*\\shell\\edit"), "Edit"));
+    Perform(CreateClassKey(Key("*\\shell\\edit\\command"), "notepad.exe \"%1\""));
     EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, "*\\shell\\edit", ""), Sz("Edit"));
     EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, "*\\shell\\edit\\command", "")->data.size(), 17u);
     EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, "*\\shell\\edit", "Other"),
               Sz("kept until the key goes"));
 
-    Perform(DeleteClassKey(Key("*\\shell\\edit")), "");
+    Perform(DeleteClassKey(Key("*\\shell\\edit")));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "*\\shell\\edit"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "*\\shell"));
 }
 
 TEST_F(PhraseTest, RunsGoThroughTheShellAsGiven) {
-    Perform(RunHidden("net.exe", "START \"W32Time\""), "");
-    Perform(::Run("regsvr32.exe", "/s x.dll"), "");
-    Perform(RunWithSystemFile("regsvr32.exe", "/u /s ", "\\zipfldr.dll"), "C:\\windows\\system32");
-    Perform(RunWithSystemFile("regsvr32.exe", "/s ", "\\zipfldr.dll"), "");
+    Perform(RunHidden("net.exe", "START \"W32Time\""));
+    Perform(::Run("regsvr32.exe", "/s x.dll"));
+    Perform(RunWithSystemFile("regsvr32.exe", "/u /s ", "\\zipfldr.dll"));
     EXPECT_EQ(shell.Take(),
               (std::vector<ShellRequest>{
                   Started("net.exe", "START \"W32Time\"", SW_HIDE),
                   Started("regsvr32.exe", "/s x.dll", SW_SHOW),
-                  Started("regsvr32.exe", "/u /s C:\\windows\\system32\\zipfldr.dll", SW_SHOW),
-                  Started("regsvr32.exe", "/s \\zipfldr.dll", SW_SHOW)}));
+                  Started("regsvr32.exe", "/u /s C:\\windows\\system32\\zipfldr.dll", SW_SHOW)}));
+    // Without a system folder the pieces are still joined as they stand.
+    EXPECT_EQ(RunParameters(RunWithSystemFile("regsvr32.exe", "/s ", "\\zipfldr.dll"), ""),
+              "/s \\zipfldr.dll");
 }
 
 TEST_F(PhraseTest, ACellGoesOnPastACommandThatCannotStart) {
     shell.FailWith(2);
     const Cell cell{RunHidden("net.exe", "STOP \"nosuch\""), SetDword(HKLM, kKey, "Start", 3),
                     SetString(STORE, "Compressed Folder", "0")};
-    Perform(cell, "");
+    Perform(cell);
     EXPECT_EQ(shell.Take().size(), 1u);
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kPath, "Start"), Dword(3));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Software\\Quelt", "Compressed Folder"), Sz("0"));
@@ -103,11 +113,65 @@ TEST(PhraseWithoutRightsTest, MachineWidePhrasesFailAndTheRestStillWork) {
     const Cell cell{SetDword(HKLM, kKey, "m", 1), Delete(HKLM, kKey, "m"),
                     CreateClassKey(Key("*\\shell\\edit"), "Edit"), SetDword(HKCU, kKey, "u", 1),
                     SetDword(HKCU, STORE, "Edit Window", 1)};
-    Perform(cell, "");
+    Perform(cell);
     EXPECT_FALSE(GetValue(HKEY_LOCAL_MACHINE, kPath, "m"));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "*\\shell\\edit"));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kPath, "u"), Dword(1));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Software\\Quelt", "Edit Window"), Dword(1));
+}
+
+// What became of each phrase, as the command-line program reports it.
+TEST_F(PhraseTest, EachPhraseSaysWhatBecameOfIt) {
+    EXPECT_EQ(Perform(SetDword(HKCU, kKey, "n", 1)).status, Outcome::Done);
+    EXPECT_EQ(Perform(Delete(HKCU, kKey, "n")).status, Outcome::Done);
+    EXPECT_EQ(Perform(Delete(HKCU, kKey, "n")).status, Outcome::WasNotThere);
+    EXPECT_EQ(Perform(Delete(HKLM, Key("Software\\No Such Key"), "v")).status,
+              Outcome::WasNotThere);
+    EXPECT_EQ(Perform(CreateClassKey(Key("*\\shell\\edit"), "Edit")).status, Outcome::Done);
+    EXPECT_EQ(Perform(DeleteClassKey(Key("*\\shell\\edit"))).status, Outcome::Done);
+    EXPECT_EQ(Perform(DeleteClassKey(Key("*\\shell\\edit"))).status, Outcome::WasNotThere);
+    EXPECT_EQ(Perform(RunHidden("net.exe", "START \"W32Time\"")).status, Outcome::Done);
+    shell.FailWith(2);
+    const Outcome refused = Perform(RunHidden("net.exe", "START \"W32Time\""));
+    EXPECT_EQ(refused.status, Outcome::Failed);
+    EXPECT_EQ(refused.error, 2u);
+    EXPECT_FALSE(refused.ended);
+}
+
+TEST(PhraseWithoutRightsTest, AMachineWriteFailsWithTheSystemsCode) {
+    RegistrySandbox sandbox(RegistrySandbox::NoRights);
+    const Outcome o = Perform(SetDword(HKLM, kKey, "m", 1));
+    EXPECT_EQ(o.status, Outcome::Failed);
+    EXPECT_EQ(o.error, static_cast<DWORD>(ERROR_KEY_DELETED));
+    EXPECT_FALSE(o.Succeeded());
+}
+
+// A program waited for: its exit code, and its output and errors caught in
+// the order written, nothing of it on this process's own console.
+TEST(WaitedProgramTest, GivesItsExitCodeAndWhatItWrote) {
+    Executor executor(Executor::StartAndWait);
+    const Outcome o =
+        executor.Perform(RunHidden("cmd.exe", "/c echo first& echo second 1>&2& exit 7"));
+    EXPECT_EQ(o.status, Outcome::ExitCode);
+    EXPECT_TRUE(o.ended);
+    EXPECT_EQ(o.exitCode, 7u);
+    EXPECT_EQ(o.output, "first\r\nsecond \r\n");
+
+    const Outcome done = executor.Perform(RunHidden("cmd.exe", "/c exit 0"));
+    EXPECT_EQ(done.status, Outcome::Done);
+    EXPECT_TRUE(done.ended);
+    EXPECT_EQ(done.output, "");
+
+    const Outcome missing = executor.Perform(RunHidden("no-such-program.exe", ""));
+    EXPECT_EQ(missing.status, Outcome::Failed);
+    EXPECT_EQ(missing.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(WaitedProgramTest, AProgramStillRunningIsLeftAndSaidSo) {
+    const RunResult r =
+        RunAndWait("cmd.exe", "/c echo early& ping -n 3 127.0.0.1 >nul", SW_HIDE, 200);
+    EXPECT_EQ(r.outcome, RunResult::StillRunning);
+    EXPECT_EQ(r.output, "early\r\n");
 }
 
 class ConditionTest : public testing::Test {

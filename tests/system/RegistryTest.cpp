@@ -1,6 +1,7 @@
 // The registry functions against Wine's real registry, in a sandbox.
 #include "support/RegistrySandbox.h"
 #include "system/Registry.h"
+#include "system/Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -132,7 +133,7 @@ TEST(GetUserValueTest, AMachineFallbackGetsTheCallersBufferSize) {
     unsigned char buffer[12];
     memset(buffer, 0xAB, sizeof(buffer));
     DWORD type = 0, size = 4;
-    EXPECT_EQ(GetUserValue(kKey, "n", &type, buffer + 4, &size, HkcuFirst), ERROR_MORE_DATA);
+    EXPECT_EQ(GetUserValue(HkcuFirst, Key(kKey), "n", &type, buffer + 4, &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 8u);
     const unsigned char guard[4] = {0xAB, 0xAB, 0xAB, 0xAB};
     EXPECT_EQ(memcmp(buffer, guard, 4), 0);
@@ -152,7 +153,8 @@ TEST(WriteRegStringTest, CreatesTheStoreAndStoresTheTerminator) {
 TEST(WriteRegStringTest, FailsWhereTheUserCannotWrite) {
     RegistrySandbox sandbox(RegistrySandbox::NoRights);
     const DWORD zero = 0;
-    EXPECT_NE(SetUserValue("SOFTWARE\\morvane", "test", REG_DWORD, &zero, 4, HKLM), ERROR_SUCCESS);
+    EXPECT_NE(SetUserValue(HKLM, Key("SOFTWARE\\morvane"), "test", REG_DWORD, &zero, 4),
+              ERROR_SUCCESS);
     EXPECT_TRUE(WriteRegString(nullptr, "Compressed Folder", "1"));
 }
 

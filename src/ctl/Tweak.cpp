@@ -1,0 +1,139 @@
+#include "ctl/Tweak.h"
+
+#include "ctl/Words.h"
+
+#include <cstring>
+
+namespace {
+
+const char* State(bool on) {
+    return on ? "on" : "off";
+}
+
+// What became of a phrase that did not succeed.
+std::string Failure(const Outcome& o) {
+    switch (o.status) {
+    case Outcome::Failed:
+        return ErrorText(o.error);
+    case Outcome::ExitCode:
+        return "exit code " + std::to_string(o.exitCode);
+    case Outcome::StillRunning:
+        return "still running after " + std::to_string(kProgramWaitMs / 1000) +
+               " s; its result is unknown";
+    case Outcome::Done:
+    case Outcome::WasNotThere:
+        break;
+    }
+    return {};
+}
+
+std::string DataWords(const RegData& data) {
+    if (data.type == REG_DWORD && data.bytes.size() == 4) {
+        DWORD n;
+        memcpy(&n, data.bytes.data(), 4);
+        return "DWORD " + std::to_string(n);
+    }
+    if (data.type == REG_SZ && !data.bytes.empty() && data.bytes.back() == '\0')
+        return "SZ \"" + data.bytes.substr(0, data.bytes.size() - 1) + "\"";
+    return "type " + std::to_string(data.type) + ", " + std::to_string(data.bytes.size()) +
+           " bytes";
+}
+
+// The stored value a condition reads: a per-user read takes HKCU's value
+// when its query succeeds there (a DWORD read fails on more than 4 bytes)
+// and HKLM's otherwise.
+std::string Decider(const Condition& c) {
+    const bool dword = c.kind != Condition::StringEquals;
+    const char* name = c.name && *c.name ? c.name : "(default)";
+    for (RegRoot root : {HKCU, HKLM}) {
+        if (root == HKCU && dword && c.search == HklmOnly)
+            continue;
+        bool found = false;
+        RegData data;
+        if (ReadRegValue(root, c.key, c.name, &found, &data) != ERROR_SUCCESS || !found)
+            continue;
+        if (root == HKCU && dword && data.bytes.size() > 4)
+            continue;
+        return KeyName(root, c.key) + " : " + name + " = " + DataWords(data) + " decides";
+    }
+    const RegRoot last = dword && c.search == HklmOnly ? HKLM : HKCU;
+    std::string words = KeyName(last, c.key) + " : " + name + " is missing";
+    words += dword && c.search == HkcuFirst ? " under HKCU and HKLM" : "";
+    if (!dword)
+        return words + ", which reads as empty";
+    if (c.defaultValue == NONE)
+        return words + ", which never matches";
+    return words + ", which reads as " + std::to_string(c.defaultValue);
+}
+
+} // namespace
+
+bool ReadsOn(const TweakRow& row) {
+    return Holds(row.checkedWhen);
+}
+
+std::string WhatDecides(const TweakRow& row) {
+    // Reading off, the first condition that fails decides; reading on, all
+    // of them do.
+    std::string words;
+    for (const Condition& c : row.checkedWhen) {
+        if (!Holds(c))
+            return Decider(c);
+        words += (words.empty() ? "" : "; ") + Decider(c);
+    }
+    return words;
+}
+
+std::string Indented(const std::string& output) {
+    std::string text;
+    size_t begin = 0;
+    while (begin < output.size()) {
+        size_t end = output.find('\n', begin);
+        if (end == std::string::npos)
+            end = output.size();
+        size_t stop = end;
+        while (stop > begin && output[stop - 1] == '\r')
+            --stop;
+        text += "    " + output.substr(begin, stop - begin) + "\n";
+        begin = end + 1;
+    }
+    return text;
+}
+
+SetResult SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on, SetMode mode) {
+    if (!mode.always && ReadsOn(row) == on) {
+        c.out << row.name << " = " << State(on) << ": unchanged\n";
+        return SetResult::Unchanged;
+    }
+    const Cell& cell = on ? row.onCheck : row.onUncheck;
+    c.out << row.name << " = " << State(on) << (mode.dryRun ? " (dry run)" : "") << "\n";
+    bool allDone = true;
+    for (const Phrase& p : cell) {
+        const std::string words = PhraseWords(p, executor.SystemFolder());
+        if (mode.dryRun) {
+            c.out << "  " << words << "\n";
+            continue;
+        }
+        const Outcome o = executor.Perform(p);
+        if (o.Succeeded()) {
+            c.out << "  done: " << words
+                  << (o.status == Outcome::WasNotThere ? " (was not there)" : "")
+                  << (o.ended ? ": exit code 0" : "") << "\n"
+                  << Indented(o.output);
+            continue;
+        }
+        allDone = false;
+        c.Error() << row.name << " " << State(on) << ": " << words << ": FAILED: " << Failure(o)
+                  << "\n";
+        c.err << Indented(o.output);
+    }
+    if (mode.dryRun)
+        return SetResult::Changed;
+    // Some cells delete a per-user value and leave a machine-wide one to decide.
+    if (allDone && ReadsOn(row) != on) {
+        c.Error() << row.name << " " << State(on) << ": applied, but still reads " << State(!on)
+                  << ": " << WhatDecides(row) << "\n";
+        return SetResult::Failed;
+    }
+    return allDone ? SetResult::Changed : SetResult::Failed;
+}

@@ -1,0 +1,187 @@
+// check compares a preset with the machine and changes nothing; set and
+// apply read each tweak back and say when it does not come out as asked.
+#include "ctl/Commands.h"
+#include "ctl/CtlHarness.h"
+#include "ctl/Tweak.h"
+#include "support/RegistrySandbox.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char EXPLORER[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+const char PHISH[] = "Software\\Microsoft\\Internet Explorer\\PhishingFilter";
+const char MAIN[] = "Software\\Microsoft\\Internet Explorer\\Main";
+const char PREFS[] = "Software\\Microsoft\\MediaPlayer\\Preferences";
+const char ADVANCED[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+
+// Four tweaks whose cells delete the per-user value: with a machine-wide
+// value beside it, the machine-wide one then decides.
+const char kFour[] = "general/file-association-web-service = on\n"
+                     "iexplorer/disable-phishing-filter = off\n"
+                     "iexplorer/blank-home-page = off\n"
+                     "mediaplayer/disable-drm-on-import = off\n";
+
+// What each of the four then reads, and why.
+const char kStillReads[] =
+    "morvanectl: general/file-association-web-service on: applied, but still reads off: "
+    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer : InternetOpenWith = DWORD 0 "
+    "decides\n"
+    "morvanectl: iexplorer/disable-phishing-filter off: applied, but still reads on: "
+    "HKLM\\Software\\Microsoft\\Internet Explorer\\PhishingFilter : Enabled = SZ \"0\" decides\n"
+    "morvanectl: iexplorer/blank-home-page off: applied, but still reads on: "
+    "HKLM\\Software\\Microsoft\\Internet Explorer\\Main : Start Page = SZ \"about:blank\" "
+    "decides\n"
+    "morvanectl: mediaplayer/disable-drm-on-import off: applied, but still reads on: "
+    "HKLM\\Software\\Microsoft\\MediaPlayer\\Preferences : CDRecordDRM = DWORD 0 decides\n";
+
+class CheckTest : public testing::Test {
+protected:
+    RegistrySandbox sandbox;
+
+    // Machine-wide values beside per-user ones that decide the other way.
+    void PutBothRoots() {
+        PutDword(HKEY_LOCAL_MACHINE, EXPLORER, "InternetOpenWith", 0);
+        PutDword(HKEY_CURRENT_USER, EXPLORER, "InternetOpenWith", 1);
+        PutString(HKEY_LOCAL_MACHINE, PHISH, "Enabled", "0");
+        PutString(HKEY_CURRENT_USER, PHISH, "Enabled", "1");
+        PutString(HKEY_LOCAL_MACHINE, MAIN, "Start Page", "about:blank");
+        PutString(HKEY_CURRENT_USER, MAIN, "Start Page", "http://example.org/");
+        PutDword(HKEY_LOCAL_MACHINE, PREFS, "CDRecordDRM", 0);
+        PutDword(HKEY_CURRENT_USER, PREFS, "CDRecordDRM", 1);
+    }
+};
+
+TEST_F(CheckTest, NamesEachTweakThatDiffersAndChangesNothing) {
+    TempFile preset("check.preset");
+    preset.Write("# two\nusability/show-hidden-files = on\niexplorer/blank-home-page = off\n");
+    // The per-user value decides over the machine-wide one.
+    PutDword(HKEY_CURRENT_USER, ADVANCED, "Hidden", 2);
+    PutDword(HKEY_LOCAL_MACHINE, ADVANCED, "Hidden", 1);
+    PutString(HKEY_CURRENT_USER, MAIN, "Start Page", "about:blank");
+    const auto before = sandbox.Snapshot();
+
+    Result r = Ctl({"check", preset.path});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "usability/show-hidden-files: off, wanted on: "
+                     "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced : "
+                     "Hidden = DWORD 2 decides\n"
+                     "iexplorer/blank-home-page: on, wanted off: "
+                     "HKCU\\Software\\Microsoft\\Internet Explorer\\Main : Start Page = SZ "
+                     "\"about:blank\" decides\n"
+                     "2 of 2 tweaks differ from " +
+                         preset.path + "\n");
+
+    r = Ctl({"check", preset.path, "--json"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "[\n"
+                     "  {\"name\": \"usability/show-hidden-files\", \"wanted\": \"on\", "
+                     "\"current\": \"off\", \"holds\": false},\n"
+                     "  {\"name\": \"iexplorer/blank-home-page\", \"wanted\": \"off\", "
+                     "\"current\": \"on\", \"holds\": false}\n"
+                     "]\n");
+    EXPECT_EQ(sandbox.Snapshot(), before);
+
+    PutDword(HKEY_CURRENT_USER, ADVANCED, "Hidden", 1);
+    PutString(HKEY_CURRENT_USER, MAIN, "Start Page", "http://example.org/");
+    r = Ctl({"check", preset.path});
+    EXPECT_EQ(r.code, kDone);
+    EXPECT_EQ(r.out, "All 2 tweaks of " + preset.path + " hold\n");
+    r = Ctl({"check", preset.path, "--json"});
+    EXPECT_EQ(r.code, kDone);
+    EXPECT_NE(r.out.find("\"current\": \"on\", \"holds\": true},\n"), std::string::npos) << r.out;
+}
+
+// Validated exactly as apply validates a preset.
+TEST_F(CheckTest, ABadPresetIsRefusedWithItsLineNumbers) {
+    TempFile preset("bad.preset");
+    preset.Write("usability/show-hidden-files = on\nno-such/tweak = on\n"
+                 "usability/show-hidden-files = maybe\n");
+    const Result r = Ctl({"check", preset.path});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("line 2: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 3: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was checked\n"), std::string::npos) << r.err;
+    EXPECT_EQ(Ctl({"check", preset.path + ".missing"}).code, kBadInput);
+    EXPECT_EQ(Ctl({"check"}).code, kBadInput);
+    EXPECT_EQ(Ctl({"check", preset.path, "--force"}).code, kBadInput);
+}
+
+TEST_F(CheckTest, SetAndApplySayWhenAMachineWideValueStillDecides) {
+    PutBothRoots();
+    Result r =
+        Ctl({"set", "general/file-association-web-service", "on",
+             "iexplorer/disable-phishing-filter", "off", "iexplorer/blank-home-page", "off",
+             "mediaplayer/disable-drm-on-import", "off", "usability/show-hidden-files", "on"});
+    EXPECT_EQ(r.code, kSomeFailed);
+    EXPECT_EQ(r.err, std::string(kStillReads) + "morvanectl: 4 of 5 tweaks had failures\n");
+    // The cells were performed as a click performs them.
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, EXPLORER, "InternetOpenWith"));
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, PHISH, "Enabled"));
+    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, PREFS, "CDRecordDRM"), Dword(0));
+
+    // check names the same cause.
+    TempFile preset("four.preset"), backup("four.reg");
+    preset.Write(kFour);
+    r = Ctl({"check", preset.path});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("general/file-association-web-service: off, wanted on: "
+                         "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer : "
+                         "InternetOpenWith = DWORD 0 decides\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("4 of 4 tweaks differ"), std::string::npos) << r.out;
+
+    PutBothRoots();
+    r = Ctl({"apply", preset.path, "--backup", backup.path, "--force"});
+    EXPECT_EQ(r.code, kSomeFailed);
+    EXPECT_EQ(r.err, kStillReads);
+    EXPECT_NE(r.out.find(": 0 changed, 0 unchanged, 4 failed\n"), std::string::npos) << r.out;
+}
+
+// Already in the wanted state: no write, nothing started, said so.
+TEST_F(CheckTest, ApplyLeavesWhatHoldsAloneUnlessForced) {
+    TempFile preset("two.preset"), backup1("1.reg"), backup2("2.reg"), backup3("3.reg");
+    preset.Write("usability/show-hidden-files = on\niexplorer/blank-home-page = on\n");
+    PutDword(HKEY_CURRENT_USER, ADVANCED, "Hidden", 1);
+    Result r = Ctl({"apply", preset.path, "--backup", backup1.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_NE(r.out.find("usability/show-hidden-files = on: unchanged\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("iexplorer/blank-home-page = on\n  done: set "), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(": 1 changed, 1 unchanged, 0 failed\n"), std::string::npos) << r.out;
+
+    const auto before = sandbox.Snapshot();
+    r = Ctl({"apply", preset.path, "--dry-run"});
+    EXPECT_EQ(r.code, kDone);
+    const size_t tweaks = r.out.find('\n') + 1;
+    EXPECT_TRUE(r.out.starts_with("Would write the backup to ")) << r.out;
+    EXPECT_EQ(r.out.substr(tweaks), "usability/show-hidden-files = on: unchanged\n"
+                                    "iexplorer/blank-home-page = on: unchanged\n"
+                                    "Would apply 2 tweaks from " +
+                                        preset.path + ": 0 would change, 2 unchanged\n");
+    r = Ctl({"apply", preset.path, "--backup", backup2.path});
+    EXPECT_EQ(r.code, kDone);
+    EXPECT_NE(r.out.find(": 0 changed, 2 unchanged, 0 failed\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("done:"), std::string::npos) << r.out;
+    EXPECT_EQ(sandbox.Snapshot(), before);
+    EXPECT_TRUE(backup2.Exists()) << "the backup is written first, as always";
+
+    // Forced, every line is performed again.
+    PutDword(HKEY_CURRENT_USER, ADVANCED, "Hidden", 1);
+    r = Ctl({"apply", preset.path, "--backup", backup3.path, "--force"});
+    EXPECT_EQ(r.code, kDone);
+    EXPECT_NE(r.out.find(": 2 changed, 0 unchanged, 0 failed\n"), std::string::npos) << r.out;
+}
+
+// A started program's lines, whatever their ends, each under the phrase.
+TEST(IndentedTest, EveryLineIndentedWhateverItsEnd) {
+    EXPECT_EQ(Indented(""), "");
+    EXPECT_EQ(Indented("one\r\n\r\ntwo\nthree"), "    one\n    \n    two\n    three\n");
+    EXPECT_EQ(Indented("cr\r\r\n"), "    cr\n");
+}
+
+} // namespace
