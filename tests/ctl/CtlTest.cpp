@@ -329,6 +329,8 @@ TEST_F(CtlTest, ApplyRefusesABadPresetWhole) {
         {good + "usability/show-hidden-files = off # again\n",
          "line 4: usability/show-hidden-files is given twice (first on line 2)"},
         {good + "general/store-lm-hash on\n", "line 4: expected \"name = on\" or \"name = off\""},
+        {good + "general/store-lm-hash = on please\n",
+         "line 4: the state of general/store-lm-hash must be on or off, not \"on please\""},
         {good + "general/store-lm-hash = on\x01\n", "line 4: not text"},
         {"usability/show-hidden-files = on\r\nlm-hash = off\r\n",
          "line 2: unknown tweak \"lm-hash\"; did you mean general/store-lm-hash?"},

@@ -1,5 +1,6 @@
 #include "e2e/Harness.h"
 
+#include "support/RunSelected.h"
 #include "support/WinePath.h"
 
 #include <gtest/gtest.h>
@@ -192,5 +193,5 @@ int main(int argc, char** argv) {
     e2e::g_program = WindowsPath(argv[1]);
     if (!e2e::InstallRecorder(WindowsPath(argv[2])))
         return 2;
-    return RUN_ALL_TESTS();
+    return RunSelectedTests();
 }

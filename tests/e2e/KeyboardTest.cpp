@@ -1,9 +1,9 @@
 // The real morvane.exe worked by keyboard alone: Tab and Shift+Tab through
 // the tab control, the visible page's boxes and the buttons; the arrows on
 // the tab control and Ctrl+Tab, Ctrl+PageDown and Ctrl+PageUp anywhere to
-// change pages; Space to toggle a box. Plain keys are posted to the window
-// with the focus; keys with a modifier held are real input. The focus is
-// read from outside with GetGUIThreadInfo.
+// change pages; Space to toggle a box. Every key is real input, so the
+// program reads each one after the ones before it, modifiers and releases
+// included. The focus is read from outside with GetGUIThreadInfo.
 #include "e2e/Harness.h"
 
 #include <gtest/gtest.h>
@@ -43,17 +43,9 @@ std::string Describe(HWND hWnd, HWND hMain, const std::array<HWND, kPageCount>& 
     return out.str();
 }
 
-// A key pressed and released, posted to the window that has the focus.
-void PostKey(HWND hMain, WORD vk) {
-    HWND hFocus = Focus(hMain);
-    ASSERT_TRUE(hFocus) << "nothing has the focus";
-    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)) << 16;
-    ASSERT_TRUE(PostMessageA(hFocus, WM_KEYDOWN, vk, scan | 1));
-    ASSERT_TRUE(PostMessageA(hFocus, WM_KEYUP, vk, scan | 1 | 0xC0000000));
-}
-
 // A key pressed and released while the modifiers are held, as real input to
-// the program's window, which must be in front.
+// the program's window, which must be in front. A key posted instead could be
+// read before a Shift release sent earlier, with Shift still down.
 void PressWith(std::initializer_list<WORD> modifiers, WORD vk) {
     std::vector<INPUT> inputs;
     const auto key = [&](WORD k, bool up) {
@@ -61,8 +53,8 @@ void PressWith(std::initializer_list<WORD> modifiers, WORD vk) {
         in.type = INPUT_KEYBOARD;
         in.ki.wVk = k;
         in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(k, MAPVK_VK_TO_VSC));
-        in.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) |
-                        (k == VK_NEXT || k == VK_PRIOR ? KEYEVENTF_EXTENDEDKEY : 0);
+        const bool extended = k == VK_NEXT || k == VK_PRIOR || k == VK_LEFT || k == VK_RIGHT;
+        in.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
         inputs.push_back(in);
     };
     for (WORD m : modifiers)
@@ -73,6 +65,10 @@ void PressWith(std::initializer_list<WORD> modifiers, WORD vk) {
         key(*m, true);
     ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
               inputs.size());
+}
+
+void Press(WORD vk) {
+    PressWith({}, vk);
 }
 
 class KeyboardTest : public testing::Test {
@@ -123,7 +119,7 @@ protected:
         const bool checked = Send(BoxWindow(page, id), BM_GETCHECK, 0, 0) != BST_CHECKED;
         ExpectToggle(pages[page], box, checked, log, watched, [&](HWND hBox) {
             ASSERT_EQ(Focus(hMain), hBox) << Describe(Focus(hMain), hMain, pages);
-            PostKey(hMain, VK_SPACE);
+            Press(VK_SPACE);
             ASSERT_TRUE(WaitUntil(
                 [&] { return Send(hBox, BM_GETCHECK, 0, 0) == (checked ? BST_CHECKED : 0); }, 5000))
                 << "Space did not toggle the box";
@@ -154,9 +150,9 @@ protected:
 
 TEST_F(KeyboardTest, FromTheStartTabReachesTheTabsThenTheFirstBoxWhereSpaceAppliesIt) {
     ExpectFocus(Button(kSaveAndExit));
-    PostKey(hMain, VK_TAB);
+    Press(VK_TAB);
     ExpectFocus(hTab);
-    PostKey(hMain, VK_TAB);
+    Press(VK_TAB);
     ExpectFocus(BoxWindow(0, 1003));
     // On, then off: each press is one application of its cell.
     ExpectSpaceToggles(0, 1003);
@@ -166,37 +162,37 @@ TEST_F(KeyboardTest, FromTheStartTabReachesTheTabsThenTheFirstBoxWhereSpaceAppli
 }
 
 TEST_F(KeyboardTest, RightOnTheTabsShowsServicesThenTabReachesItsFirstBox) {
-    PostKey(hMain, VK_TAB);
+    Press(VK_TAB);
     ExpectFocus(hTab);
-    PostKey(hMain, VK_RIGHT);
+    Press(VK_RIGHT);
     ExpectPage(1);
     ExpectFocus(hTab);
-    PostKey(hMain, VK_TAB);
+    Press(VK_TAB);
     ExpectFocus(BoxWindow(1, 1003));
     ExpectSpaceToggles(1, 1003);
     ExpectSpaceToggles(1, 1003);
     // Back to the tabs, and Left to the General page.
     PressWith({VK_SHIFT}, VK_TAB);
     ExpectFocus(hTab);
-    PostKey(hMain, VK_LEFT);
+    Press(VK_LEFT);
     ExpectPage(0);
     ExpectSaveAndExit(hMain, *program);
 }
 
 TEST_F(KeyboardTest, EveryPageIsReachedAndABoxOnItToggledByKeysAlone) {
-    PostKey(hMain, VK_TAB);
+    Press(VK_TAB);
     ExpectFocus(hTab);
     for (int page = 0; page < kPageCount; ++page) {
         SCOPED_TRACE(testing::Message() << "page " << page);
         if (page > 0) {
-            PostKey(hMain, VK_RIGHT);
+            Press(VK_RIGHT);
             ExpectPage(page);
         }
         // The second box: Tab moves inside the page too.
         const std::vector<int>& ids = PageBoxes(page);
-        PostKey(hMain, VK_TAB);
+        Press(VK_TAB);
         ExpectFocus(BoxWindow(page, ids[0]));
-        PostKey(hMain, VK_TAB);
+        Press(VK_TAB);
         ExpectFocus(BoxWindow(page, ids[1]));
         ExpectSpaceToggles(page, ids[1]);
         ExpectSpaceToggles(page, ids[1]);
@@ -206,8 +202,8 @@ TEST_F(KeyboardTest, EveryPageIsReachedAndABoxOnItToggledByKeysAlone) {
         ExpectFocus(hTab);
     }
     // Right on the last tab stays there.
-    PostKey(hMain, VK_RIGHT);
-    PostKey(hMain, VK_TAB);
+    Press(VK_RIGHT);
+    Press(VK_TAB);
     ExpectFocus(BoxWindow(kPageCount - 1, PageBoxes(kPageCount - 1)[0]));
     ExpectPage(kPageCount - 1);
     ExpectSaveAndExit(hMain, *program);
@@ -215,15 +211,15 @@ TEST_F(KeyboardTest, EveryPageIsReachedAndABoxOnItToggledByKeysAlone) {
 
 TEST_F(KeyboardTest, TabAndShiftTabGoRoundTheVisiblePageOnlyBothWays) {
     // The Usability page: its template order is not the order of its ids.
-    PostKey(hMain, VK_TAB);
+    Press(VK_TAB);
     ExpectFocus(hTab);
     for (int i = 0; i < 4; ++i)
-        PostKey(hMain, VK_RIGHT);
+        Press(VK_RIGHT);
     ExpectPage(4);
     const std::vector<HWND> circle = Circle(4);
     // From the tab control once round forwards, then once round backwards.
     for (size_t step = 1; step <= circle.size(); ++step) {
-        PostKey(hMain, VK_TAB);
+        Press(VK_TAB);
         ExpectFocus(circle[(1 + step) % circle.size()]);
     }
     for (size_t step = 1; step <= circle.size(); ++step) {
@@ -235,8 +231,8 @@ TEST_F(KeyboardTest, TabAndShiftTabGoRoundTheVisiblePageOnlyBothWays) {
 }
 
 TEST_F(KeyboardTest, CtrlTabAndCtrlPageKeysSwitchPagesFromAnywhere) {
-    PostKey(hMain, VK_TAB);
-    PostKey(hMain, VK_TAB);
+    Press(VK_TAB);
+    Press(VK_TAB);
     ExpectFocus(BoxWindow(0, 1003));
     // From a box: the focus moves to the first box of the page shown.
     PressWith({VK_CONTROL}, VK_TAB);
@@ -274,16 +270,16 @@ TEST_F(KeyboardTest, CtrlTabAndCtrlPageKeysSwitchPagesFromAnywhere) {
 }
 
 TEST_F(KeyboardTest, EscapeAndEnterOnABoxChangeNothingAndTheFocusShows) {
-    PostKey(hMain, VK_TAB);
-    PostKey(hMain, VK_TAB);
+    Press(VK_TAB);
+    Press(VK_TAB);
     HWND hBox = BoxWindow(0, 1003);
     ExpectFocus(hBox);
     // Moved there by keys: the focus rectangle is drawn.
     EXPECT_EQ(Send(hBox, WM_QUERYUISTATE, 0, 0).value_or(UISF_HIDEFOCUS) & UISF_HIDEFOCUS, 0);
     for (WORD vk : {VK_ESCAPE, VK_RETURN})
-        PostKey(hMain, vk);
+        Press(vk);
     // A key after them shows that they have gone through.
-    PostKey(hMain, VK_TAB);
+    Press(VK_TAB);
     ExpectFocus(BoxWindow(0, PageBoxes(0)[1]));
     EXPECT_TRUE(IsWindowVisible(hMain));
     EXPECT_TRUE(IsWindowVisible(pages[0]));
@@ -294,7 +290,7 @@ TEST_F(KeyboardTest, EscapeAndEnterOnABoxChangeNothingAndTheFocusShows) {
     PressWith({VK_SHIFT}, VK_TAB);
     PressWith({VK_SHIFT}, VK_TAB);
     ExpectFocus(Button(kSaveAndExit));
-    PostKey(hMain, VK_SPACE);
+    Press(VK_SPACE);
     ASSERT_TRUE(program->Ended(20000)) << "still running after Space on \"Save && Exit\"";
     EXPECT_EQ(program->ExitCode(), 0u);
 }

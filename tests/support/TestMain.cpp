@@ -1,3 +1,5 @@
+#include "support/RunSelected.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -7,5 +9,5 @@ int main(int argc, char** argv) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunSelectedTests();
 }

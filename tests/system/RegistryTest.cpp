@@ -150,7 +150,7 @@ TEST(WriteRegStringTest, CreatesTheStoreAndStoresTheTerminator) {
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Control Panel\\Desktop", "AutoEndTasks"), Sz("0"));
 }
 
-TEST(WriteRegStringTest, FailsWhereTheUserCannotWrite) {
+TEST(WriteRegStringTest, WritesPerUserWhereAMachineWideWriteFails) {
     RegistrySandbox sandbox(RegistrySandbox::NoRights);
     const DWORD zero = 0;
     EXPECT_NE(SetUserValue(HKLM, Key("SOFTWARE\\morvane"), "test", REG_DWORD, &zero, 4),
