@@ -44,6 +44,9 @@ public:
     LSTATUS Open(HKEY parent, const char* path, REGSAM access) {
         return Kept(RegOpenKeyExA(parent, path, 0, access, &m_hKey));
     }
+    LSTATUS Open(HKEY parent, const std::wstring& path, REGSAM access) {
+        return Kept(RegOpenKeyExW(parent, path.c_str(), 0, access, &m_hKey));
+    }
     // Opens the key, creating it and the keys above it when missing.
     LSTATUS Create(HKEY parent, const char* path, REGSAM access) {
         return Kept(RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
@@ -181,78 +184,23 @@ LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool*
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
-namespace {
-
-LSTATUS ReadKeyInto(HKEY hKey, const std::string& path, std::vector<RegKeyContents>* tree) {
-    DWORD maxName = 0, maxData = 0, maxSubkey = 0;
-    LSTATUS status = RegQueryInfoKeyA(hKey, nullptr, nullptr, nullptr, nullptr, &maxSubkey, nullptr,
-                                      nullptr, &maxName, &maxData, nullptr, nullptr);
-    if (status != ERROR_SUCCESS)
-        return status;
-    RegKeyContents contents{path, {}};
-    std::string name(maxName + 1, '\0');
-    std::string bytes(maxData, '\0');
-    for (DWORD i = 0;; ++i) {
-        DWORD cchName = static_cast<DWORD>(name.size()), type = 0;
-        DWORD size = static_cast<DWORD>(bytes.size());
-        status = RegEnumValueA(hKey, i, name.data(), &cchName, nullptr, &type,
-                               reinterpret_cast<BYTE*>(bytes.data()), &size);
-        if (status == ERROR_NO_MORE_ITEMS)
-            break;
-        if (status != ERROR_SUCCESS)
-            return status; // changed while being read: the caller reports it
-        contents.values.emplace_back(name.substr(0, cchName), RegData{type, bytes.substr(0, size)});
-    }
-    tree->push_back(std::move(contents));
-    std::vector<std::string> subkeys;
-    std::string subkey(maxSubkey + 1, '\0');
-    for (DWORD i = 0;; ++i) {
-        DWORD cch = static_cast<DWORD>(subkey.size());
-        status = RegEnumKeyExA(hKey, i, subkey.data(), &cch, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS)
-            break;
-        if (status != ERROR_SUCCESS)
-            return status;
-        subkeys.push_back(subkey.substr(0, cch));
-    }
-    for (const std::string& sub : subkeys) {
-        RegKey k;
-        status = k.Open(hKey, sub.c_str(), KEY_READ);
-        if (status == ERROR_SUCCESS)
-            status = ReadKeyInto(k.Handle(), path + "\\" + sub, tree);
-        if (status != ERROR_SUCCESS)
-            return status;
-    }
-    return ERROR_SUCCESS;
-}
-
-} // namespace
-
-LSTATUS ReadRegTree(RegRoot root, const char* key, std::vector<RegKeyContents>* tree) {
-    tree->clear();
-    RegKey k;
-    const LSTATUS status = k.Open(RootKey(root), KeyPath(key), KEY_READ);
-    if (status != ERROR_SUCCESS)
-        return status;
-    return ReadKeyInto(k.Handle(), KeyPath(key), tree);
-}
-
 LSTATUS ReadRegValueW(RegRoot root, const std::wstring& key, const std::wstring& valueName,
                       bool* found, RegData* data) {
     *found = false;
-    HKEY hKey;
-    LSTATUS status = RegOpenKeyExW(RootKey(root), key.c_str(), 0, KEY_QUERY_VALUE, &hKey);
+    RegKey k;
+    LSTATUS status = k.Open(RootKey(root), key, KEY_QUERY_VALUE);
     if (status == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS)
         return status;
+    // The value may grow between the two calls.
     for (;;) {
         DWORD type = 0, size = 0;
-        status = RegQueryValueExW(hKey, valueName.c_str(), nullptr, &type, nullptr, &size);
+        status = RegQueryValueExW(k.Handle(), valueName.c_str(), nullptr, &type, nullptr, &size);
         if (status != ERROR_SUCCESS)
             break;
         std::string bytes(size, '\0');
-        status = RegQueryValueExW(hKey, valueName.c_str(), nullptr, &type,
+        status = RegQueryValueExW(k.Handle(), valueName.c_str(), nullptr, &type,
                                   reinterpret_cast<BYTE*>(bytes.data()), &size);
         if (status == ERROR_MORE_DATA)
             continue;
@@ -263,7 +211,6 @@ LSTATUS ReadRegValueW(RegRoot root, const std::wstring& key, const std::wstring&
         }
         break;
     }
-    RegCloseKey(hKey);
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
@@ -302,15 +249,13 @@ LSTATUS ReadKeyIntoW(HKEY hKey, const std::wstring& path, std::vector<RegKeyCont
         subkeys.push_back(subkey.substr(0, cch));
     }
     for (const std::wstring& sub : subkeys) {
-        HKEY hSub;
-        status = RegOpenKeyExW(hKey, sub.c_str(), 0, KEY_READ, &hSub);
+        RegKey k;
+        status = k.Open(hKey, sub, KEY_READ);
         // A subkey listed but not opened is never taken for a missing tree.
         if (status == ERROR_FILE_NOT_FOUND)
             status = ERROR_CANTOPEN;
-        if (status != ERROR_SUCCESS)
-            return status;
-        status = ReadKeyIntoW(hSub, path + L"\\" + sub, tree);
-        RegCloseKey(hSub);
+        if (status == ERROR_SUCCESS)
+            status = ReadKeyIntoW(k.Handle(), path + L"\\" + sub, tree);
         if (status != ERROR_SUCCESS)
             return status;
     }
@@ -321,19 +266,12 @@ LSTATUS ReadKeyIntoW(HKEY hKey, const std::wstring& path, std::vector<RegKeyCont
 
 LSTATUS ReadRegTreeW(RegRoot root, const std::wstring& key, std::vector<RegKeyContentsW>* tree) {
     tree->clear();
-    HKEY hKey;
-    LSTATUS status = RegOpenKeyExW(RootKey(root), key.c_str(), 0, KEY_READ, &hKey);
-    if (status != ERROR_SUCCESS)
-        return status;
-    status = ReadKeyIntoW(hKey, key, tree);
-    RegCloseKey(hKey);
-    return status;
+    RegKey k;
+    const LSTATUS status = k.Open(RootKey(root), key, KEY_READ);
+    return status == ERROR_SUCCESS ? ReadKeyIntoW(k.Handle(), key, tree) : status;
 }
 
 bool RegKeyExistsW(RegRoot root, const std::wstring& key) {
-    HKEY hKey;
-    if (RegOpenKeyExW(RootKey(root), key.c_str(), 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(hKey);
-    return true;
+    RegKey k;
+    return k.Open(RootKey(root), key, KEY_QUERY_VALUE) == ERROR_SUCCESS;
 }

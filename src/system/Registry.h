@@ -82,28 +82,20 @@ struct RegData {
 LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool* found,
                      RegData* data);
 
-// One key of a subtree: its path below the root and its values in order.
-struct RegKeyContents {
-    std::string path;
-    std::vector<std::pair<std::string, RegData>> values;
-};
-
-// A key with all its subkeys, the key itself first, each key before the keys
-// below it. ERROR_FILE_NOT_FOUND when the key does not exist.
-LSTATUS ReadRegTree(RegRoot root, const char* key, std::vector<RegKeyContents>* tree);
-
 // Wide-character reads, so that names and text outside the code page come
 // back exactly. Value data is as stored: strings are UTF-16.
 LSTATUS ReadRegValueW(RegRoot root, const std::wstring& key, const std::wstring& valueName,
                       bool* found, RegData* data);
 
+// One key of a subtree: its path below the root and its values in order.
 struct RegKeyContentsW {
     std::wstring path;
     std::vector<std::pair<std::wstring, RegData>> values;
 };
 
-// As ReadRegTree. Only a missing top key is ERROR_FILE_NOT_FOUND: a subkey
-// that cannot be opened is an error of its own.
+// A key with all its subkeys, the key itself first, each key before the keys
+// below it. Only a missing top key is ERROR_FILE_NOT_FOUND: a subkey that
+// cannot be opened is an error of its own.
 LSTATUS ReadRegTreeW(RegRoot root, const std::wstring& key, std::vector<RegKeyContentsW>* tree);
 
 // Whether the key exists; false too when it cannot be opened for reading.
