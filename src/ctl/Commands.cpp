@@ -385,6 +385,11 @@ int Check(Console& c, const Arguments& a) {
 }
 
 int Export(Console& c, const Arguments& a) {
+    if (const std::string problem = ExportProblem(a.words); !problem.empty())
+        return Usage(c, problem);
+    std::vector<PresetLine> lines;
+    if (const int code = ReadPreset(c, a.words[1], "nothing was exported", &lines); code != kDone)
+        return code;
     ExportTarget target;
     if (!a.hive.empty()) {
         target.kind = ExportTarget::HiveFile;
@@ -397,7 +402,7 @@ int Export(Console& c, const Arguments& a) {
         }
     }
     std::string text, messages;
-    const int code = ExportCommand(a.words, target, &text, &messages);
+    const int code = ExportCommand(a.words, lines, target, &text, &messages);
     c.out << text;
     c.out.Flush();
     c.err << messages;

@@ -453,40 +453,19 @@ DWORD WriteGpp(const std::string& folder, const GppFiles& f, std::string* failed
 
 } // namespace
 
-int ExportCommand(const std::vector<std::string>& words, const ExportTarget& target,
-                  std::string* out, std::string* err) {
-    auto usage = [&](const std::string& problem) {
-        *err += "morvanectl: " + problem + "\nTry \"morvanectl --help\".\n";
-        return 2;
-    };
-    if (words.size() < 2 || words.size() > 3)
-        return usage("export takes FORMAT PRESET [OUT]");
+std::string ExportProblem(const std::vector<std::string>& words) {
     const std::string& format = words[0];
-    const bool gpp = format == "gpp";
-    if (!gpp && format != "ansible")
-        return usage("unknown export format \"" + format + "\": ansible or gpp");
-    if (gpp && words.size() != 3)
-        return usage("export gpp needs the folder to write the Group Policy files in");
+    if (format != "gpp" && format != "ansible")
+        return "unknown export format \"" + format + "\": ansible or gpp";
+    if (format == "gpp" && words.size() != 3)
+        return "export gpp needs the folder to write the Group Policy files in";
+    return {};
+}
+
+int ExportCommand(const std::vector<std::string>& words, const std::vector<PresetLine>& lines,
+                  const ExportTarget& target, std::string* out, std::string* err) {
+    const bool gpp = words[0] == "gpp";
     const std::string& presetPath = words[1];
-    std::string text;
-    if (const DWORD status = ReadWholeFile(presetPath, &text); status != ERROR_SUCCESS) {
-        *err += "morvanectl: cannot read " + presetPath + ": " + ErrorText(status) +
-                "; nothing was exported\n";
-        return 2;
-    }
-    std::vector<PresetLine> lines;
-    std::vector<std::string> errors;
-    size_t unshown = 0;
-    ParsePreset(text, &lines, &errors, &unshown);
-    if (!errors.empty()) {
-        for (const std::string& e : errors)
-            *err += "morvanectl: " + presetPath + ": " + e + "\n";
-        if (unshown)
-            *err += "morvanectl: " + presetPath + ": \xE2\x80\xA6 and " + std::to_string(unshown) +
-                    " more\n";
-        *err += "morvanectl: nothing was exported\n";
-        return 2;
-    }
     const std::vector<Step> steps = Steps(lines);
     std::string notes;
     if (!gpp) {

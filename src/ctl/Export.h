@@ -3,6 +3,8 @@
 // Either says what apply of the preset makes, not the conditions.
 #pragma once
 
+#include "ctl/Preset.h"
+
 #include <string>
 #include <vector>
 
@@ -13,9 +15,13 @@ struct ExportTarget {
     std::string file; // HiveFile: the profile file as given
 };
 
-// export FORMAT PRESET [OUT]: `words` holds FORMAT, PRESET and OUT. Text for
-// standard output goes to *out, messages for standard error (each line
-// starting "morvanectl: ") to *err. The exit code: 0 written, 2 nothing
-// written.
-int ExportCommand(const std::vector<std::string>& words, const ExportTarget& target,
-                  std::string* out, std::string* err);
+// What is wrong with the words of export FORMAT PRESET [OUT] (two or three
+// of them), or the empty text.
+std::string ExportProblem(const std::vector<std::string>& words);
+
+// Writes the export of the preset's lines, once ExportProblem found nothing
+// wrong with `words`. Text for standard output goes to *out, messages for
+// standard error (each line starting "morvanectl: ") to *err. The exit code:
+// 0 written, 2 nothing written.
+int ExportCommand(const std::vector<std::string>& words, const std::vector<PresetLine>& lines,
+                  const ExportTarget& target, std::string* out, std::string* err);
