@@ -4,6 +4,7 @@
 #include "app/CBannerDlg.h"
 #include "app/Links.h"
 #include "framework/App.h"
+#include "framework/Dpi.h"
 #include "pages/CIESettingsDlg.h"
 #include "pages/CUsabilityDlg.h"
 #include "pages/CWMediaPlayer.h"
@@ -15,6 +16,7 @@
 #include "tweaks/Tweaks.h"
 
 namespace {
+// In pixels at 96 DPI, scaled to the window's.
 constexpr int kPageWidthAtStart = 490;
 constexpr int kPageWidth = 497; // a page is 7 pixels wider after the first tab change
 constexpr int kPageHeight = 275;
@@ -36,6 +38,14 @@ int PageStep(const MSG& msg) {
         return 0;
     }
 }
+
+// The icon's entry of the size the system asks for at its display scale (the
+// nearest one, scaled, where it has none of that size).
+HICON LoadAppIcon(int metricX, int metricY) {
+    return static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME),
+                                         IMAGE_ICON, GetSystemMetrics(metricX),
+                                         GetSystemMetrics(metricY), 0));
+}
 } // namespace
 
 BEGIN_MESSAGE_MAP(CQueltDlg, CDialog)
@@ -48,8 +58,8 @@ ON_BN_CLICKED(IDC_FORUM, &CQueltDlg::OnBnClickedForum)
 END_MESSAGE_MAP()
 
 CQueltDlg::CQueltDlg()
-    : CDialog(IDD_MORVANE_DIALOG),
-      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+    : CDialog(IDD_MORVANE_DIALOG), m_hIcon(LoadAppIcon(SM_CXICON, SM_CYICON)),
+      m_hSmallIcon(LoadAppIcon(SM_CXSMICON, SM_CYSMICON)) {}
 
 // The window is gone by now; each object is deleted when it was allocated,
 // whether or not its window ever appeared.
@@ -62,6 +72,8 @@ CQueltDlg::~CQueltDlg() {
     delete m_pUsabilityDlg;
     delete m_pBannerTab;
     delete m_pBannerDlg;
+    DestroyIcon(m_hIcon);
+    DestroyIcon(m_hSmallIcon);
 }
 
 void CQueltDlg::DoDataExchange(CDataExchange* pDX) {
@@ -82,12 +94,13 @@ BOOL CQueltDlg::OnInitDialog() {
         }
     }
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
 
     // The tabs are reached with Tab; the arrows then change the page.
     SetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE,
                    GetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE) | WS_TABSTOP);
 
+    m_nDpi = WindowDpi(m_hWnd);
     InitContainers(); // the window opens whether or not this completed
 
     int item = 0;
@@ -109,8 +122,8 @@ void CQueltDlg::PlaceContainer(CTabDialog& container, const CStatic& frame, int 
     RECT rcFrame, rcDialog;
     frame.GetWindowRect(&rcFrame);
     GetWindowRect(&rcDialog);
-    container.SetWindowPos(nullptr, rcFrame.left - rcDialog.left + dx,
-                           rcFrame.top - rcDialog.top + dy, 0, 0,
+    container.SetWindowPos(nullptr, rcFrame.left - rcDialog.left + Px(dx),
+                           rcFrame.top - rcDialog.top + Px(dy), 0, 0,
                            SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
 }
 
@@ -127,7 +140,7 @@ BOOL CQueltDlg::InitContainers() {
     if (!CreatePages())
         return FALSE;
     PlaceContainer(*m_pTabDialog, m_stPageFrame, 5, -15);
-    m_pTabDialog->LayoutPages(kPageWidthAtStart, kPageHeight);
+    m_pTabDialog->LayoutPages(Px(kPageWidthAtStart), Px(kPageHeight));
 
     m_pBannerTab = new CTabDialog(IDD_BANNER_CONTAINER, this);
     if (!m_pBannerTab->Create(IDD_BANNER_CONTAINER, this))
@@ -135,7 +148,7 @@ BOOL CQueltDlg::InitContainers() {
     if (!CreateBanner())
         return FALSE;
     PlaceContainer(*m_pBannerTab, m_stBannerFrame, -5, -40);
-    m_pBannerTab->LayoutPages(kBannerWidth, kBannerHeight);
+    m_pBannerTab->LayoutPages(Px(kBannerWidth), Px(kBannerHeight));
     return TRUE;
 }
 
@@ -173,7 +186,7 @@ void CQueltDlg::OnSelchangeTab(NMHDR*, LRESULT* pResult) {
         m_pTabDialog->HideAllPages();
     // A page that was never created, or whose window failed, shows nothing.
     if (CDialog* pPage = PageAt(m_tabCtrl.GetCurSel()); pPage && pPage->m_hWnd) {
-        pPage->SetWindowPos(nullptr, 0, 0, kPageWidth, kPageHeight, SWP_NOZORDER);
+        pPage->SetWindowPos(nullptr, 0, 0, Px(kPageWidth), Px(kPageHeight), SWP_NOZORDER);
         pPage->ShowWindow(SW_SHOW);
     }
     *pResult = 0;
