@@ -15,6 +15,8 @@
 #include "system/Shell.h"
 #include "tweaks/Tweaks.h"
 
+#include <algorithm>
+
 namespace {
 // In pixels at 96 DPI, scaled to the window's.
 constexpr int kPageWidthAtStart = 490;
@@ -22,6 +24,7 @@ constexpr int kPageWidth = 497; // a page is 7 pixels wider after the first tab 
 constexpr int kPageHeight = 275;
 constexpr int kBannerWidth = 1000; // larger than its container, which clips it
 constexpr int kBannerHeight = 80;
+constexpr int kCheckMark = 17; // a checkbox's mark and the gap before its label
 // Ctrl+Tab and Ctrl+PageDown go to the next page, Ctrl+Shift+Tab and
 // Ctrl+PageUp to the previous one; 0 for every other message.
 int PageStep(const MSG& msg) {
@@ -45,6 +48,44 @@ HICON LoadAppIcon(int metricX, int metricY) {
     return static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME),
                                          IMAGE_ICON, GetSystemMetrics(metricX),
                                          GetSystemMetrics(metricY), 0));
+}
+
+RECT RectInParent(HWND hWnd) {
+    RECT rc;
+    GetWindowRect(hWnd, &rc);
+    MapWindowPoints(nullptr, GetParent(hWnd), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// Dialog units follow the font's average character width, which grows more
+// slowly than its text: above 96 DPI a box of the template cuts off more of
+// its label. Each box is widened to its label, as far as the next box on its
+// row and what the page and its container show.
+void WidenToLabels(HWND hPage, UINT dpi) {
+    RECT page, container;
+    GetClientRect(hPage, &page);
+    GetClientRect(GetParent(hPage), &container);
+    const LONG limit = std::min(page.right, container.right);
+    for (HWND hBox = GetWindow(hPage, GW_CHILD); hBox; hBox = GetWindow(hBox, GW_HWNDNEXT)) {
+        char text[128];
+        const int length = GetWindowTextA(hBox, text, sizeof(text));
+        HDC hdc = GetDC(hBox);
+        const HGDIOBJ hOld =
+            SelectObject(hdc, reinterpret_cast<HGDIOBJ>(SendMessageA(hBox, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32A(hdc, text, length, &extent);
+        SelectObject(hdc, hOld);
+        ReleaseDC(hBox, hdc);
+        const RECT box = RectInParent(hBox);
+        LONG right = std::min(box.left + ScaledPx(kCheckMark, dpi) + extent.cx, limit);
+        for (HWND h = GetWindow(hPage, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+            if (const RECT other = RectInParent(h);
+                other.left > box.left && other.top < box.bottom && other.bottom > box.top)
+                right = std::min(right, other.left);
+        if (right > box.right)
+            ::SetWindowPos(hBox, nullptr, 0, 0, right - box.left, box.bottom - box.top,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 } // namespace
 
@@ -139,6 +180,9 @@ BOOL CQueltDlg::InitContainers() {
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (!CreatePages())
         return FALSE;
+    if (m_nDpi != USER_DEFAULT_SCREEN_DPI)
+        for (int i = 0; i < 5; ++i)
+            WidenToLabels(PageAt(i)->m_hWnd, m_nDpi);
     PlaceContainer(*m_pTabDialog, m_stPageFrame, 5, -15);
     m_pTabDialog->LayoutPages(Px(kPageWidthAtStart), Px(kPageHeight));
 
