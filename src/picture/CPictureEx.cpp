@@ -1,7 +1,6 @@
 #include "picture/CPictureEx.h"
 
 #include "framework/App.h"
-#include "framework/Dpi.h"
 #include "resource.h"
 #include "framework/OnDemand.h"
 
@@ -212,11 +211,7 @@ HGLOBAL CPictureEx::BuildFrameStream(DWORD& cbStream, DWORD& delay, SIZE& size, 
 BOOL CPictureEx::PrepareSurface(int width, int height) {
     if (!m_hWnd || !SurfaceFits(width, height))
         return FALSE;
-    // A GIF's pixels are shown at the display's scale; a still picture's size
-    // came from the display's DPI already.
-    const UINT dpi = m_bGif ? WindowDpi(m_hWnd) : USER_DEFAULT_SCREEN_DPI;
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, ScaledPx(width, dpi), ScaledPx(height, dpi),
-                   SWP_NOMOVE | SWP_NOZORDER);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
     HDC hdc = GetDC(m_hWnd);
     if (!hdc)
         return FALSE;
@@ -435,17 +430,8 @@ void CPictureEx::FreePicture() {
 void CPictureEx::OnPaint() {
     PAINTSTRUCT ps;
     HDC hdc = BeginPaint(m_hWnd, &ps);
-    RECT rc;
-    GetClientRect(m_hWnd, &rc);
-    if (m_hSurfaceDC && rc.right == m_sizePicture.cx && rc.bottom == m_sizePicture.cy) {
+    if (m_hSurfaceDC)
         BitBlt(hdc, 0, 0, m_sizePicture.cx, m_sizePicture.cy, m_hSurfaceDC, 0, 0, SRCCOPY);
-    } else if (m_hSurfaceDC) {
-        // Scaled with a smooth filter, not by repeating pixels.
-        SetStretchBltMode(hdc, HALFTONE);
-        SetBrushOrgEx(hdc, 0, 0, nullptr);
-        StretchBlt(hdc, 0, 0, rc.right, rc.bottom, m_hSurfaceDC, 0, 0, m_sizePicture.cx,
-                   m_sizePicture.cy, SRCCOPY);
-    }
     EndPaint(m_hWnd, &ps);
 }
 
