@@ -2,7 +2,7 @@
 #   make run    install what is missing, build, start the program (under Xvfb
 #               with a screenshot in build/morvane.png when there is no display)
 #   make test   the whole suite
-.PHONY: all deps build native cross run test prefix corpus fuzz clean screenshots bench
+.PHONY: all deps build native cross run test prefix corpus fuzz clean screenshots scale-screenshots bench
 
 BUILD   := build
 NATIVE  := $(BUILD)/native
@@ -63,6 +63,12 @@ fuzz: deps
 # build/screenshot-<page>.png.
 screenshots: build prefix
 	tools/screenshots.sh $(BUILD)/morvane.exe $(BUILD)/tests/tab_clicker.exe $(PREFIX_TEMPLATE) $(BUILD)
+
+# The window at 100 % and 150 % display scale under Xvfb:
+# build/scale-100.png and build/scale-150.png.
+scale-screenshots: build prefix
+	tools/scale_screenshot.sh $(BUILD)/morvane.exe $(PREFIX_TEMPLATE) 96 $(BUILD)/scale-100.png
+	tools/scale_screenshot.sh $(BUILD)/morvane.exe $(PREFIX_TEMPLATE) 144 $(BUILD)/scale-150.png
 
 # Start-up, registry, click and animation costs under Wine, each beside its
 # floor, in a throwaway prefix; the table also goes to build/bench.txt. The

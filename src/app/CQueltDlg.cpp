@@ -4,6 +4,7 @@
 #include "app/CBannerDlg.h"
 #include "app/Links.h"
 #include "framework/App.h"
+#include "framework/Dpi.h"
 #include "pages/CIESettingsDlg.h"
 #include "pages/CUsabilityDlg.h"
 #include "pages/CWMediaPlayer.h"
@@ -14,12 +15,16 @@
 #include "system/Shell.h"
 #include "tweaks/Tweaks.h"
 
+#include <algorithm>
+
 namespace {
+// In pixels at 96 DPI, scaled to the window's.
 constexpr int kPageWidthAtStart = 490;
 constexpr int kPageWidth = 497; // a page is 7 pixels wider after the first tab change
 constexpr int kPageHeight = 275;
 constexpr int kBannerWidth = 1000; // larger than its container, which clips it
 constexpr int kBannerHeight = 80;
+constexpr int kCheckMark = 17; // a checkbox's mark and the gap before its label
 // Ctrl+Tab and Ctrl+PageDown go to the next page, Ctrl+Shift+Tab and
 // Ctrl+PageUp to the previous one; 0 for every other message.
 int PageStep(const MSG& msg) {
@@ -36,6 +41,52 @@ int PageStep(const MSG& msg) {
         return 0;
     }
 }
+
+// The icon's entry of the size the system asks for at its display scale (the
+// nearest one, scaled, where it has none of that size).
+HICON LoadAppIcon(int metricX, int metricY) {
+    return static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME),
+                                         IMAGE_ICON, GetSystemMetrics(metricX),
+                                         GetSystemMetrics(metricY), 0));
+}
+
+RECT RectInParent(HWND hWnd) {
+    RECT rc;
+    GetWindowRect(hWnd, &rc);
+    MapWindowPoints(nullptr, GetParent(hWnd), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// Dialog units follow the font's average character width, which grows more
+// slowly than its text: above 96 DPI a box of the template cuts off more of
+// its label. Each box is widened to its label, as far as the next box on its
+// row and what the page and its container show.
+void WidenToLabels(HWND hPage, UINT dpi) {
+    RECT page, container;
+    GetClientRect(hPage, &page);
+    GetClientRect(GetParent(hPage), &container);
+    const LONG limit = std::min(page.right, container.right);
+    for (HWND hBox = GetWindow(hPage, GW_CHILD); hBox; hBox = GetWindow(hBox, GW_HWNDNEXT)) {
+        char text[128];
+        const int length = GetWindowTextA(hBox, text, sizeof(text));
+        HDC hdc = GetDC(hBox);
+        const HGDIOBJ hOld =
+            SelectObject(hdc, reinterpret_cast<HGDIOBJ>(SendMessageA(hBox, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32A(hdc, text, length, &extent);
+        SelectObject(hdc, hOld);
+        ReleaseDC(hBox, hdc);
+        const RECT box = RectInParent(hBox);
+        LONG right = std::min(box.left + ScaledPx(kCheckMark, dpi) + extent.cx, limit);
+        for (HWND h = GetWindow(hPage, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+            if (const RECT other = RectInParent(h);
+                other.left > box.left && other.top < box.bottom && other.bottom > box.top)
+                right = std::min(right, other.left);
+        if (right > box.right)
+            ::SetWindowPos(hBox, nullptr, 0, 0, right - box.left, box.bottom - box.top,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
 } // namespace
 
 BEGIN_MESSAGE_MAP(CQueltDlg, CDialog)
@@ -48,8 +99,8 @@ ON_BN_CLICKED(IDC_FORUM, &CQueltDlg::OnBnClickedForum)
 END_MESSAGE_MAP()
 
 CQueltDlg::CQueltDlg()
-    : CDialog(IDD_MORVANE_DIALOG),
-      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+    : CDialog(IDD_MORVANE_DIALOG), m_hIcon(LoadAppIcon(SM_CXICON, SM_CYICON)),
+      m_hSmallIcon(LoadAppIcon(SM_CXSMICON, SM_CYSMICON)) {}
 
 // The window is gone by now; each object is deleted when it was allocated,
 // whether or not its window ever appeared.
@@ -62,6 +113,8 @@ CQueltDlg::~CQueltDlg() {
     delete m_pUsabilityDlg;
     delete m_pBannerTab;
     delete m_pBannerDlg;
+    DestroyIcon(m_hIcon);
+    DestroyIcon(m_hSmallIcon);
 }
 
 void CQueltDlg::DoDataExchange(CDataExchange* pDX) {
@@ -82,12 +135,13 @@ BOOL CQueltDlg::OnInitDialog() {
         }
     }
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
 
     // The tabs are reached with Tab; the arrows then change the page.
     SetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE,
                    GetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE) | WS_TABSTOP);
 
+    m_nDpi = WindowDpi(m_hWnd);
     InitContainers(); // the window opens whether or not this completed
 
     int item = 0;
@@ -109,8 +163,8 @@ void CQueltDlg::PlaceContainer(CTabDialog& container, const CStatic& frame, int 
     RECT rcFrame, rcDialog;
     frame.GetWindowRect(&rcFrame);
     GetWindowRect(&rcDialog);
-    container.SetWindowPos(nullptr, rcFrame.left - rcDialog.left + dx,
-                           rcFrame.top - rcDialog.top + dy, 0, 0,
+    container.SetWindowPos(nullptr, rcFrame.left - rcDialog.left + Px(dx),
+                           rcFrame.top - rcDialog.top + Px(dy), 0, 0,
                            SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
 }
 
@@ -126,8 +180,11 @@ BOOL CQueltDlg::InitContainers() {
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (!CreatePages())
         return FALSE;
+    if (m_nDpi != USER_DEFAULT_SCREEN_DPI)
+        for (int i = 0; i < 5; ++i)
+            WidenToLabels(PageAt(i)->m_hWnd, m_nDpi);
     PlaceContainer(*m_pTabDialog, m_stPageFrame, 5, -15);
-    m_pTabDialog->LayoutPages(kPageWidthAtStart, kPageHeight);
+    m_pTabDialog->LayoutPages(Px(kPageWidthAtStart), Px(kPageHeight));
 
     m_pBannerTab = new CTabDialog(IDD_BANNER_CONTAINER, this);
     if (!m_pBannerTab->Create(IDD_BANNER_CONTAINER, this))
@@ -135,7 +192,7 @@ BOOL CQueltDlg::InitContainers() {
     if (!CreateBanner())
         return FALSE;
     PlaceContainer(*m_pBannerTab, m_stBannerFrame, -5, -40);
-    m_pBannerTab->LayoutPages(kBannerWidth, kBannerHeight);
+    m_pBannerTab->LayoutPages(Px(kBannerWidth), Px(kBannerHeight));
     return TRUE;
 }
 
@@ -173,7 +230,7 @@ void CQueltDlg::OnSelchangeTab(NMHDR*, LRESULT* pResult) {
         m_pTabDialog->HideAllPages();
     // A page that was never created, or whose window failed, shows nothing.
     if (CDialog* pPage = PageAt(m_tabCtrl.GetCurSel()); pPage && pPage->m_hWnd) {
-        pPage->SetWindowPos(nullptr, 0, 0, kPageWidth, kPageHeight, SWP_NOZORDER);
+        pPage->SetWindowPos(nullptr, 0, 0, Px(kPageWidth), Px(kPageHeight), SWP_NOZORDER);
         pPage->ShowWindow(SW_SHOW);
     }
     *pResult = 0;

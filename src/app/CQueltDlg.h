@@ -4,6 +4,7 @@
 
 #include "app/CTabDialog.h"
 #include "framework/Controls.h"
+#include "framework/Dpi.h"
 #include "picture/CPictureEx.h"
 
 class GeneralSettingsDlg;
@@ -40,6 +41,7 @@ protected:
     void OnBnClickedForum();
 
     HICON m_hIcon;
+    HICON m_hSmallIcon;
     CTabCtrl m_tabCtrl;
     CTabDialog* m_pTabDialog = nullptr;
     CStatic m_stPageFrame;
@@ -59,4 +61,7 @@ private:
     template <class Page> BOOL CreatePage(Page*& pPage, UINT nIDTemplate);
     void SwitchPage(int step);
     void PlaceContainer(CTabDialog& container, const CStatic& frame, int dx, int dy) const;
+    int Px(int px) const { return ScaledPx(px, m_nDpi); }
+
+    UINT m_nDpi = USER_DEFAULT_SCREEN_DPI;
 };

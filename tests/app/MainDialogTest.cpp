@@ -304,6 +304,33 @@ TEST_F(MainDialogTest, MinimisedItAnswersTheDragIcon) {
              }});
 }
 
+// The icon's own 32 and 16 pixel entries, the sizes the system asks for at
+// 96 DPI.
+SIZE IconSize(HICON hIcon) {
+    ICONINFO info{};
+    BITMAP bm{};
+    if (!GetIconInfo(hIcon, &info))
+        return {0, 0};
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return {bm.bmWidth, bm.bmHeight};
+}
+
+TEST_F(MainDialogTest, TheWindowsIconsAreTheEntriesOfTheirSizes) {
+    RunModal(dlg, {[&](HWND hDlg) {
+                 const SIZE big =
+                     IconSize(reinterpret_cast<HICON>(SendMessageA(hDlg, WM_GETICON, ICON_BIG, 0)));
+                 const SIZE small = IconSize(
+                     reinterpret_cast<HICON>(SendMessageA(hDlg, WM_GETICON, ICON_SMALL, 0)));
+                 EXPECT_EQ(big.cx, 32);
+                 EXPECT_EQ(big.cy, 32);
+                 EXPECT_EQ(small.cx, 16);
+                 EXPECT_EQ(small.cy, 16);
+                 Click(hDlg, IDOK);
+             }});
+}
+
 TEST(MainDialogWithoutRightsTest, TheProbeFailsTheNoticePlaysAndPagesStillWork) {
     RegistrySandbox sandbox(RegistrySandbox::NoMachineRights);
     ShellRecorder shell;

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include <sddl.h>
+
 namespace e2e {
 namespace {
 
@@ -165,6 +167,26 @@ void ExpectClick(HWND hPage, const Box& box, bool checked, CommandLog& log, Snap
     ExpectToggle(hPage, box, checked, log, watched, [](HWND hBox) {
         ASSERT_TRUE(Send(hBox, BM_CLICK, 0, 0)) << "the click did not return";
     });
+}
+
+void DenyWritingTheProbeKey() {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:P(D;OICI;0x6;;;WD)(A;OICI;KR;;;WD)", SDDL_REVISION_1, &sd, nullptr));
+    HKEY hKey;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\morvane", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+    RegCloseKey(hKey);
+    LocalFree(sd);
+    // The program's write is a create for writing, then a set.
+    HKEY hDenied = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\morvane", 0, nullptr, 0, KEY_SET_VALUE,
+                              nullptr, &hDenied, nullptr),
+              ERROR_ACCESS_DENIED);
+    if (hDenied)
+        RegCloseKey(hDenied);
 }
 
 void ExpectSaveAndExit(HWND hMain, const Process& program) {

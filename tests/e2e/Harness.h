@@ -61,6 +61,10 @@ void ExpectToggle(HWND hPage, const Box& box, bool checked, CommandLog& log, Sna
 // page too.
 void ExpectClick(HWND hPage, const Box& box, bool checked, CommandLog& log, Snapshot& watched);
 
+// Every Wine process may write HKLM: a DACL on the probe's key, living only
+// in this prefix's running server, makes the program's probe fail for real.
+void DenyWritingTheProbeKey();
+
 // "Save && Exit", and the process ends with 0.
 void ExpectSaveAndExit(HWND hMain, const Process& program);
 

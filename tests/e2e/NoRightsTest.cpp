@@ -8,30 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
-#include <sddl.h>
 
 namespace e2e {
 namespace {
-
-void DenyWritingTheProbeKey() {
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
-        "D:P(D;OICI;0x6;;;WD)(A;OICI;KR;;;WD)", SDDL_REVISION_1, &sd, nullptr));
-    HKEY hKey;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\morvane", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
-    RegCloseKey(hKey);
-    LocalFree(sd);
-    // The program's write is a create for writing, then a set.
-    HKEY hDenied = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\morvane", 0, nullptr, 0, KEY_SET_VALUE,
-                              nullptr, &hDenied, nullptr),
-              ERROR_ACCESS_DENIED);
-    if (hDenied)
-        RegCloseKey(hDenied);
-}
 
 // The boxes that touch nothing but per-user values and start nothing.
 std::vector<const Box*> PerUserBoxes() {
