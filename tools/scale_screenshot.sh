@@ -5,27 +5,10 @@
 set -euo pipefail
 exe=$(realpath "$1") template=$2 dpi=$3 out=$4
 
-[ -f "$template/.ready" ] || { echo "no template prefix at $template" >&2; exit 1; }
 mkdir -p "$(dirname "$out")"
 out=$(realpath "$out")
-prefix=$(dirname "$out")/wine-scale-$dpi
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-quiet() { "$@" </dev/null >/dev/null 2>&1; }
 source "$(dirname "$0")/xvfb.sh"
-
-xvfb=
-cleanup() {
-    quiet wineserver -k || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    rm -rf "$prefix"
-}
-trap cleanup EXIT
-
-if [ -d "$prefix" ]; then quiet wineserver -k || true; fi
-rm -rf "$prefix"
-cp -a "$template" "$prefix"
-unset DISPLAY
-quiet wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
+x11_prefix "$template" "$(dirname "$out")/wine-scale-$dpi"
 quiet wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
 quiet wineserver -w
 

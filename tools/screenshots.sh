@@ -9,30 +9,10 @@ set -euo pipefail
 exe=$(realpath "$1") clicker=$(realpath "$2") template=$3 out=$4
 pages=(general services iexplorer mediaplayer usability)
 
-[ -f "$template/.ready" ] || { echo "no template prefix at $template" >&2; exit 1; }
 mkdir -p "$out"
 out=$(realpath "$out")
-prefix=$out/wine-screenshots
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-quiet() { "$@" </dev/null >/dev/null 2>&1; }
 source "$(dirname "$0")/xvfb.sh"
-
-xvfb=
-cleanup() {
-    quiet wineserver -k || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    rm -rf "$prefix"
-}
-trap cleanup EXIT
-
-# Same fonts and settings as the tests, but the X11 driver. Wine keeps
-# Managed=N from the template: without a window manager every hide would
-# wait two seconds otherwise.
-if [ -d "$prefix" ]; then quiet wineserver -k || true; fi
-rm -rf "$prefix"
-cp -a "$template" "$prefix"
-unset DISPLAY
-quiet wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
+x11_prefix "$template" "$out/wine-screenshots"
 # The server saves the registry as it goes: nothing started so far keeps the
 # null driver.
 quiet wineserver -w

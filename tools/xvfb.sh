@@ -2,6 +2,9 @@
 # start_xvfb: a private Xvfb display, exported as DISPLAY; its pid in $xvfb.
 #   Its screen is $XVFB_SCREEN when set (room for a large display scale).
 # find_window: waits for the window captioned "Morvane"; its X id in $window.
+# x11_prefix TEMPLATE PREFIX: PREFIX as a throwaway copy of the test template
+#   that draws on the X display, exported as WINEPREFIX; the prefix, its server
+#   and Xvfb go when the script exits.
 
 start_xvfb() {
     local display=":$((90 + RANDOM % 100))"
@@ -21,3 +24,28 @@ find_window() {
     echo "the window \"Morvane\" did not appear" >&2
     return 1
 }
+
+x11_prefix() {
+    local template=$1
+    prefix=$2
+    [ -f "$template/.ready" ] || { echo "no template prefix at $template" >&2; exit 1; }
+    export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    xvfb=
+    trap x11_cleanup EXIT
+    # Same fonts and settings as the tests, but the X11 driver. Wine keeps
+    # Managed=N from the template: without a window manager every hide would
+    # wait two seconds otherwise.
+    if [ -d "$prefix" ]; then quiet wineserver -k || true; fi
+    rm -rf "$prefix"
+    cp -a "$template" "$prefix"
+    unset DISPLAY
+    quiet wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
+}
+
+x11_cleanup() {
+    quiet wineserver -k || true
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    rm -rf "$prefix"
+}
+
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
