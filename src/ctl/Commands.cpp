@@ -83,6 +83,9 @@ struct Command {
     const Option* options[3];
     const char* summary; // lines after the first are indented under it
     int (*run)(Console&, const Arguments&);
+    // Reads or writes the per-user settings that --user or --hive names;
+    // otherwise it only names that user or file in what it writes.
+    bool opensProfile = true;
 };
 
 int List(Console& c, const Arguments& a) {
@@ -435,7 +438,7 @@ const Command kCommands[] = {
     {"reference", "", Arity::None, {},
      "a Markdown reference of all tweaks", Reference},
     {"export", "ansible|gpp PRESET [OUT]", Arity::TwoOrThree, {},
-     "the preset as an Ansible playbook (OUT a file, else\nstandard output) or as Group Policy preferences\n(OUT the GPO's folder)", Export},
+     "the preset as an Ansible playbook (OUT a file, else\nstandard output) or as Group Policy preferences\n(OUT the GPO's folder)", Export, false},
 };
 // clang-format on
 
@@ -575,9 +578,8 @@ int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Con
     const std::string problem = Parse(*command, args, &a);
     if (!problem.empty())
         return Usage(c, problem);
-    // An export names the user or file in what it writes; it loads nothing.
-    if (command->run == Export)
-        return Export(c, a);
+    if (!command->opensProfile)
+        return command->run(c, a);
     UserHive hive;
     std::string error;
     if ((!a.user.empty() && !hive.OpenUser(a.user, &error)) ||

@@ -83,19 +83,6 @@ const char* PageOf(const TweakRow& row) {
     return "";
 }
 
-std::string ErrorText(DWORD code) {
-    char buffer[512] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, buffer, sizeof(buffer), nullptr);
-    while (length &&
-           (buffer[length - 1] == '\n' || buffer[length - 1] == '\r' || buffer[length - 1] == ' '))
-        --length;
-    std::string text(buffer, length);
-    if (text.empty())
-        text = "error";
-    return text + " (" + std::to_string(code) + ")";
-}
-
 std::string JsonText(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {

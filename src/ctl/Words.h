@@ -3,6 +3,7 @@
 // it reads: tweak names and states, the same for `set` and presets.
 #pragma once
 
+#include "system/ErrorText.h"
 #include "tweaks/Tweaks.h"
 
 #include <map>
@@ -30,9 +31,6 @@ const char* Rights(const TweakRow& row);
 
 // The page a row is on, by its tab text.
 const char* PageOf(const TweakRow& row);
-
-// The system's text for an error code, with the number: "Access is denied. (5)".
-std::string ErrorText(DWORD code);
 
 // Stands for the system folder where a text must not depend on the machine.
 inline constexpr char kSystemFolderWords[] = "<system folder>";

@@ -1,5 +1,7 @@
 #include "system/UserHive.h"
 
+#include "system/ErrorText.h"
+
 #include <sddl.h>
 
 #include <cstring>
@@ -20,17 +22,6 @@ bool RunsAsLocalSystem() {
                                 WinLocalSystemSid) != FALSE;
     CloseHandle(token);
     return system;
-}
-
-std::string SystemText(DWORD code) {
-    char buffer[512] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, buffer, sizeof(buffer), nullptr);
-    while (length &&
-           (buffer[length - 1] == '\n' || buffer[length - 1] == '\r' || buffer[length - 1] == ' '))
-        --length;
-    return (length ? std::string(buffer, length) : std::string("error")) + " (" +
-           std::to_string(code) + ")";
 }
 
 // Enables or disables both privileges that loading and unloading a hive need.
@@ -99,7 +90,7 @@ bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string*
     std::vector<char> domain(domainSize ? domainSize : 1);
     if (!sidSize || !LookupAccountNameA(nullptr, nameOrSid.c_str(), binary.data(), &sidSize,
                                         domain.data(), &domainSize, &use)) {
-        *error = "unknown user \"" + nameOrSid + "\": " + SystemText(GetLastError());
+        *error = "unknown user \"" + nameOrSid + "\": " + ErrorText(GetLastError());
         return false;
     }
     if (use != SidTypeUser) {
@@ -108,7 +99,7 @@ bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string*
     }
     char* text = nullptr;
     if (!ConvertSidToStringSidA(binary.data(), &text)) {
-        *error = "cannot write the SID of \"" + nameOrSid + "\": " + SystemText(GetLastError());
+        *error = "cannot write the SID of \"" + nameOrSid + "\": " + ErrorText(GetLastError());
         return false;
     }
     *sid = text;
@@ -125,7 +116,7 @@ bool UserHive::Redirect(const std::string& below, std::string* error) {
     LSTATUS status = RegOpenKeyExA(HKEY_USERS, below.c_str(), 0, MAXIMUM_ALLOWED, &m_target);
     if (status != ERROR_SUCCESS) {
         m_target = nullptr;
-        *error = SystemText(static_cast<DWORD>(status));
+        *error = ErrorText(static_cast<DWORD>(status));
         return false;
     }
     // An empty subkey: RegOpenKeyEx would hand back the predefined handle
@@ -139,7 +130,7 @@ bool UserHive::Redirect(const std::string& below, std::string* error) {
             RegCloseKey(m_previous);
         RegCloseKey(m_target);
         m_previous = m_target = nullptr;
-        *error = "cannot redirect HKEY_CURRENT_USER: " + SystemText(static_cast<DWORD>(status));
+        *error = "cannot redirect HKEY_CURRENT_USER: " + ErrorText(static_cast<DWORD>(status));
         return false;
     }
     g_root = "HKEY_USERS\\" + below;
@@ -163,7 +154,7 @@ bool UserHive::OpenUser(const std::string& nameOrSid, std::string* error) {
 bool UserHive::OpenFile(const std::string& path, std::string* error) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        *error = "cannot find the profile file " + path + ": " + SystemText(GetLastError());
+        *error = "cannot find the profile file " + path + ": " + ErrorText(GetLastError());
         return false;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -176,7 +167,7 @@ bool UserHive::OpenFile(const std::string& path, std::string* error) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
-        *error = "cannot open the profile file " + path + ": " + SystemText(code) +
+        *error = "cannot open the profile file " + path + ": " + ErrorText(code) +
                  (code == ERROR_SHARING_VIOLATION
                       ? "; it is in use (its user may be signed in: use --user)"
                       : "");
@@ -204,7 +195,7 @@ bool UserHive::OpenFile(const std::string& path, std::string* error) {
         RegUnLoadKeyA(HKEY_USERS, kHiveMount); // a load that failed halfway may leave its key
         HivePrivileges(false);
         *error = "cannot load " + path +
-                 " as a profile hive: " + SystemText(static_cast<DWORD>(status)) +
+                 " as a profile hive: " + ErrorText(static_cast<DWORD>(status)) +
                  (status == ERROR_SHARING_VIOLATION
                       ? "; it is in use (its user may be signed in: use --user)"
                       : "");
@@ -234,7 +225,7 @@ bool UserHive::Close(std::string* error) {
         m_target = nullptr;
         if (const LSTATUS status = Unmount(); status != ERROR_SUCCESS) {
             *error = std::string("cannot unload HKEY_USERS\\") + kHiveMount + ": " +
-                     SystemText(static_cast<DWORD>(status));
+                     ErrorText(static_cast<DWORD>(status));
             done = false;
         }
         m_loaded = false;
