@@ -79,8 +79,8 @@ bool MountOfOurs(const std::string& name, DWORD* pid) {
             ++digits;
         if (rest[0] != '.' || digits == 1 || digits > 11)
             return false;
-        if (part == 0)
-            *pid = static_cast<DWORD>(std::stoull(rest.substr(1, digits - 1)));
+        for (size_t i = 1; part == 0 && i < digits; ++i)
+            *pid = *pid * 10 + static_cast<DWORD>(rest[i] - '0');
         rest.erase(0, digits);
     }
     return rest.empty();

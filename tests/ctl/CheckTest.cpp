@@ -272,14 +272,17 @@ TEST_F(CheckTest, AFailedStepStopsTheRestOfItsTweak) {
         {"general/compressed-folders", "on", 3, kSomeFailed, kDiffers, HKEY_CURRENT_USER,
          "Software\\Quelt", "Compressed Folder", std::nullopt},
         {"general/compressed-folders", "off", 5, kSomeFailed, kDiffers, HKEY_CURRENT_USER,
-         "Software\\Quelt", "Compressed Folder", std::nullopt},
+         "Software\\Quelt", "Compressed Folder", Sz("1")},
         {"general/compressed-folders", "on", 0, kDone, kDone, HKEY_CURRENT_USER, "Software\\Quelt",
          "Compressed Folder", Sz("1")},
         {"services/time-synchronization", "off", 2, kSomeFailed, kDone, HKEY_LOCAL_MACHINE,
          kServices, "Start", Dword(3)},
     };
     for (const Case& c : cases) {
+        // Set from the other state.
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quelt");
+        if (c.state == std::string("off"))
+            PutString(HKEY_CURRENT_USER, "Software\\Quelt", "Compressed Folder", "1");
         g_exitCode = c.exitCode;
         Result r = Ctl({"set", c.name, c.state});
         EXPECT_EQ(r.code, c.setCode) << c.name << " " << c.state << "\n" << r.err;
