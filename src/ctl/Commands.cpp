@@ -467,7 +467,12 @@ int Export(Console& c, const Arguments& a) {
     const int code = ExportCommand(a.words, lines, target, &text, &messages);
     c.out << text;
     c.out.Flush();
-    c.err << messages;
+    // Its messages name paths from the command line: shown escaped.
+    for (size_t at = 0; at < messages.size();) {
+        const size_t end = std::min(messages.find('\n', at), messages.size());
+        c.err << Escaped(std::string_view(messages).substr(at, end - at)) << "\n";
+        at = end + 1;
+    }
     return code;
 }
 

@@ -766,6 +766,8 @@ TEST_F(CtlTest, OptionValuesEmptyPathsAndBadSidsAreRefusedChangingNothing) {
         {{"set", "\x1b[2Jusability/x\r\n", "on"},
          "morvanectl: unknown tweak \"\\x1B[2Jusability/x\\r\\n\""},
         {{"fr\x1b]0;t\x07ob"}, "morvanectl: unknown command \"fr\\x1B]0;t\\x07ob\"\n"},
+        {{"export", "ansible", P, "C:\\no-such\x1b[2J\\p.yml"},
+         "morvanectl: cannot write C:\\no-such\\x1B[2J\\p.yml: "},
         {{"check", P + "\xe2\x80\xa8x"}, "morvanectl: cannot read " + P + "\\u2028x: "},
     };
     // clang-format on
