@@ -220,7 +220,8 @@ bool UserHive::OpenUser(const std::string& nameOrSid, std::string* error) {
     return true;
 }
 
-bool UserHive::OpenFile(const std::string& path, std::string* error) {
+// False, saying why, for what is not a profile file that can be loaded.
+static bool IsHiveFile(const std::string& path, std::string* error) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         *error = "cannot find the profile file " + path + ": " + ErrorText(GetLastError());
@@ -253,6 +254,12 @@ bool UserHive::OpenFile(const std::string& path, std::string* error) {
         *error = path + " is not a registry hive file";
         return false;
     }
+    return true;
+}
+
+bool UserHive::OpenFile(const std::string& path, std::string* error) {
+    if (!IsHiveFile(path, error))
+        return false;
     if (!HivePrivileges(true)) {
         HivePrivileges(false);
         *error =
