@@ -343,12 +343,14 @@ from ansible.parsing.dataloader import DataLoader
 from ansible.template import Templar
 loader = DataLoader()
 templar = Templar(loader=loader, variables={"morvane_system_folder": "C:\\\\Windows\\\\System32"})
-out = []
-for play in loader.load_from_file(sys.argv[1]):
-    for task in play["tasks"]:
-        for key, value in task.items():
-            if key.startswith("ansible."):
-                out.append({k: str(templar.template(v)) for k, v in value.items()})
+out = {}
+for book in sys.argv[1:]:
+    out[book] = []
+    for play in loader.load_from_file(book):
+        for task in play["tasks"]:
+            for key, value in task.items():
+                if key.startswith("ansible."):
+                    out[book].append({k: str(templar.template(v)) for k, v in value.items()})
 print(json.dumps(out))
 """
 
@@ -365,25 +367,30 @@ def check_hostile(folder):
         return 0
     with open(manifest) as f:
         cases = [line.rstrip("\n").split("\t") for line in f if line.strip()]
-    python = ansible_python()
-    for number, hive_hex, preset_hex in cases:
+    books = [os.path.abspath(os.path.join(folder, "hostile", c[0] + ".yml")) for c in cases]
+    # Each tool once over all of them: --list-tasks, then the templating.
+    code, out = run(["ansible-playbook", "--list-tasks", "-i", "localhost,"] + books)
+    listed = {os.path.abspath(part.split("\n")[0].strip()): part
+              for part in ("\n" + out).split("\nplaybook: ")[1:]}
+    with tempfile.TemporaryDirectory() as cwd:
+        r = subprocess.run([ansible_python(), "-c", TEMPLATE_TASKS] + books, cwd=cwd,
+                           capture_output=True, text=True)
+        if os.listdir(cwd):
+            fail("templating the hostile playbooks ran a command: %s" % os.listdir(cwd))
+    if code or r.returncode:
+        fail("hostile playbooks: ansible-playbook --list-tasks or templating failed: %s%s"
+             % (out, r.stderr))
+        return len(cases)
+    templated = json.loads(r.stdout)
+    for (number, hive_hex, preset_hex), book in zip(cases, books):
         hive = bytes.fromhex(hive_hex).decode("utf-8")
         preset = bytes.fromhex(preset_hex).decode("utf-8")
-        book = os.path.join(folder, "hostile", number + ".yml")
-        code, out = run(["ansible-playbook", "--list-tasks", "-i", "localhost,", book])
-        plays = re.findall(r"^  play #\d+ \((.*)\): (.*?)\tTAGS", out, re.M)
-        tasks = re.findall(r"^      (.*?)\tTAGS", out, re.M)
-        if code or plays != [("all", "Apply the Morvane preset")] or tasks != HOSTILE_TASKS:
-            fail("%s: --list-tasks lists other plays or tasks: %s" % (book, out))
-        with tempfile.TemporaryDirectory() as cwd:
-            r = subprocess.run([python, "-c", TEMPLATE_TASKS, os.path.abspath(book)], cwd=cwd,
-                               capture_output=True, text=True)
-            if os.listdir(cwd):
-                fail("%s: templating ran a command: %s" % (book, os.listdir(cwd)))
-        if r.returncode:
-            fail("%s: templating failed: %s" % (book, r.stderr))
-            continue
-        hives = [a["hive"] for a in json.loads(r.stdout) if "hive" in a]
+        part = listed.get(book, "")
+        plays = re.findall(r"^  play #\d+ \((.*)\): (.*?)\tTAGS", part, re.M)
+        tasks = re.findall(r"^      (.*?)\tTAGS", part, re.M)
+        if plays != [("all", "Apply the Morvane preset")] or tasks != HOSTILE_TASKS:
+            fail("%s: --list-tasks lists other plays or tasks: %s" % (book, part))
+        hives = [a["hive"] for a in templated[book] if "hive" in a]
         if hives != [hive, hive]:
             fail("%s: hive %r, templated %r" % (book, hive, hives))
         with open(book, encoding="utf-8") as f:
