@@ -111,3 +111,20 @@ std::string Shortened(std::string_view utf8, size_t limit) {
         --end;
     return std::string(utf8.substr(0, end)) + "\xE2\x80\xA6";
 }
+
+size_t NextCodePoint(std::string_view utf8, size_t at, char32_t* c) {
+    std::wstring wide;
+    for (size_t length = 1; length <= 4 && at + length <= utf8.size(); ++length) {
+        if (!WideFromUtf8(utf8.substr(at, length), &wide) || wide.empty())
+            continue;
+        *c = wide.size() == 2 ? 0x10000 + ((char32_t(wide[0]) - 0xD800) << 10) + (wide[1] - 0xDC00)
+                              : char32_t(wide[0]);
+        return length;
+    }
+    *c = 0xFFFD;
+    return 1;
+}
+
+bool IsControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}

@@ -16,6 +16,14 @@ std::string Utf8(std::wstring_view wide);
 // UTF-16 with no unpaired surrogate.
 bool WellFormed(std::wstring_view wide);
 
+// The code point that starts at `at` in UTF-8 text, and how many bytes it
+// takes; a byte that starts no valid sequence is read alone as U+FFFD.
+size_t NextCodePoint(std::string_view utf8, size_t at, char32_t* c);
+
+// A C0 or C1 control character, DEL, or a line or paragraph separator:
+// what may end or break a line, or move a terminal's cursor.
+bool IsControl(char32_t c);
+
 // Text for a message: at most `limit` bytes of it, cut at a character and
 // marked with "…" when it was longer.
 std::string Shortened(std::string_view utf8, size_t limit = 80);

@@ -1,6 +1,7 @@
 #include "ctl/Words.h"
 
 #include "ctl/Text.h"
+#include "system/UserHive.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,6 +10,16 @@
 
 std::string KeyName(RegRoot root, const char* key) {
     return std::string(RootName(root)) + "\\" + KeyPath(key);
+}
+
+std::string ShortUserRoot() {
+    constexpr std::string_view kUsers = "HKEY_USERS\\";
+    const std::string real = CurrentUserKeyText();
+    return real.starts_with(kUsers) ? "HKU\\" + real.substr(kUsers.size()) : std::string("HKCU");
+}
+
+std::string RealKeyName(RegRoot root, const char* key) {
+    return root == HKCU ? ShortUserRoot() + "\\" + KeyPath(key) : KeyName(root, key);
 }
 
 namespace {

@@ -13,6 +13,12 @@
 // "HKCU\Software\Quelt" for the store, "HKLM\key" and so on otherwise.
 std::string KeyName(RegRoot root, const char* key);
 
+// The per-user root where a command really reads and writes: "HKCU", or
+// "HKU\<SID>" (or a profile file's mount) with --user or --hive.
+std::string ShortUserRoot();
+// KeyName, with the per-user root named as ShortUserRoot names it.
+std::string RealKeyName(RegRoot root, const char* key);
+
 // What a phrase does, e.g. "set HKCU\...\Advanced : Hidden = DWORD 1" or
 // "run net.exe START "W32Time"". systemFolder completes the parameters of a
 // program that is given a system file.
