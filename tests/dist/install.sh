@@ -34,7 +34,7 @@ msiexec() {
     local log=$1
     shift
     local code=0
-    wine msiexec "$@" /qn /l*v "C:\\$log.log" </dev/null >/dev/null 2>&1 || code=$?
+    wine msiexec "$@" /qn '/l*v' "C:\\$log.log" </dev/null >/dev/null 2>&1 || code=$?
     echo "$code"
 }
 
