@@ -15,6 +15,7 @@
 #include "system/Shell.h"
 #include "system/UserHive.h"
 #include "tweaks/Tweaks.h"
+#include "version.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -654,7 +655,7 @@ int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Con
         return kDone;
     }
     if (name == "--version") {
-        out << "morvanectl " << MORVANE_VERSION << "\n";
+        out << "morvanectl " << MORVANE_VERSION_TEXT << "\n";
         return kDone;
     }
     if (name == "help") {

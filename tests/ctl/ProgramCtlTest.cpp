@@ -763,6 +763,53 @@ TEST(ExecutableTest, CarriesItsOwnManifestAndVersion) {
     EXPECT_EQ(ran.out, "morvanectl " + text("ProductVersion") + "\n");
 }
 
+// Both programs carry the release's one version, as Explorer's Details and
+// an installer read it.
+TEST(ExecutableTest, BothProgramsCarryTheReleasesVersion) {
+    struct Program {
+        const std::string* path;
+        const char* fileName;
+        const char* description;
+    };
+    const Program programs[] = {
+        {&g_window, "morvane.exe", "Morvane"},
+        {&g_ctl, "morvanectl.exe", "Morvane from the command line"},
+    };
+    for (const Program& program : programs) {
+        SCOPED_TRACE(program.fileName);
+        DWORD ignored = 0;
+        std::string data(GetFileVersionInfoSizeA(program.path->c_str(), &ignored), '\0');
+        ASSERT_FALSE(data.empty());
+        ASSERT_TRUE(GetFileVersionInfoA(program.path->c_str(), 0, data.size(), data.data()));
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT size = 0;
+        ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+        EXPECT_EQ(fixed->dwFileVersionMS, 0x00010005u);
+        EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+        EXPECT_EQ(fixed->dwProductVersionMS, 0x00010005u);
+        EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+        EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+        const std::pair<const char*, std::string> texts[] = {
+            {"CompanyName", "Morvane"},
+            {"ProductName", "Morvane"},
+            {"ProductVersion", "1.5"},
+            {"FileVersion", "1.5.0.0"},
+            {"OriginalFilename", program.fileName},
+            {"InternalName", program.fileName},
+            {"FileDescription", program.description},
+            {"LegalCopyright", "Copyright (C) 2026 Morvane"},
+        };
+        for (const auto& [name, wanted] : texts) {
+            char* value = nullptr;
+            const std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+            ASSERT_TRUE(
+                VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &size))
+                << name;
+            EXPECT_EQ(std::string(value), wanted) << name;
+        }
+    }
+}
+
 TEST(RegistrationTest, SetReportsTheExitCodeOfAFailedRegistration) {
     RegDeleteKeyValueA(HKEY_CURRENT_USER, STORE.c_str(), "Compressed Folder");
     SetEnvironmentVariableA("MORVANE_RECORDER_EXIT", "2");
