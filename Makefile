@@ -2,7 +2,7 @@
 #   make run    install what is missing, build, start the program (under Xvfb
 #               with a screenshot in build/morvane.png when there is no display)
 #   make test   the whole suite
-.PHONY: all deps build native cross run test prefix corpus fuzz clean screenshots scale-screenshots bench
+.PHONY: all deps build native cross run test prefix corpus fuzz clean screenshots scale-screenshots high-contrast-screenshot bench
 
 BUILD   := build
 NATIVE  := $(BUILD)/native
@@ -69,6 +69,10 @@ screenshots: build prefix
 scale-screenshots: build prefix
 	tools/scale_screenshot.sh $(BUILD)/morvane.exe $(PREFIX_TEMPLATE) 96 $(BUILD)/scale-100.png
 	tools/scale_screenshot.sh $(BUILD)/morvane.exe $(PREFIX_TEMPLATE) 144 $(BUILD)/scale-150.png
+
+# The window with high contrast on under Xvfb: build/high-contrast.png.
+high-contrast-screenshot: build prefix
+	tools/high_contrast_screenshot.sh $(BUILD)/tests/high_contrast_morvane.exe $(PREFIX_TEMPLATE) $(BUILD)/high-contrast.png
 
 # Start-up, registry, click and animation costs under Wine, each beside its
 # floor, in a throwaway prefix; the table also goes to build/bench.txt. The

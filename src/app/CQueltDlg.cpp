@@ -3,6 +3,8 @@
 #include "app/CAboutDlg.h"
 #include "app/CBannerDlg.h"
 #include "app/Links.h"
+#include "app/Strings.h"
+#include "framework/Accessible.h"
 #include "framework/App.h"
 #include "framework/Dpi.h"
 #include "pages/CIESettingsDlg.h"
@@ -263,6 +265,13 @@ void CQueltDlg::SwitchPage(int step) {
                       ? GetNextDlgTabItem(pPage->m_hWnd, nullptr, FALSE)
                       : nullptr;
     SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hFirst ? hFirst : m_tabCtrl.m_hWnd), TRUE);
+}
+
+bool CQueltDlg::DescribeControl(int id, AccessibleText& text) const {
+    if (id != IDC_NOTICE || !m_picNotice.SurfaceDC())
+        return false;
+    text.name = ResourceString(IDS_NOTICE_NAME);
+    return true;
 }
 
 void CQueltDlg::OnSysCommand(UINT nID, LPARAM) {

@@ -1,5 +1,7 @@
 #include "pages/TweakPage.h"
 
+#include "framework/Accessible.h"
+
 #include <algorithm>
 #include <cassert>
 #include <vector>
@@ -66,6 +68,15 @@ void CTweakPage::ApplyTweak(int id) {
         Executor(Executor::StartAndLeave).Perform(checked ? row.onCheck : row.onUncheck);
         return;
     }
+}
+
+bool CTweakPage::DescribeControl(int id, AccessibleText& text) const {
+    for (const TweakRow& row : m_rows)
+        if (row.id == id) {
+            text.description = row.tooltip;
+            return true;
+        }
+    return false;
 }
 
 BOOL CTweakPage::PreTranslateMessage(MSG* pMsg) {

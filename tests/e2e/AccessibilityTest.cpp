@@ -1,0 +1,152 @@
+// The real morvane.exe as a screen reader and a user without animations meet
+// it. A screen reader reads the window from its own process through Active
+// Accessibility; the animation setting is the system's, read when the program
+// starts. Both need the notice, so the probe's key is denied writing.
+#include "e2e/Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <oleacc.h>
+
+namespace e2e {
+namespace {
+
+constexpr int kBannerPicture = 1007;
+
+// A control's name and description as a screen reader gets them; "(none)"
+// where the object gives none.
+struct Spoken {
+    std::string name, description;
+};
+
+std::string Narrow(BSTR text) {
+    if (!text)
+        return "(none)";
+    const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(length > 0 ? length - 1 : 0, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), length, nullptr, nullptr);
+    SysFreeString(text);
+    return narrow;
+}
+
+std::optional<Spoken> Speak(HWND hControl) {
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(hControl, OBJID_CLIENT, IID_IAccessible,
+                                          reinterpret_cast<void**>(&object))) ||
+        !object)
+        return std::nullopt;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr, description = nullptr;
+    object->get_accName(self, &name);
+    object->get_accDescription(self, &description);
+    object->Release();
+    return Spoken{Narrow(name), Narrow(description)};
+}
+
+HWND BannerPicture(HWND hMain) {
+    for (HWND hBanner = GetWindow(hMain, GW_CHILD); hBanner;
+         hBanner = GetWindow(hBanner, GW_HWNDNEXT))
+        if (HWND hDialog = GetWindow(hBanner, GW_CHILD))
+            if (HWND hPicture = GetDlgItem(hDialog, kBannerPicture))
+                return hPicture;
+    return nullptr;
+}
+
+class ComApartment {
+public:
+    ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComApartment() { CoUninitialize(); }
+};
+
+TEST(ScreenReaderTest, TheNoticeTheBannerAndEachBoxSayWhatTheyShow) {
+    ComApartment com;
+    PrepareRegistry({});
+    DenyWritingTheProbeKey();
+    Process program(ProgramPath());
+    ASSERT_TRUE(program.Started()) << ProgramPath() << ": error " << program.StartError();
+    HWND hMain = WaitForMainWindow(program.Id(), 20000);
+    ASSERT_TRUE(hMain);
+    ASSERT_EQ(WindowSize(GetDlgItem(hMain, kNoticeControl)), kNoticePlaying);
+    const std::array<HWND, kPageCount> pages = Pages(hMain);
+
+    struct Case {
+        std::string what;
+        HWND hControl;
+        Spoken expected;
+    };
+    std::vector<Case> cases = {
+        {"notice",
+         GetDlgItem(hMain, kNoticeControl),
+         {"For full config access run as admin", "(none)"}},
+        {"banner",
+         BannerPicture(hMain),
+         {"Morvane: Fifty Windows settings, one click each",
+          "Opens the Morvane home page in your web browser"}},
+    };
+    // A box's name is its label, its description its tooltip.
+    for (const expect::Box& box : expect::Boxes())
+        cases.push_back({"box " + std::to_string(box.id),
+                         pages[box.page] ? GetDlgItem(pages[box.page], box.id) : nullptr,
+                         {box.label, box.tip}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(c.hControl);
+        const std::optional<Spoken> spoken = Speak(c.hControl);
+        ASSERT_TRUE(spoken);
+        EXPECT_EQ(spoken->name, c.expected.name);
+        EXPECT_EQ(spoken->description, c.expected.description);
+    }
+    ExpectSaveAndExit(hMain, program);
+}
+
+// Read by processes started after it is set.
+void SetClientAreaAnimation(bool on) {
+    ASSERT_TRUE(SystemParametersInfoA(SPI_SETCLIENTAREAANIMATION, 0,
+                                      reinterpret_cast<void*>(static_cast<UINT_PTR>(on)),
+                                      SPIF_UPDATEINIFILE | SPIF_SENDCHANGE));
+}
+
+TEST(AnimationSettingTest, WithAnimationsOffTheNoticeStandsStillOnNoThreadOfItsOwn) {
+    PrepareRegistry({});
+    int threadsWithRights = 0;
+    {
+        Process program(ProgramPath());
+        ASSERT_TRUE(program.Started());
+        HWND hMain = WaitForMainWindow(program.Id(), 20000);
+        ASSERT_TRUE(hMain);
+        threadsWithRights = ThreadCount(program.Id());
+        ExpectSaveAndExit(hMain, program);
+    }
+    ASSERT_GT(threadsWithRights, 0);
+    DenyWritingTheProbeKey();
+
+    struct Case {
+        bool animations;
+        int threadsMore; // the notice's worker
+    };
+    const Case cases[] = {{true, 1}, {false, 0}, {true, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.animations ? "animations on" : "animations off");
+        SetClientAreaAnimation(c.animations);
+        Process program(ProgramPath());
+        ASSERT_TRUE(program.Started());
+        HWND hMain = WaitForMainWindow(program.Id(), 20000);
+        ASSERT_TRUE(hMain);
+        // Loaded either way: the control has the picture's size.
+        EXPECT_EQ(WindowSize(GetDlgItem(hMain, kNoticeControl)), kNoticePlaying);
+        int threads = 0;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return (threads = ThreadCount(program.Id())) == threadsWithRights + c.threadsMore;
+            },
+            10000))
+            << threads << " threads, with rights " << threadsWithRights;
+        ExpectSaveAndExit(hMain, program);
+    }
+    SetClientAreaAnimation(true);
+}
+
+} // namespace
+} // namespace e2e
