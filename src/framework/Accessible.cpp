@@ -34,17 +34,22 @@ public:
     TextedAccessible(IAccessible* inner, const AccessibleText& text)
         : m_inner(inner), m_text(text) {}
 
-    // IUnknown: other interfaces (IEnumVARIANT, IOleWindow) are the
-    // system object's.
+    // IUnknown: the window and the list of children are the system
+    // object's. Nothing else is passed on: COM's own questions (IMarshal and
+    // the like) are about this object, not the one it wraps.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv)
             return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) {
+        *ppv = nullptr;
+        if (riid == __uuidof(IUnknown) || riid == __uuidof(IDispatch) ||
+            riid == __uuidof(IAccessible)) {
             *ppv = static_cast<IAccessible*>(this);
             AddRef();
             return S_OK;
         }
-        return m_inner->QueryInterface(riid, ppv);
+        if (riid == __uuidof(IOleWindow) || riid == __uuidof(IEnumVARIANT))
+            return m_inner->QueryInterface(riid, ppv);
+        return E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_refs); }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -199,11 +204,12 @@ LRESULT AnswerGetObject(HWND hWnd, WPARAM wParam, const AccessibleText& text) {
         OnDemand<decltype(&LresultFromObject)>("oleacc.dll", "LresultFromObject");
     IAccessible* inner = nullptr;
     if (!createStd || !resultFrom ||
-        FAILED(createStd(hWnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&inner))) ||
+        FAILED(createStd(hWnd, OBJID_CLIENT, __uuidof(IAccessible),
+                         reinterpret_cast<void**>(&inner))) ||
         !inner)
         return 0;
     auto* outer = new TextedAccessible(inner, text);
-    const LRESULT result = resultFrom(IID_IAccessible, wParam, outer);
+    const LRESULT result = resultFrom(__uuidof(IAccessible), wParam, outer);
     outer->Release(); // the result holds its own reference
     return result > 0 ? result : 0;
 }

@@ -29,11 +29,12 @@ std::string Narrow(BSTR text) {
     return narrow;
 }
 
-std::optional<Spoken> Speak(HWND hControl) {
+// The failure of AccessibleObjectFromWindow where it fails.
+std::optional<Spoken> Speak(HWND hControl, HRESULT& hr) {
     IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(hControl, OBJID_CLIENT, IID_IAccessible,
-                                          reinterpret_cast<void**>(&object))) ||
-        !object)
+    hr = AccessibleObjectFromWindow(hControl, OBJID_CLIENT, __uuidof(IAccessible),
+                                    reinterpret_cast<void**>(&object));
+    if (FAILED(hr) || !object)
         return std::nullopt;
     VARIANT self{};
     self.vt = VT_I4;
@@ -45,11 +46,13 @@ std::optional<Spoken> Speak(HWND hControl) {
     return Spoken{Narrow(name), Narrow(description)};
 }
 
+// The banner's picture: a page's box may have its id too.
 HWND BannerPicture(HWND hMain) {
     for (HWND hBanner = GetWindow(hMain, GW_CHILD); hBanner;
          hBanner = GetWindow(hBanner, GW_HWNDNEXT))
         if (HWND hDialog = GetWindow(hBanner, GW_CHILD))
-            if (HWND hPicture = GetDlgItem(hDialog, kBannerPicture))
+            if (HWND hPicture = GetDlgItem(hDialog, kBannerPicture);
+                hPicture && (GetWindowLongA(hPicture, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
                 return hPicture;
     return nullptr;
 }
@@ -93,8 +96,9 @@ TEST(ScreenReaderTest, TheNoticeTheBannerAndEachBoxSayWhatTheyShow) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(c.hControl);
-        const std::optional<Spoken> spoken = Speak(c.hControl);
-        ASSERT_TRUE(spoken);
+        HRESULT hr = S_OK;
+        const std::optional<Spoken> spoken = Speak(c.hControl, hr);
+        ASSERT_TRUE(spoken) << std::hex << "HRESULT 0x" << hr;
         EXPECT_EQ(spoken->name, c.expected.name);
         EXPECT_EQ(spoken->description, c.expected.description);
     }
