@@ -1,7 +1,6 @@
 #include "app/CQueltApp.h"
 
 #include "app/CQueltDlg.h"
-#include "framework/Accessible.h"
 #include "skin/Skin.h"
 
 BOOL CQueltApp::InitInstance() {
@@ -11,7 +10,6 @@ BOOL CQueltApp::InitInstance() {
     SkinInitialize(AfxGetInstanceHandle(), "SCRIBBLE", nullptr, nullptr);
     SkinLoadFromResource(AfxGetInstanceHandle(), "DEFAULT", "SKINMAGIC");
     SkinApplyToDialogs("Dialog");
-    AnswerScreenReaders(); // without it the pictures are only silent
 
     CQueltDlg dlg;
     m_pMainWnd = &dlg;

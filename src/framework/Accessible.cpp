@@ -3,6 +3,7 @@
 #include "framework/OnDemand.h"
 #include "framework/Wnd.h"
 
+#include <commctrl.h>
 #include <oleacc.h>
 
 namespace {
@@ -152,35 +153,21 @@ private:
     AccessibleText m_text;
 };
 
-// The class procedures of the controls that can describe themselves: each
-// index keeps the procedure it replaced.
-WNDPROC g_pfnClassProc[2] = {};
+constexpr UINT_PTR kSubclassId = 0x4163; // one subclass of ours a window
 
-template <int Index>
-LRESULT CALLBACK DescribedControlProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+// Asks the control's dialog when a screen reader asks the control.
+LRESULT CALLBACK DescribedControlProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                      DWORD_PTR) {
     if (msg == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT) {
         AccessibleText text;
         const CWnd* pDialog = CWnd::FromHandlePermanent(GetParent(hWnd));
         if (pDialog && pDialog->DescribeControl(GetDlgCtrlID(hWnd), text))
             if (const LRESULT result = AnswerGetObject(hWnd, wParam, text))
                 return result;
+    } else if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(hWnd, &DescribedControlProc, kSubclassId);
     }
-    return CallWindowProcA(g_pfnClassProc[Index], hWnd, msg, wParam, lParam);
-}
-
-// As the skin does for dialogs: one throwaway window of the class reaches
-// every later one, at no cost per window.
-template <int Index> bool ReplaceClassProc(const char* className) {
-    if (g_pfnClassProc[Index])
-        return true;
-    HWND hProbe = CreateWindowExA(0, className, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    if (!hProbe)
-        return false;
-    g_pfnClassProc[Index] = reinterpret_cast<WNDPROC>(SetClassLongPtrA(
-        hProbe, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DescribedControlProc<Index>)));
-    DestroyWindow(hProbe);
-    return g_pfnClassProc[Index] != nullptr;
+    return DefSubclassProc(hWnd, msg, wParam, lParam);
 }
 
 // The object goes to the screen reader through COM, which this thread then
@@ -214,8 +201,8 @@ LRESULT AnswerGetObject(HWND hWnd, WPARAM wParam, const AccessibleText& text) {
     return result > 0 ? result : 0;
 }
 
-bool AnswerScreenReaders() {
-    const bool buttons = ReplaceClassProc<0>("Button");
-    const bool statics = ReplaceClassProc<1>("Static");
-    return buttons && statics;
+bool DescribeToScreenReaders(HWND hControl) {
+    // The common controls' subclassing passes every message on untouched,
+    // whatever character set the control's class uses.
+    return hControl && SetWindowSubclass(hControl, &DescribedControlProc, kSubclassId, 0);
 }

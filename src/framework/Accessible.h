@@ -17,6 +17,6 @@ struct AccessibleText {
 // with the text given; 0 when there is none to give.
 LRESULT AnswerGetObject(HWND hWnd, WPARAM wParam, const AccessibleText& text);
 
-// From now on every button and static control of this process asks its
-// dialog (CWnd::DescribeControl) when a screen reader asks for it.
-bool AnswerScreenReaders();
+// From now on the control asks its dialog (CWnd::DescribeControl) when a
+// screen reader asks for it.
+bool DescribeToScreenReaders(HWND hControl);
