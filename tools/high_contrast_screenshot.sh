@@ -47,6 +47,10 @@ Window 0 0 0
 WindowFrame 255 255 255
 WindowText 255 255 255
 SCHEME
+# As Windows does in high contrast: no visual style, the classic controls in
+# the scheme's colours.
+quiet wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' \
+    /v ThemeActive /t REG_SZ /d 0 /f
 quiet wineserver -w
 
 start_xvfb
