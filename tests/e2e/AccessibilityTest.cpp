@@ -31,7 +31,7 @@ std::string Narrow(BSTR text) {
     return narrow;
 }
 
-// The failure of AccessibleObjectFromWindow where it fails.
+// hr: what AccessibleObjectFromWindow gave, for the failure's message.
 std::optional<Spoken> Speak(HWND hControl, HRESULT& hr) {
     IAccessible* object = nullptr;
     hr = AccessibleObjectFromWindow(hControl, OBJID_CLIENT, __uuidof(IAccessible),
