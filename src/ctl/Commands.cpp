@@ -4,6 +4,7 @@
 #include "ctl/Console.h"
 #include "ctl/Export.h"
 #include "ctl/Files.h"
+#include "ctl/Pending.h"
 #include "ctl/Preset.h"
 #include "ctl/Reference.h"
 #include "ctl/RegFile.h"
