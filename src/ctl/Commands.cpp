@@ -5,6 +5,7 @@
 #include "ctl/Export.h"
 #include "ctl/Files.h"
 #include "ctl/MachineLock.h"
+#include "ctl/Pending.h"
 #include "ctl/Preset.h"
 #include "ctl/Reference.h"
 #include "ctl/RegFile.h"

@@ -72,6 +72,16 @@ bool ReadsOn(const TweakRow& row) {
     return Holds(row.checkedWhen);
 }
 
+std::string CurrentPreset() {
+    std::string out = "# morvanectl preset: name = on | off, one tweak a line.\r\n";
+    for (const TweakTable& table : TweakTables()) {
+        out += "\r\n# " + std::string(table.tab) + "\r\n";
+        for (const TweakRow& row : table.rows)
+            out += std::string(row.name) + " = " + (Holds(row.checkedWhen) ? "on" : "off") + "\r\n";
+    }
+    return out;
+}
+
 std::string WhatDecides(const TweakRow& row) {
     // Reading off, the first condition that fails decides; reading on, all
     // of them do.

@@ -94,6 +94,50 @@ TEST_F(CheckTest, NamesEachTweakThatDiffersAndChangesNothing) {
     EXPECT_NE(r.out.find("\"current\": \"on\", \"holds\": true},\n"), std::string::npos) << r.out;
 }
 
+// A tweak of three conditions: reading off, the first that fails is named,
+// whatever holds around it; reading on, every one is.
+TEST_F(CheckTest, ARowOfSeveralConditionsNamesTheOneThatFailsOrAllThatHold) {
+    const std::string prefs = std::string("HKCU\\") + PREFS + " : ";
+    struct Case {
+        const char* what;
+        const char* state;
+        std::vector<std::pair<const char*, DWORD>> values;
+        std::string explained;
+    };
+    const std::vector<Case> cases = {
+        {"first holds, second missing",
+         "on",
+         {{"CDRecordMP3", 1}},
+         "off, wanted on: " + prefs +
+             "CDRecordMode is missing under HKCU and HKLM, which never matches"},
+        {"two hold, third differs",
+         "on",
+         {{"CDRecordMP3", 1}, {"CDRecordMode", 1}, {"MP3RecordRate", 64000}},
+         "off, wanted on: " + prefs + "MP3RecordRate = DWORD 64000 decides"},
+        {"first differs, the others hold",
+         "on",
+         {{"CDRecordMP3", 0}, {"CDRecordMode", 1}, {"MP3RecordRate", 128000}},
+         "off, wanted on: " + prefs + "CDRecordMP3 = DWORD 0 decides"},
+        {"all hold",
+         "off",
+         {{"CDRecordMP3", 1}, {"CDRecordMode", 1}, {"MP3RecordRate", 128000}},
+         "on, wanted off: " + prefs + "CDRecordMP3 = DWORD 1 decides; " + prefs +
+             "CDRecordMode = DWORD 1 decides; " + prefs + "MP3RecordRate = DWORD 128000 decides"},
+    };
+    TempFile preset("three.preset");
+    for (const Case& c : cases) {
+        RegDeleteTreeA(HKEY_CURRENT_USER, PREFS);
+        for (const auto& [name, number] : c.values)
+            PutDword(HKEY_CURRENT_USER, PREFS, name, number);
+        preset.Write(std::string("mediaplayer/import-as-mp3 = ") + c.state + "\n");
+        const Result r = Ctl({"check", preset.path});
+        EXPECT_EQ(r.code, 1) << c.what;
+        EXPECT_EQ(r.out, "mediaplayer/import-as-mp3: " + c.explained +
+                             "\n1 of 1 tweaks differ from " + preset.path + "\n")
+            << c.what;
+    }
+}
+
 // Validated exactly as apply validates a preset.
 TEST_F(CheckTest, ABadPresetIsRefusedWithItsLineNumbers) {
     TempFile preset("bad.preset");

@@ -253,6 +253,18 @@ const char kFourPlaybookTasks[] =
     "        type: string\n";
 // clang-format on
 
+// The three files of a gpp export and their folders.
+void RemoveGpp(const std::string& folder) {
+    for (const char* file : {"Machine\\Preferences\\Registry\\Registry.xml",
+                             "Machine\\Preferences\\Services\\Services.xml",
+                             "User\\Preferences\\Registry\\Registry.xml"})
+        DeleteFileA((folder + "\\" + file).c_str());
+    for (const char* part : {"Machine\\Preferences\\Registry", "Machine\\Preferences\\Services",
+                             "Machine\\Preferences", "Machine", "User\\Preferences\\Registry",
+                             "User\\Preferences", "User", ""})
+        RemoveDirectoryA((folder + "\\" + part).c_str());
+}
+
 class ExportTest : public testing::Test {
 protected:
     RegistrySandbox sandbox;
@@ -339,14 +351,32 @@ TEST_F(ExportTest, GroupPolicyFilesHoldTheItemsAndNameWhatTheyCannotDo) {
     EXPECT_EQ(Ctl({"export", "gpp", preset.path, gpo.path}).code, kDone);
     EXPECT_EQ(ReadFile(gpo.path + "\\Machine\\Preferences\\Registry\\Registry.xml").substr(uid, 45),
               machine.substr(uid, 45));
-    for (const char* file : {"Machine\\Preferences\\Registry\\Registry.xml",
-                             "Machine\\Preferences\\Services\\Services.xml",
-                             "User\\Preferences\\Registry\\Registry.xml"})
-        DeleteFileA((gpo.path + "\\" + file).c_str());
-    for (const char* folder : {"Machine\\Preferences\\Registry", "Machine\\Preferences\\Services",
-                               "Machine\\Preferences", "Machine", "User\\Preferences\\Registry",
-                               "User\\Preferences", "User", ""})
-        RemoveDirectoryA((gpo.path + "\\" + folder).c_str());
+    RemoveGpp(gpo.path);
+}
+
+// Another user's values go to the machine part, under HKEY_USERS\<SID>: the
+// user part would reach every user who signs in.
+TEST_F(ExportTest, GroupPolicyFilesForAnotherUserNameTheirHive) {
+    TempFile gpo("four-gpo-user");
+    const char sid[] = "S-1-5-21-1-2-3-1013";
+    const Result r = Ctl({"--user", sid, "export", "gpp", preset.path, gpo.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    const std::string machine =
+        ReadFile(gpo.path + "\\Machine\\Preferences\\Registry\\Registry.xml");
+    const std::string user = ReadFile(gpo.path + "\\User\\Preferences\\Registry\\Registry.xml");
+    for (const std::string item : {
+             "hive=\"HKEY_USERS\" key=\"S-1-5-21-1-2-3-1013\\Software\\Quelt\" "
+             "name=\"Edit Window\" type=\"REG_DWORD\" value=\"00000000\"/>",
+             "hive=\"HKEY_USERS\" key=\"S-1-5-21-1-2-3-1013\\Software\\Quelt\" "
+             "name=\"Compressed Folder\" type=\"REG_SZ\" value=\"1\"/>",
+             "hive=\"HKEY_LOCAL_MACHINE\" key=\"SYSTEM\\CurrentControlSet\\Control\\Lsa\" "
+             "name=\"nolmhash\"",
+         })
+        EXPECT_NE(machine.find(item), std::string::npos) << item << "\nin\n" << machine;
+    EXPECT_FALSE(user.empty());
+    EXPECT_EQ(user.find("<Properties"), std::string::npos) << user;
+    EXPECT_EQ(machine.find("HKEY_CURRENT_USER"), std::string::npos) << machine;
+    RemoveGpp(gpo.path);
 }
 
 TEST_F(ExportTest, BadInputWritesNothing) {
