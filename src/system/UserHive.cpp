@@ -4,6 +4,8 @@
 
 #include <sddl.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -47,6 +49,7 @@ std::string g_root = "HKEY_CURRENT_USER";
 HKEY g_previous = nullptr;
 HKEY g_target = nullptr;
 volatile LONG g_mounted = 0;
+char g_mount[64] = "";
 
 LSTATUS Unmount() {
     if (!InterlockedExchange(&g_mounted, 0))
@@ -55,14 +58,72 @@ LSTATUS Unmount() {
     if (g_target)
         RegCloseKey(g_target);
     g_target = nullptr;
-    const LSTATUS status = RegUnLoadKeyA(HKEY_USERS, kHiveMount);
+    const LSTATUS status = RegUnLoadKeyA(HKEY_USERS, g_mount);
     HivePrivileges(false);
     return status;
+}
+
+bool ProcessRunning(DWORD pid) {
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED; // there, but not ours to see
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+// The process id in "Morvane.Hive.<PID>[.<n>]"; 0 for the bare name of
+// older runs, which no process owns; -1 for any other name.
+long long MountOwner(const char* name) {
+    const size_t length = strlen(kHiveMount);
+    if (_strnicmp(name, kHiveMount, length) != 0)
+        return -1;
+    const char* rest = name + length;
+    if (!*rest)
+        return 0;
+    if (*rest != '.' || !isdigit(static_cast<unsigned char>(rest[1])))
+        return -1;
+    char* end = nullptr;
+    const unsigned long long pid = strtoull(rest + 1, &end, 10);
+    if (*end == '.' && isdigit(static_cast<unsigned char>(end[1])))
+        strtoull(end + 1, &end, 10);
+    return *end || pid > 0xFFFFFFFFull ? -1 : static_cast<long long>(pid);
 }
 
 } // namespace
 
 CallerIsLocalSystemFn g_pfnCallerIsLocalSystem = RunsAsLocalSystem;
+
+std::string ProfileMount(int n) {
+    return std::string(kHiveMount) + "." + std::to_string(GetCurrentProcessId()) + "." +
+           std::to_string(n);
+}
+
+int UnloadStaleMounts() {
+    std::vector<std::string> stale;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof(name);
+        const LSTATUS status =
+            RegEnumKeyExA(HKEY_USERS, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status != ERROR_SUCCESS)
+            break;
+        const long long owner = MountOwner(name);
+        if (owner == 0 || (owner > 0 && !ProcessRunning(static_cast<DWORD>(owner))))
+            stale.push_back(name);
+    }
+    if (stale.empty() || !HivePrivileges(true)) {
+        HivePrivileges(false);
+        return 0;
+    }
+    int unloaded = 0;
+    for (const std::string& mount : stale)
+        unloaded += RegUnLoadKeyA(HKEY_USERS, mount.c_str()) == ERROR_SUCCESS;
+    HivePrivileges(false);
+    return unloaded;
+}
 
 bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error) {
     if (nameOrSid.size() > 2 && (nameOrSid[0] == 'S' || nameOrSid[0] == 's') &&
@@ -151,7 +212,11 @@ bool UserHive::OpenUser(const std::string& nameOrSid, std::string* error) {
     return true;
 }
 
-bool UserHive::OpenFile(const std::string& path, std::string* error) {
+void UserHive::OpenOwn(const std::string& sid) {
+    g_root = "HKEY_USERS\\" + sid;
+}
+
+bool UserHive::OpenFile(const std::string& path, std::string* error, const std::string& mount) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         *error = "cannot find the profile file " + path + ": " + ErrorText(GetLastError());
@@ -190,9 +255,9 @@ bool UserHive::OpenFile(const std::string& path, std::string* error) {
             "loading " + path + " needs the backup and restore privileges: run as an administrator";
         return false;
     }
-    const LSTATUS status = RegLoadKeyA(HKEY_USERS, kHiveMount, path.c_str());
+    const LSTATUS status = RegLoadKeyA(HKEY_USERS, mount.c_str(), path.c_str());
     if (status != ERROR_SUCCESS) {
-        RegUnLoadKeyA(HKEY_USERS, kHiveMount); // a load that failed halfway may leave its key
+        RegUnLoadKeyA(HKEY_USERS, mount.c_str()); // a load that failed halfway may leave its key
         HivePrivileges(false);
         *error = "cannot load " + path +
                  " as a profile hive: " + ErrorText(static_cast<DWORD>(status)) +
@@ -202,10 +267,12 @@ bool UserHive::OpenFile(const std::string& path, std::string* error) {
         return false;
     }
     m_loaded = true;
+    m_mount = mount;
+    lstrcpynA(g_mount, mount.c_str(), sizeof(g_mount));
     g_mounted = 1;
     SetConsoleCtrlHandler(UnloadHiveOnBreak, TRUE);
     std::string why;
-    if (!Redirect(kHiveMount, &why)) {
+    if (!Redirect(mount, &why)) {
         std::string ignored;
         Close(&ignored);
         *error = "cannot open " + path + " once loaded: " + why;
@@ -224,7 +291,7 @@ bool UserHive::Close(std::string* error) {
         g_target = m_target;
         m_target = nullptr;
         if (const LSTATUS status = Unmount(); status != ERROR_SUCCESS) {
-            *error = std::string("cannot unload HKEY_USERS\\") + kHiveMount + ": " +
+            *error = "cannot unload HKEY_USERS\\" + m_mount + ": " +
                      ErrorText(static_cast<DWORD>(status));
             done = false;
         }

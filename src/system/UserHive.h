@@ -16,6 +16,16 @@ extern CallerIsLocalSystemFn g_pfnCallerIsLocalSystem;
 // so that a backup taken from a file restores into that file loaded again.
 inline constexpr char kHiveMount[] = "Morvane.Hive";
 
+// Where one run loads its n-th profile file: "Morvane.Hive.<PID>.<n>", so
+// that runs side by side never share a mount and a run that was killed is
+// known by its process id.
+std::string ProfileMount(int n);
+
+// Unloads every "Morvane.Hive" or "Morvane.Hive.<PID>[.<n>]" below
+// HKEY_USERS whose process is no longer running: what a killed run left.
+// Returns how many were unloaded.
+int UnloadStaleMounts();
+
 // The string SID of an account name or of a SID given as text. False, with
 // why, for an unknown account or a malformed SID.
 bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error);
@@ -33,7 +43,11 @@ public:
     // A signed-in user by name or SID: their hive must be loaded.
     bool OpenUser(const std::string& nameOrSid, std::string* error);
     // A profile file, loaded with the backup and restore privileges.
-    bool OpenFile(const std::string& path, std::string* error);
+    bool OpenFile(const std::string& path, std::string* error,
+                  const std::string& mount = kHiveMount);
+    // The caller's own profile, which HKEY_CURRENT_USER already is: nothing
+    // is redirected, but what is written names it HKEY_USERS\<SID>.
+    void OpenOwn(const std::string& sid);
     // Puts HKEY_CURRENT_USER back and unloads a loaded file. False, with why,
     // when the file could not be unloaded.
     bool Close(std::string* error);
@@ -42,6 +56,7 @@ private:
     HKEY m_previous = nullptr; // what HKEY_CURRENT_USER meant before
     HKEY m_target = nullptr;
     bool m_loaded = false;
+    std::string m_mount;
     bool Redirect(const std::string& below, std::string* error);
 };
 
