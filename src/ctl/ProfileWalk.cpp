@@ -11,8 +11,6 @@ bool ReadProfiles(Console& c, std::vector<Profile>* profiles) {
     return false;
 }
 
-namespace {
-
 bool OpenProfile(UserHive& hive, const Profile& p, int n, const std::string& own,
                  std::string* error) {
     if (!p.sid.empty() && p.sid == own) {
@@ -26,30 +24,6 @@ bool OpenProfile(UserHive& hive, const Profile& p, int n, const std::string& own
         return false;
     }
     return hive.OpenFile(p.file, error, ProfileMount(n));
-}
-
-} // namespace
-
-size_t Walk(const std::vector<Profile>& profiles, const std::function<void(const Profile&)>& visit,
-            const std::function<void(const Profile&, const std::string&)>& refused) {
-    const std::string own = OwnSid();
-    size_t failed = 0;
-    int n = 0;
-    for (const Profile& p : profiles) {
-        UserHive hive;
-        std::string error;
-        if (!OpenProfile(hive, p, ++n, own, &error)) {
-            ++failed;
-            refused(p, error);
-            continue;
-        }
-        visit(p);
-        if (!hive.Close(&error)) {
-            ++failed;
-            refused(p, error);
-        }
-    }
-    return failed;
 }
 
 std::string Heading(const Profile& p) {
