@@ -1,6 +1,6 @@
 // --all-users over every kind of profile a machine keeps: the signed-in
 // caller, a second signed-in user, profile files that are not loaded (one of
-// them held open, one damaged, one missing), the default profile, and the
+// them held open by another process, one damaged, one missing), the default profile, and the
 // system's own accounts that are never touched. The profile list is the
 // sandbox's HKLM; hives are loaded under the prefix's HKEY_USERS.
 #include "ctl/BackupFiles.h"
@@ -117,11 +117,43 @@ DWORD EndedProcessId() {
     return pi.dwProcessId;
 }
 
+// Another process holding the file open, shared with nobody: a command
+// prompt waiting on a pipe for its input inherits the handle, and this
+// process's own copy is closed.
+HANDLE HoldOpenInAnotherProcess(const std::string& path, HANDLE* input) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &inherit,
+                                    OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+    HANDLE readEnd = nullptr;
+    EXPECT_TRUE(CreatePipe(&readEnd, input, &inherit, 0));
+    SetHandleInformation(*input, HANDLE_FLAG_INHERIT, 0);
+    // Nothing else of this process's: CTest waits for its output pipes to close.
+    for (DWORD stream : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+        SetHandleInformation(GetStdHandle(stream), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {sizeof(si)};
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = readEnd;
+    si.hStdOutput = si.hStdError = INVALID_HANDLE_VALUE;
+    PROCESS_INFORMATION pi{};
+    char line[] = "cmd.exe";
+    const bool started = CreateProcessA(nullptr, line, nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                                        nullptr, nullptr, &si, &pi) != FALSE;
+    EXPECT_TRUE(started) << GetLastError();
+    CloseHandle(file);
+    CloseHandle(readEnd);
+    if (!started)
+        return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
 class AllUsersTest : public testing::Test {
 protected:
     RegistrySandbox sandbox;
     std::string root, callerSid = CallerSid();
-    HANDLE held = INVALID_HANDLE_VALUE;
+    HANDLE holder = nullptr; // the process that holds one profile file open
+    HANDLE holderInput = nullptr;
     HKEY hSecond = nullptr;
 
     std::string Folder(const ProfileCase& p) const { return root + "\\" + p.folder; }
@@ -155,8 +187,7 @@ protected:
         if (p.kind == Kind::Damaged)
             TempFileAt(file, "this is no registry hive\r\n");
         if (p.kind == Kind::HeldOpen)
-            held = CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
+            holder = HoldOpenInAnotherProcess(file, &holderInput);
         if (p.kind == Kind::SignedIn) {
             ASSERT_EQ(RegLoadKeyA(HKEY_USERS, p.sid, file.c_str()), ERROR_SUCCESS);
             ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, p.sid, 0, KEY_ALL_ACCESS, &hSecond), ERROR_SUCCESS);
@@ -173,8 +204,12 @@ protected:
 
     void TearDown() override {
         EnableHivePrivileges(); // each run gives them up when it ends
-        if (held != INVALID_HANDLE_VALUE)
-            CloseHandle(held);
+        if (holder) {
+            TerminateProcess(holder, 0);
+            WaitForSingleObject(holder, 10000);
+            CloseHandle(holder);
+            CloseHandle(holderInput);
+        }
         if (hSecond)
             RegCloseKey(hSecond);
         for (const ProfileCase& p : kCases)
