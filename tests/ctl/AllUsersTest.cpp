@@ -246,11 +246,17 @@ TEST_F(AllUsersTest, EachKindOfProfileIsReadCheckedAppliedAndBackedUpAsItCanBe) 
     preset.Write("usability/show-hidden-files = on\nusability/show-file-extensions = on\n"
                  "general/store-lm-hash = off\n");
 
-    const Result list = Ctl({"--all-users", "list"});
-    const Result json = Ctl({"list", "--all-users", "--json"});
-    const Result check = Ctl({"--all-users", "check", preset.path});
-    const Result apply = Ctl({"--all-users", "apply", preset.path, "--backup", backup.path});
-    const Result after = Ctl({"--all-users", "check", preset.path});
+    // HKEY_USERS as it was after every run: each loaded hive unloaded.
+    auto run = [&](std::vector<std::string> args) {
+        Result r = Ctl(args);
+        EXPECT_EQ(UsersKeys(), users) << testing::PrintToString(args);
+        return r;
+    };
+    const Result list = run({"--all-users", "list"});
+    const Result json = run({"list", "--all-users", "--json"});
+    const Result check = run({"--all-users", "check", preset.path});
+    const Result apply = run({"--all-users", "apply", preset.path, "--backup", backup.path});
+    const Result after = run({"--all-users", "check", preset.path});
     DeleteFileA(staleFile.c_str());
 
     EXPECT_EQ(list.code, kSomeFailed) << list.err;
