@@ -328,6 +328,16 @@ TEST_F(AllUsersTest, EachKindOfProfileIsReadCheckedAppliedAndBackedUpAsItCanBe) 
     EXPECT_TRUE(text.ends_with("; End of the morvanectl backup.\r\n"));
     EXPECT_NE(Section(after.out, "Profile " + callerSid).find("all 2 hold"), std::string::npos)
         << after.out;
+
+    // Ctrl+C while a profile file of a run is loaded unloads it at once.
+    UserHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.OpenFile(Folder(kCases[2]) + "\\NTUSER.DAT", &error, ProfileMount(7)))
+        << error;
+    EXPECT_EQ(UsersKeys().count(ProfileMount(7)), 1u);
+    EXPECT_FALSE(UnloadHiveOnBreak(CTRL_C_EVENT));
+    EXPECT_EQ(UsersKeys(), users);
+    hive.Close(&error);
 }
 
 TEST_F(AllUsersTest, TheOptionGoesWithFiveCommandsAloneAndWithoutRightsKeepRegistersNothing) {
