@@ -2,17 +2,21 @@
 #   make run    install what is missing, build, start the program (under Xvfb
 #               with a screenshot in build/morvane.png when there is no display)
 #   make test   the whole suite
-.PHONY: all deps build native cross run test prefix corpus fuzz clean screenshots scale-screenshots bench
+#   make dist   the release in dist/: MSI, portable zip, SHA256SUMS
+.PHONY: all deps build native cross run test prefix corpus fuzz clean screenshots scale-screenshots high-contrast-screenshot bench dist
 
 BUILD   := build
 NATIVE  := $(BUILD)/native
 PREFIX_TEMPLATE := $(abspath $(BUILD))/wine-template
 JOBS    ?= 2
+# The release's version; `make dist VERSION=1.5.1` builds another.
+VERSION ?= $(shell sed -n 's/^set.MORVANE_VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 
 PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64-tools cmake ninja-build \
             wine wine64 fonts-wine xvfb xauth x11-utils imagemagick \
             googletest clang libclang-rt-14-dev python3 \
-            libwin-hivex-perl ansible ansible-lint libxml2-utils
+            libwin-hivex-perl ansible ansible-lint libxml2-utils \
+            wixl msitools osslsigncode faketime zip openssl
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -70,12 +74,22 @@ scale-screenshots: build prefix
 	tools/scale_screenshot.sh $(BUILD)/morvane.exe $(PREFIX_TEMPLATE) 96 $(BUILD)/scale-100.png
 	tools/scale_screenshot.sh $(BUILD)/morvane.exe $(PREFIX_TEMPLATE) 144 $(BUILD)/scale-150.png
 
+# The window with high contrast on under Xvfb: build/high-contrast.png.
+high-contrast-screenshot: build prefix
+	tools/high_contrast_screenshot.sh $(BUILD)/tests/high_contrast_morvane.exe $(PREFIX_TEMPLATE) $(BUILD)/high-contrast.png
+
 # Start-up, registry, click and animation costs under Wine, each beside its
 # floor, in a throwaway prefix; the table also goes to build/bench.txt. The
 # floors and measuring programs are built only here.
 bench: build prefix
 	cmake --build $(BUILD) --target bench_programs -j $(JOBS)
 	tools/bench.sh $(BUILD) $(PREFIX_TEMPLATE)
+
+# The release in dist/, from executables built for it in build/release-VERSION.
+# Signed when SIGN_CERT and SIGN_KEY (or SIGN_PKCS12, with SIGN_PASSWORD in
+# the environment) are given; SIGN_TIMESTAMP names a time-stamp server.
+dist: deps
+	JOBS=$(JOBS) tools/dist.sh release $(VERSION) $(BUILD)/release-$(VERSION) dist
 
 clean:
 	rm -rf $(BUILD)

@@ -103,7 +103,6 @@ bool WriteAllUsersBackup(Console& c, const std::vector<Profile>& profiles, const
 } // namespace
 
 int BackupAllUsers(Console& c, const std::string& path) {
-    UnloadStaleMounts();
     std::vector<Profile> profiles;
     std::string error;
     if (!MachineProfiles(&profiles, &error)) {

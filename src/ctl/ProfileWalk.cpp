@@ -3,7 +3,6 @@
 #include "system/UserHive.h"
 
 bool ReadProfiles(Console& c, std::vector<Profile>* profiles) {
-    UnloadStaleMounts();
     std::string error;
     if (MachineProfiles(profiles, &error))
         return true;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-// The profiles, once what killed runs left loaded is unloaded; false (and
-// said why) when the profile list cannot be read.
+// The profiles; false (and said why) when the profile list cannot be read.
+// What killed runs left loaded goes before each profile file is loaded.
 bool ReadProfiles(Console& c, std::vector<Profile>* profiles);
 
 // Redirects HKEY_CURRENT_USER to the n-th profile of a walk: the caller's

@@ -4,8 +4,7 @@
 
 #include <sddl.h>
 
-#include <cctype>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -46,10 +45,11 @@ bool HivePrivileges(bool enable) {
 
 // What is open now; the break handler reaches it from another thread.
 std::string g_root = "HKEY_CURRENT_USER";
+std::string g_key = "HKEY_CURRENT_USER";
+char g_mount[64] = "";
 HKEY g_previous = nullptr;
 HKEY g_target = nullptr;
 volatile LONG g_mounted = 0;
-char g_mount[64] = "";
 
 LSTATUS Unmount() {
     if (!InterlockedExchange(&g_mounted, 0))
@@ -63,44 +63,53 @@ LSTATUS Unmount() {
     return status;
 }
 
-bool ProcessRunning(DWORD pid) {
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (!process)
-        return GetLastError() == ERROR_ACCESS_DENIED; // there, but not ours to see
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
+// "Morvane.Hive", or "Morvane.Hive.<PID>" or "Morvane.Hive.<PID>.<N>" with
+// the PID in *pid; false for any other name.
+bool MountOfOurs(const std::string& name, DWORD* pid) {
+    *pid = 0;
+    const size_t prefix = strlen(kHiveMount);
+    if (name.size() < prefix || _strnicmp(name.c_str(), kHiveMount, prefix) != 0)
+        return false;
+    if (name.size() == prefix)
+        return true;
+    std::string rest = name.substr(prefix);
+    for (int part = 0; part < 2 && !rest.empty(); ++part) {
+        size_t digits = 1;
+        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9')
+            ++digits;
+        if (rest[0] != '.' || digits == 1 || digits > 11)
+            return false;
+        for (size_t i = 1; part == 0 && i < digits; ++i)
+            *pid = *pid * 10 + static_cast<DWORD>(rest[i] - '0');
+        rest.erase(0, digits);
+    }
+    return rest.empty();
 }
 
-// The process id in "Morvane.Hive.<PID>[.<n>]"; 0 for the bare name of
-// older runs, which no process owns; -1 for any other name.
-long long MountOwner(const char* name) {
-    const size_t length = strlen(kHiveMount);
-    if (_strnicmp(name, kHiveMount, length) != 0)
-        return -1;
-    const char* rest = name + length;
-    if (!*rest)
-        return 0;
-    if (*rest != '.' || !isdigit(static_cast<unsigned char>(rest[1])))
-        return -1;
-    char* end = nullptr;
-    const unsigned long long pid = strtoull(rest + 1, &end, 10);
-    if (*end == '.' && isdigit(static_cast<unsigned char>(end[1])))
-        strtoull(end + 1, &end, 10);
-    return *end || pid > 0xFFFFFFFFull ? -1 : static_cast<long long>(pid);
+bool ProcessRuns(DWORD pid) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED; // there, but not ours to open
+    DWORD code = 0;
+    const bool runs = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return runs;
 }
 
 } // namespace
 
 CallerIsLocalSystemFn g_pfnCallerIsLocalSystem = RunsAsLocalSystem;
 
-std::string ProfileMount(int n) {
-    return std::string(kHiveMount) + "." + std::to_string(GetCurrentProcessId()) + "." +
-           std::to_string(n);
+std::string HiveMountName() {
+    return std::string(kHiveMount) + "." + std::to_string(GetCurrentProcessId());
 }
 
-int UnloadStaleMounts() {
-    std::vector<std::string> stale;
+std::string ProfileMount(int n) {
+    return HiveMountName() + "." + std::to_string(n);
+}
+
+std::vector<std::string> UnloadStaleMounts() {
+    std::vector<std::string> stale, unloaded;
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof(name);
@@ -110,18 +119,13 @@ int UnloadStaleMounts() {
             continue;
         if (status != ERROR_SUCCESS)
             break;
-        const long long owner = MountOwner(name);
-        if (owner == 0 || (owner > 0 && !ProcessRunning(static_cast<DWORD>(owner))))
+        DWORD pid;
+        if (MountOfOurs(name, &pid) && (pid == 0 || !ProcessRuns(pid)))
             stale.push_back(name);
     }
-    if (stale.empty() || !HivePrivileges(true)) {
-        HivePrivileges(false);
-        return 0;
-    }
-    int unloaded = 0;
     for (const std::string& mount : stale)
-        unloaded += RegUnLoadKeyA(HKEY_USERS, mount.c_str()) == ERROR_SUCCESS;
-    HivePrivileges(false);
+        if (RegUnLoadKeyA(HKEY_USERS, mount.c_str()) == ERROR_SUCCESS)
+            unloaded.push_back(mount);
     return unloaded;
 }
 
@@ -140,8 +144,16 @@ bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string*
             *error = "\"" + nameOrSid + "\" is not a valid SID";
             return false;
         }
+        // The system's parser takes a part too big for its place as another
+        // number: only a SID whose text comes back as given is that SID.
+        const bool same = _stricmp(text, nameOrSid.c_str()) == 0;
         *sid = text;
         LocalFree(text);
+        if (!same) {
+            *error =
+                "\"" + nameOrSid + "\" is not a valid SID (the system reads it as " + *sid + ")";
+            return false;
+        }
         return true;
     }
     DWORD sidSize = 0, domainSize = 0;
@@ -194,7 +206,7 @@ bool UserHive::Redirect(const std::string& below, std::string* error) {
         *error = "cannot redirect HKEY_CURRENT_USER: " + ErrorText(static_cast<DWORD>(status));
         return false;
     }
-    g_root = "HKEY_USERS\\" + below;
+    g_root = g_key = "HKEY_USERS\\" + below;
     return true;
 }
 
@@ -212,11 +224,8 @@ bool UserHive::OpenUser(const std::string& nameOrSid, std::string* error) {
     return true;
 }
 
-void UserHive::OpenOwn(const std::string& sid) {
-    g_root = "HKEY_USERS\\" + sid;
-}
-
-bool UserHive::OpenFile(const std::string& path, std::string* error, const std::string& mount) {
+// False, saying why, for what is not a profile file that can be loaded.
+static bool IsHiveFile(const std::string& path, std::string* error) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         *error = "cannot find the profile file " + path + ": " + ErrorText(GetLastError());
@@ -249,15 +258,28 @@ bool UserHive::OpenFile(const std::string& path, std::string* error, const std::
         *error = path + " is not a registry hive file";
         return false;
     }
+    return true;
+}
+
+void UserHive::OpenOwn(const std::string& sid) {
+    g_root = g_key = "HKEY_USERS\\" + sid;
+}
+
+bool UserHive::OpenFile(const std::string& path, std::string* error, const std::string& name) {
+    if (!IsHiveFile(path, error))
+        return false;
     if (!HivePrivileges(true)) {
         HivePrivileges(false);
         *error =
             "loading " + path + " needs the backup and restore privileges: run as an administrator";
         return false;
     }
-    const LSTATUS status = RegLoadKeyA(HKEY_USERS, mount.c_str(), path.c_str());
+    UnloadStaleMounts();
+    const std::string mount = name.empty() ? HiveMountName() : name;
+    snprintf(g_mount, sizeof(g_mount), "%s", mount.c_str());
+    const LSTATUS status = RegLoadKeyA(HKEY_USERS, g_mount, path.c_str());
     if (status != ERROR_SUCCESS) {
-        RegUnLoadKeyA(HKEY_USERS, mount.c_str()); // a load that failed halfway may leave its key
+        RegUnLoadKeyA(HKEY_USERS, g_mount); // a load that failed halfway may leave its key
         HivePrivileges(false);
         *error = "cannot load " + path +
                  " as a profile hive: " + ErrorText(static_cast<DWORD>(status)) +
@@ -267,8 +289,6 @@ bool UserHive::OpenFile(const std::string& path, std::string* error, const std::
         return false;
     }
     m_loaded = true;
-    m_mount = mount;
-    lstrcpynA(g_mount, mount.c_str(), sizeof(g_mount));
     g_mounted = 1;
     SetConsoleCtrlHandler(UnloadHiveOnBreak, TRUE);
     std::string why;
@@ -278,6 +298,7 @@ bool UserHive::OpenFile(const std::string& path, std::string* error, const std::
         *error = "cannot open " + path + " once loaded: " + why;
         return false;
     }
+    g_root = std::string("HKEY_USERS\\") + kHiveMount;
     g_previous = m_previous;
     g_target = m_target;
     return true;
@@ -291,7 +312,7 @@ bool UserHive::Close(std::string* error) {
         g_target = m_target;
         m_target = nullptr;
         if (const LSTATUS status = Unmount(); status != ERROR_SUCCESS) {
-            *error = "cannot unload HKEY_USERS\\" + m_mount + ": " +
+            *error = std::string("cannot unload HKEY_USERS\\") + g_mount + ": " +
                      ErrorText(static_cast<DWORD>(status));
             done = false;
         }
@@ -305,12 +326,16 @@ bool UserHive::Close(std::string* error) {
         RegCloseKey(m_previous);
     m_previous = nullptr;
     g_previous = nullptr;
-    g_root = "HKEY_CURRENT_USER";
+    g_root = g_key = "HKEY_CURRENT_USER";
     return done;
 }
 
 std::string CurrentUserRootText() {
     return g_root;
+}
+
+std::string CurrentUserKeyText() {
+    return g_key;
 }
 
 bool CurrentUserRedirected() {

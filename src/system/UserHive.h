@@ -7,24 +7,30 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // True when this process runs as LocalSystem. Tests replace it.
 using CallerIsLocalSystemFn = bool (*)();
 extern CallerIsLocalSystemFn g_pfnCallerIsLocalSystem;
 
-// Where a profile file is loaded, below HKEY_USERS. One name for every run,
-// so that a backup taken from a file restores into that file loaded again.
+// How a backup names a profile file's keys, below HKEY_USERS: one name for
+// every run, so that a backup taken from a file restores into that file
+// loaded again. Each run loads the file as "Morvane.Hive.<PID>", a name of
+// its own, so that a run that was killed cannot block the next.
 inline constexpr char kHiveMount[] = "Morvane.Hive";
 
-// Where one run loads its n-th profile file: "Morvane.Hive.<PID>.<n>", so
-// that runs side by side never share a mount and a run that was killed is
-// known by its process id.
+// The name below HKEY_USERS that this process loads a profile file as.
+std::string HiveMountName();
+
+// Where a walk over every profile loads its n-th profile file:
+// "Morvane.Hive.<PID>.<n>", its process's name with the profile's number.
 std::string ProfileMount(int n);
 
-// Unloads every "Morvane.Hive" or "Morvane.Hive.<PID>[.<n>]" below
-// HKEY_USERS whose process is no longer running: what a killed run left.
-// Returns how many were unloaded.
-int UnloadStaleMounts();
+// Unloads every "Morvane.Hive" or "Morvane.Hive.<PID>[.<N>]" key below
+// HKEY_USERS whose process is not running: what a run that was killed left
+// loaded. Needs the backup and restore privileges enabled. Returns the
+// names it unloaded.
+std::vector<std::string> UnloadStaleMounts();
 
 // The string SID of an account name or of a SID given as text. False, with
 // why, for an unknown account or a malformed SID.
@@ -43,8 +49,8 @@ public:
     // A signed-in user by name or SID: their hive must be loaded.
     bool OpenUser(const std::string& nameOrSid, std::string* error);
     // A profile file, loaded with the backup and restore privileges.
-    bool OpenFile(const std::string& path, std::string* error,
-                  const std::string& mount = kHiveMount);
+    // Loaded as `mount`, or as HiveMountName() when it is empty.
+    bool OpenFile(const std::string& path, std::string* error, const std::string& mount = {});
     // The caller's own profile, which HKEY_CURRENT_USER already is: nothing
     // is redirected, but what is written names it HKEY_USERS\<SID>.
     void OpenOwn(const std::string& sid);
@@ -56,13 +62,17 @@ private:
     HKEY m_previous = nullptr; // what HKEY_CURRENT_USER meant before
     HKEY m_target = nullptr;
     bool m_loaded = false;
-    std::string m_mount;
     bool Redirect(const std::string& below, std::string* error);
 };
 
 // The per-user root as a backup names it: "HKEY_CURRENT_USER", or
-// "HKEY_USERS\<SID>" (or the file's mount) while a UserHive is open.
+// "HKEY_USERS\<SID>" (or "HKEY_USERS\Morvane.Hive" for a file) while a
+// UserHive is open.
 std::string CurrentUserRootText();
+
+// The key that HKEY_CURRENT_USER really stands for now: as
+// CurrentUserRootText, but a file under the name this run loaded it as.
+std::string CurrentUserKeyText();
 
 // True while a UserHive redirects HKEY_CURRENT_USER.
 bool CurrentUserRedirected();
