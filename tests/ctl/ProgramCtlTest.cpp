@@ -885,7 +885,9 @@ TEST(HiveBreakTest, CtrlCUnloadsTheProfileFile) {
     SetEnvironmentVariableA("MORVANE_RECORDER_HOLD", nullptr);
     // The recorder has logged its line: morvanectl now waits for it.
     EXPECT_TRUE(e2e::WaitUntil([&] { return LogLines().size() > logged; }, 60000));
-    EXPECT_TRUE(Mounted(kHiveMount));
+    // Each run mounts the file under a name of its own.
+    const std::string mount = std::string(kHiveMount) + "." + std::to_string(ctl.Id());
+    EXPECT_TRUE(Mounted(mount.c_str()));
 
     SetConsoleCtrlHandler(IgnoreBreak, TRUE);
     FreeConsole();
@@ -900,12 +902,12 @@ TEST(HiveBreakTest, CtrlCUnloadsTheProfileFile) {
     // the program was never made. (Wine 8 ends it with exit code 0, Windows
     // with STATUS_CONTROL_C_EXIT.)
     EXPECT_EQ(ran.out.find("Compressed Folder"), std::string::npos) << ran.out << ran.err;
-    EXPECT_FALSE(Mounted(kHiveMount));
+    EXPECT_FALSE(Mounted(mount.c_str()));
 
     const Ran again = Ctl("--hive " + hive + " show usability/show-hidden-files");
     EXPECT_EQ(again.code, 0u) << again.err;
     EXPECT_NE(again.out.find("\n  State:    on\n"), std::string::npos) << again.out;
-    EXPECT_FALSE(Mounted(kHiveMount));
+    EXPECT_FALSE(Mounted(mount.c_str()));
     DeleteFileA(hive.c_str());
 }
 
