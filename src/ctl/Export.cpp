@@ -462,7 +462,7 @@ DWORD WriteGpp(const std::string& folder, const GppFiles& f, std::string* failed
 // YAML or a character that XML does not allow would change the file's
 // meaning or break it.
 std::string Unwritable(const std::string& text) {
-    if (std::wstring wide; !WideFromUtf8(text, &wide))
+    if (Utf16String wide; !WideFromUtf8(text, &wide))
         return "a byte that is not UTF-8";
     for (size_t at = 0; at < text.size();) {
         char32_t c;
