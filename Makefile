@@ -3,7 +3,7 @@
 #               with a screenshot in build/morvane.png when there is no display)
 #   make test   the whole suite
 #   make dist   the release in dist/: MSI, portable zip, SHA256SUMS
-.PHONY: all deps build native cross run test prefix corpus fuzz clean screenshots scale-screenshots bench dist
+.PHONY: all deps build native cross run test prefix corpus fuzz clean screenshots scale-screenshots high-contrast-screenshot bench dist
 
 BUILD   := build
 NATIVE  := $(BUILD)/native
@@ -73,6 +73,10 @@ screenshots: build prefix
 scale-screenshots: build prefix
 	tools/scale_screenshot.sh $(BUILD)/morvane.exe $(PREFIX_TEMPLATE) 96 $(BUILD)/scale-100.png
 	tools/scale_screenshot.sh $(BUILD)/morvane.exe $(PREFIX_TEMPLATE) 144 $(BUILD)/scale-150.png
+
+# The window with high contrast on under Xvfb: build/high-contrast.png.
+high-contrast-screenshot: build prefix
+	tools/high_contrast_screenshot.sh $(BUILD)/tests/high_contrast_morvane.exe $(PREFIX_TEMPLATE) $(BUILD)/high-contrast.png
 
 # Start-up, registry, click and animation costs under Wine, each beside its
 # floor, in a throwaway prefix; the table also goes to build/bench.txt. The

@@ -1,6 +1,8 @@
 #include "app/CBannerDlg.h"
 
 #include "app/Links.h"
+#include "app/Strings.h"
+#include "framework/Accessible.h"
 #include "resource.h"
 #include "system/Shell.h"
 
@@ -15,6 +17,14 @@ BOOL CBannerDlg::PreTranslateMessage(MSG* pMsg) {
     if (IsEscapeToConsume(pMsg))
         return TRUE;
     return CDialog::PreTranslateMessage(pMsg);
+}
+
+bool CBannerDlg::DescribeControl(int id, AccessibleText& text) const {
+    if (id != IDC_BANNER_PICTURE)
+        return false;
+    text.name = ResourceString(IDS_BANNER_NAME);
+    text.description = ResourceString(IDS_BANNER_DESCRIPTION);
+    return true;
 }
 
 // STN_CLICKED only: a double-click opens the page once per click.

@@ -9,6 +9,8 @@ public:
     explicit CBannerDlg(CWnd* pParent);
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // The picture's words and what a click on it does.
+    bool DescribeControl(int id, AccessibleText& text) const override;
 
 protected:
     void OnStnClickedBanner();

@@ -3,6 +3,8 @@
 #include "app/CAboutDlg.h"
 #include "app/CBannerDlg.h"
 #include "app/Links.h"
+#include "app/Strings.h"
+#include "framework/Accessible.h"
 #include "framework/App.h"
 #include "framework/Dpi.h"
 #include "pages/CIESettingsDlg.h"
@@ -141,6 +143,7 @@ BOOL CQueltDlg::OnInitDialog() {
     SetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE,
                    GetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE) | WS_TABSTOP);
 
+    DescribeToScreenReaders(m_picNotice.m_hWnd);
     m_nDpi = WindowDpi(m_hWnd);
     InitContainers(); // the window opens whether or not this completed
 
@@ -215,6 +218,7 @@ BOOL CQueltDlg::CreateBanner() {
     m_pBannerDlg = new CBannerDlg(m_pBannerTab);
     if (!m_pBannerDlg->Create(IDD_BANNER, m_pBannerTab))
         return FALSE;
+    DescribeToScreenReaders(m_pBannerDlg->GetDlgItem(IDC_BANNER_PICTURE));
     m_pBannerTab->AddPage(m_pBannerDlg);
     return TRUE;
 }
@@ -263,6 +267,13 @@ void CQueltDlg::SwitchPage(int step) {
                       ? GetNextDlgTabItem(pPage->m_hWnd, nullptr, FALSE)
                       : nullptr;
     SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hFirst ? hFirst : m_tabCtrl.m_hWnd), TRUE);
+}
+
+bool CQueltDlg::DescribeControl(int id, AccessibleText& text) const {
+    if (id != IDC_NOTICE || !m_picNotice.SurfaceDC())
+        return false;
+    text.name = ResourceString(IDS_NOTICE_NAME);
+    return true;
 }
 
 void CQueltDlg::OnSysCommand(UINT nID, LPARAM) {

@@ -21,6 +21,8 @@ public:
 
     BOOL OnInitDialog() override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // The notice's words, while it shows them.
+    bool DescribeControl(int id, AccessibleText& text) const override;
 
     BOOL InitContainers();
     BOOL CreatePages();

@@ -11,69 +11,12 @@
 namespace {
 
 constexpr wchar_t kEol[] = L"\r\n";
-constexpr size_t kWrapAt = 76; // regedit's own line width for hex data
-
-std::wstring Quoted(std::wstring_view text) {
-    std::wstring out = L"\"";
-    for (wchar_t c : text) {
-        if (c == L'\\' || c == L'"')
-            out += L'\\';
-        out += c;
-    }
-    out += L'"';
-    return out;
-}
-
-// What a line of the file can hold and give back unchanged: no line break,
-// no other control character, no unpaired surrogate.
-bool Writable(std::wstring_view text) {
-    for (wchar_t c : text)
-        if (c < 0x20 || c == 0x7F)
-            return false;
-    return WellFormed(text);
-}
-
-// UTF-16 text that a quoted string gives back unit for unit: one
-// terminating NUL and nothing that would break or end the line.
-bool PlainText(const std::string& bytes) {
-    if (bytes.size() < 2 || bytes.size() % 2)
-        return false;
-    std::wstring text(bytes.size() / 2, L'\0');
-    memcpy(text.data(), bytes.data(), bytes.size());
-    if (text.back() != L'\0')
-        return false;
-    text.pop_back();
-    return Writable(text);
-}
-
-std::wstring NameOf(const std::wstring& name) {
-    return name.empty() ? std::wstring(L"@") : Quoted(name);
-}
 
 } // namespace
 
 bool SameKeyName(std::wstring_view a, std::wstring_view b) {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-std::wstring Coverage::RootName(RegRoot root) const {
-    return root == HKCU ? userRoot : Wide(RootFullName(root));
-}
-
-const CoveredKey* Coverage::Find(RegRoot root, std::wstring_view key) const {
-    for (const CoveredKey& k : keys)
-        if (k.root == root && SameKeyName(k.key, key))
-            return &k;
-    return nullptr;
-}
-
-const std::wstring* Coverage::TreeOf(std::wstring_view key) const {
-    for (const std::wstring& tree : classTrees)
-        if (key.size() >= tree.size() && SameKeyName(key.substr(0, tree.size()), tree) &&
-            (key.size() == tree.size() || key[tree.size()] == L'\\'))
-            return &tree;
-    return nullptr;
 }
 
 // Every value a row reads or writes, grouped by key in the order the tables
@@ -134,47 +77,6 @@ Coverage BackupCoverage() {
     return c;
 }
 
-std::wstring RegLine(const std::wstring& name, const RegData& data) {
-    std::wstring line = NameOf(name) + L"=";
-    if (data.type == REG_DWORD && data.bytes.size() == 4) {
-        DWORD n;
-        memcpy(&n, data.bytes.data(), 4);
-        wchar_t digits[16];
-        swprintf(digits, 16, L"dword:%08lx", static_cast<unsigned long>(n));
-        return line + digits;
-    }
-    if (data.type == REG_SZ && PlainText(data.bytes)) {
-        std::wstring text(data.bytes.size() / 2 - 1, L'\0');
-        memcpy(text.data(), data.bytes.data(), text.size() * 2);
-        return line + Quoted(text);
-    }
-    wchar_t prefix[32];
-    if (data.type == REG_BINARY)
-        swprintf(prefix, 32, L"hex:");
-    else
-        swprintf(prefix, 32, L"hex(%lx):", static_cast<unsigned long>(data.type));
-    line += prefix;
-    size_t width = line.size();
-    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
-    for (size_t i = 0; i < data.bytes.size(); ++i) {
-        const unsigned char byte = static_cast<unsigned char>(data.bytes[i]);
-        line += kDigits[byte >> 4];
-        line += kDigits[byte & 15];
-        width += 2;
-        if (i + 1 < data.bytes.size()) {
-            line += L',';
-            ++width;
-            if (width >= kWrapAt) {
-                line += L"\\";
-                line += kEol;
-                line += L"  ";
-                width = 2;
-            }
-        }
-    }
-    return line;
-}
-
 bool BackupText(const std::string& taken, std::wstring* text, std::string* error) {
     const Coverage coverage = BackupCoverage();
     std::wstring out = std::wstring(kRegHeader) + kEol + kEol;
@@ -202,7 +104,7 @@ bool BackupText(const std::string& taken, std::wstring* text, std::string* error
             if (found)
                 lines += RegLine(name, data) + kEol;
             else if (written)
-                lines += NameOf(name) + L"=-" + kEol;
+                lines += RegDeletionLine(name) + kEol;
         }
         // A section header alone would create its key on restore.
         if (!lines.empty())
@@ -226,7 +128,7 @@ bool BackupText(const std::string& taken, std::wstring* text, std::string* error
             return false;
         }
         for (const RegKeyContentsW& key : keys) {
-            if (!Writable(key.path)) {
+            if (!FitsOnALine(key.path)) {
                 *error = "the key " + Shortened(Utf8(key.path)) +
                          " has a name that a .reg file cannot hold";
                 return false;
@@ -234,7 +136,7 @@ bool BackupText(const std::string& taken, std::wstring* text, std::string* error
             out += L"[" + top + key.path + L"]" + kEol;
             bool hasDefault = false;
             for (const auto& [name, data] : key.values) {
-                if (!Writable(name)) {
+                if (!FitsOnALine(name)) {
                     *error = "the value " + Shortened(Utf8(name)) + " of " +
                              Shortened(Utf8(key.path)) + " has a name that a .reg file cannot hold";
                     return false;
@@ -258,12 +160,4 @@ bool BackupText(const std::string& taken, std::wstring* text, std::string* error
     out += std::wstring(kEndMarker) + kEol;
     *text = std::move(out);
     return true;
-}
-
-std::string FileBytes(const std::wstring& text) {
-    std::string bytes = "\xFF\xFE";
-    const size_t at = bytes.size();
-    bytes.resize(at + text.size() * 2);
-    memcpy(bytes.data() + at, text.data(), text.size() * 2);
-    return bytes;
 }

@@ -4,6 +4,8 @@
 #include "ctl/Console.h"
 #include "ctl/Export.h"
 #include "ctl/Files.h"
+#include "ctl/MachineLock.h"
+#include "ctl/Pending.h"
 #include "ctl/Preset.h"
 #include "ctl/Reference.h"
 #include "ctl/RegFile.h"
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -87,6 +90,8 @@ struct Command {
     // Reads or writes the per-user settings that --user or --hive names;
     // otherwise it only names that user or file in what it writes.
     bool opensProfile = true;
+    // Changes the machine unless it is a dry run: holds the machine's lock.
+    bool changesMachine = false;
 };
 
 int List(Console& c, const Arguments& a) {
@@ -221,6 +226,85 @@ int Backup(Console& c, const Arguments& a) {
     return WriteBackup(c, a.words[0]) ? kDone : kBadInput;
 }
 
+// The key a per-user change is really made in: HKCU while the caller's
+// own, else the user's hive under HKEY_USERS.
+std::string NamedForUser(std::string change) {
+    if (const size_t at = change.find("HKCU\\"); at != std::string::npos)
+        change.replace(at, 4, ShortUserRoot());
+    return change;
+}
+
+int RestoreDryRun(Console& c, const std::string& path, const std::vector<RegFileEntry>& entries) {
+    const std::vector<std::string> changes = PendingChanges(entries);
+    if (changes.empty())
+        c.out << "Restoring " << path << " would change nothing\n";
+    else
+        c.out << "Restoring " << path << " would make " << changes.size() << " changes:\n";
+    for (const std::string& change : changes)
+        c.out << "  " << NamedForUser(change) << "\n";
+    return kDone;
+}
+
+// What reg.exe imports: the checked file, with a profile file's keys under
+// the name it is loaded as in this run.
+std::string ImportBytes(const std::string& bytes) {
+    const std::wstring fileRoot = Wide(CurrentUserRootText()), mount = Wide(CurrentUserKeyText());
+    if (fileRoot == mount)
+        return bytes;
+    std::wstring text((bytes.size() - 2) / 2, L'\0');
+    memcpy(text.data(), bytes.data() + 2, text.size() * 2);
+    for (size_t at = 0; at < text.size();) {
+        const size_t name = at + 1 + (text.compare(at, 2, L"[-") == 0);
+        if (text[at] == L'[' && text.size() > name + fileRoot.size() &&
+            text[name + fileRoot.size()] == L'\\' &&
+            SameKeyName(std::wstring_view(text).substr(name, fileRoot.size()), fileRoot))
+            text.replace(name, fileRoot.size(), mount);
+        const size_t end = text.find(L'\n', at);
+        at = end == std::wstring::npos ? text.size() : end + 1;
+    }
+    return FileBytes(text);
+}
+
+// reg.exe's exit code alone does not tell that every value was written:
+// what the file holds is read back, as the dry run compares it.
+int Import(Console& c, const std::string& path, const std::string& bytes,
+           const std::vector<RegFileEntry>& entries) {
+    std::wstring copy;
+    if (const DWORD status = WriteTemporaryFile(ImportBytes(bytes), &copy);
+        status != ERROR_SUCCESS) {
+        c.Error() << "cannot write a temporary copy of " << path << ": " << ErrorText(status)
+                  << "; nothing was restored\n";
+        return kBadInput;
+    }
+    c.out << "Running reg.exe import of " << path << "\n";
+    c.out.Flush();
+    const RunResult r =
+        g_pfnRunAndWaitWide("reg.exe", L"import \"" + copy + L"\"", SW_HIDE, kProgramWaitMs);
+    DeleteFileW(copy.c_str());
+    c.out << Indented(r.output);
+    if (r.outcome == RunResult::NotStarted) {
+        c.Error() << "reg.exe did not start: " << ErrorText(r.error) << "\n";
+        return kSomeFailed;
+    }
+    if (r.outcome == RunResult::StillRunning) {
+        c.Error() << "reg.exe import did not end within " << kProgramWaitMs / 1000 << " s\n";
+        return kSomeFailed;
+    }
+    const std::vector<std::string> left = PendingChanges(entries);
+    if (r.exitCode == 0 && left.empty()) {
+        c.out << "Restored from " << path << " (reg.exe exit code 0)\n";
+        return kDone;
+    }
+    if (r.exitCode != 0)
+        c.Error() << "reg.exe import failed with exit code " << r.exitCode << "\n";
+    if (!left.empty())
+        c.Error() << "after reg.exe import (exit code " << r.exitCode << "), " << left.size()
+                  << " values still differ from " << path << ":\n";
+    for (const std::string& change : left)
+        c.Error() << "  not restored: " << NamedForUser(change) << "\n";
+    return kSomeFailed;
+}
+
 // Checks the whole file before anything of it is imported, and imports
 // exactly what was checked, from a copy of its own.
 int Restore(Console& c, const Arguments& a) {
@@ -241,39 +325,9 @@ int Restore(Console& c, const Arguments& a) {
         c.Error() << why << "; nothing was restored\n";
         return kBadInput;
     }
-    if (a.Has(kRestoreDryRun)) {
-        const std::vector<std::string> changes = PendingChanges(entries);
-        if (changes.empty())
-            c.out << "Restoring " << path << " would change nothing\n";
-        else
-            c.out << "Restoring " << path << " would make " << changes.size() << " changes:\n";
-        for (const std::string& change : changes)
-            c.out << "  " << change << "\n";
-        return kDone;
-    }
-    std::wstring copy;
-    if (const DWORD status = WriteTemporaryFile(bytes, &copy); status != ERROR_SUCCESS) {
-        c.Error() << "cannot write a temporary copy of " << path << ": " << ErrorText(status)
-                  << "; nothing was restored\n";
-        return kBadInput;
-    }
-    c.out << "Running reg.exe import of " << path << "\n";
-    c.out.Flush();
-    const RunResult r = RunAndWait("reg.exe", L"import \"" + copy + L"\"", SW_HIDE, kProgramWaitMs);
-    DeleteFileW(copy.c_str());
-    c.out << Indented(r.output);
-    if (r.outcome == RunResult::Ended && r.exitCode == 0) {
-        c.out << "Restored from " << path << " (reg.exe exit code 0)\n";
-        return kDone;
-    }
-    if (r.outcome == RunResult::NotStarted)
-        c.Error() << "reg.exe did not start: " << ErrorText(r.error) << "\n";
-    else if (r.outcome == RunResult::Ended)
-        c.Error() << "reg.exe import failed with exit code " << r.exitCode
-                  << "; some values may not be restored\n";
-    else
-        c.Error() << "reg.exe import did not end within " << kProgramWaitMs / 1000 << " s\n";
-    return kSomeFailed;
+    if (a.Has(kRestoreDryRun))
+        return RestoreDryRun(c, path, entries);
+    return Import(c, path, bytes, entries);
 }
 
 int Save(Console& c, const Arguments& a) {
@@ -303,6 +357,12 @@ int ReadPreset(Console& c, const std::string& path, const char* refusal,
         c.Error() << refusal << "\n";
         return kBadInput;
     }
+    // A preset of comments only is a deployment gone wrong, not a wish for
+    // nothing: check must not read it as compliant.
+    if (lines->empty()) {
+        c.Error() << path << " names no tweak; " << refusal << "\n";
+        return kBadInput;
+    }
     return kDone;
 }
 
@@ -312,10 +372,6 @@ int Apply(Console& c, const Arguments& a) {
     std::vector<PresetLine> lines;
     if (const int code = ReadPreset(c, path, "nothing was applied", &lines); code != kDone)
         return code;
-    if (lines.empty()) {
-        c.out << path << " names no tweak; nothing to apply\n";
-        return kDone;
-    }
     std::vector<std::pair<const TweakRow*, bool>> changes;
     for (const PresetLine& line : lines)
         changes.emplace_back(line.row, line.on);
@@ -391,9 +447,6 @@ int Check(Console& c, const Arguments& a) {
 int Export(Console& c, const Arguments& a) {
     if (const std::string problem = ExportProblem(a.words); !problem.empty())
         return Usage(c, problem);
-    std::vector<PresetLine> lines;
-    if (const int code = ReadPreset(c, a.words[1], "nothing was exported", &lines); code != kDone)
-        return code;
     ExportTarget target;
     if (!a.hive.empty()) {
         target.kind = ExportTarget::HiveFile;
@@ -405,11 +458,23 @@ int Export(Console& c, const Arguments& a) {
             return kBadInput;
         }
     }
+    if (const std::string problem = ExportTextProblem(a.words, target); !problem.empty()) {
+        c.Error() << problem << "\n";
+        return kBadInput;
+    }
+    std::vector<PresetLine> lines;
+    if (const int code = ReadPreset(c, a.words[1], "nothing was exported", &lines); code != kDone)
+        return code;
     std::string text, messages;
     const int code = ExportCommand(a.words, lines, target, &text, &messages);
     c.out << text;
     c.out.Flush();
-    c.err << messages;
+    // Its messages name paths from the command line: shown escaped.
+    for (size_t at = 0; at < messages.size();) {
+        const size_t end = std::min(messages.find('\n', at), messages.size());
+        c.err << Escaped(std::string_view(messages).substr(at, end - at)) << "\n";
+        at = end + 1;
+    }
     return code;
 }
 
@@ -425,17 +490,18 @@ const Command kCommands[] = {
     {"show", "NAME", Arity::One, {},
      "what a tweak reads, and what on and off do", Show},
     {"set", "NAME on|off", Arity::Pairs, {&kDryRun},
-     "sets tweaks as a click on their boxes does", Set},
+     "sets tweaks as a click on their boxes does", Set, true, true},
     {"backup", "FILE.reg", Arity::One, {},
      "saves every value the tweaks touch, for restore", Backup},
     {"restore", "FILE.reg", Arity::One, {&kRestoreDryRun},
-     "checks a backup whole, then imports it with the\nsystem's reg.exe", Restore},
+     "checks a backup whole, then imports it with the\nsystem's reg.exe", Restore, true, true},
     {"save", "PRESET", Arity::One, {&kForce},
      "writes the current states as a preset", Save},
     {"check", "PRESET", Arity::One, {&kJson},
      "compares the tweaks with a preset, changing nothing", Check},
     {"apply", "PRESET", Arity::One, {&kBackupTo, &kDryRun, &kApplyAll},
-     "checks a preset, backs up, then sets the tweaks\nthat differ (all of them with --force)", Apply},
+     "checks a preset, backs up, then sets the tweaks\nthat differ (all of them with --force)", Apply, true,
+     true},
     {"reference", "", Arity::None, {},
      "a Markdown reference of all tweaks", Reference},
     {"export", "ansible|gpp PRESET [OUT]", Arity::TwoOrThree, {},
@@ -512,6 +578,8 @@ const Command* FindCommand(const std::string& name) {
 std::string Parse(const Command& command, const std::vector<std::string>& args, Arguments* a) {
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg.empty())
+            return std::string(command.name) + " takes no empty argument";
         if (!arg.starts_with("--")) {
             a->words.push_back(arg);
             continue;
@@ -522,7 +590,10 @@ std::string Parse(const Command& command, const std::vector<std::string>& args, 
                 known = option;
         if (!known)
             return "unknown option " + arg + " for " + command.name;
-        if (known->value && i + 1 == args.size())
+        // A value never starts with "--": "--backup --dry-run" is a
+        // forgotten file name, not a backup named "--dry-run".
+        if (known->value &&
+            (i + 1 == args.size() || args[i + 1].empty() || args[i + 1].starts_with("--")))
             return arg + " needs " + known->value;
         a->options.emplace_back(known, known->value ? args[++i] : std::string());
     }
@@ -539,6 +610,36 @@ std::string Parse(const Command& command, const std::vector<std::string>& args, 
         return n == 2 || n == 3 ? "" : std::string(command.name) + " takes " + command.arguments;
     }
     return "";
+}
+
+// A command that changes the machine waits for the runs that change it
+// now, then runs with whose profile it names opened.
+int RunHoldingLock(const Command& command, const std::vector<std::string>& args, const Arguments& a,
+                   Console& c) {
+    MachineLock lock;
+    if (command.changesMachine && !a.Has(kDryRun) && !a.Has(kRestoreDryRun)) {
+        std::string what, holder;
+        for (const std::string& arg : args)
+            what += (what.empty() ? "" : " ") + arg;
+        if (!lock.Acquire(what, &holder)) {
+            c.Error() << holder << " is changing the machine; gave up after waiting "
+                      << (g_machineLockWaitMs + 999) / 1000 << " s, nothing was done\n";
+            return kBadInput;
+        }
+    }
+    UserHive hive;
+    std::string error;
+    if ((!a.user.empty() && !hive.OpenUser(a.user, &error)) ||
+        (!a.hive.empty() && !hive.OpenFile(a.hive, &error))) {
+        c.Error() << error << "; nothing was done\n";
+        return kBadInput;
+    }
+    int code = command.run(c, a);
+    if (!hive.Close(&error)) {
+        c.Error() << error << "\n";
+        code = code == kDone ? kSomeFailed : code;
+    }
+    return code;
 }
 
 // The command itself, once --user and --hive are taken out.
@@ -581,19 +682,7 @@ int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Con
         return Usage(c, problem);
     if (!command->opensProfile)
         return command->run(c, a);
-    UserHive hive;
-    std::string error;
-    if ((!a.user.empty() && !hive.OpenUser(a.user, &error)) ||
-        (!a.hive.empty() && !hive.OpenFile(a.hive, &error))) {
-        c.Error() << error << "; nothing was done\n";
-        return kBadInput;
-    }
-    int code = command->run(c, a);
-    if (!hive.Close(&error)) {
-        c.Error() << error << "\n";
-        code = code == kDone ? kSomeFailed : code;
-    }
-    return code;
+    return RunHoldingLock(*command, args, a, c);
 }
 
 } // namespace
@@ -611,7 +700,7 @@ int RunCtl(const std::vector<std::string>& args, Writer& out, Writer& err) {
             rest.push_back(args[i]);
             continue;
         }
-        if (i + 1 == args.size() || args[i + 1].empty())
+        if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1].starts_with("--"))
             problem = args[i] + (isUser ? " needs a user name or SID" : " needs a profile file");
         else if (!whose.user.empty() || !whose.hive.empty())
             problem = "give one --user or one --hive";
@@ -620,5 +709,12 @@ int RunCtl(const std::vector<std::string>& args, Writer& out, Writer& err) {
     }
     if (!problem.empty())
         return Usage(c, problem);
-    return RunCommand(rest, whose, c);
+    int code = RunCommand(rest, whose, c);
+    // Output that never arrived is no success, whatever the command did.
+    out.Flush();
+    if (const DWORD error = out.WriteError()) {
+        c.err << "morvanectl: cannot write to standard output: " << ErrorText(error) << "\n";
+        code = code == kDone || code == kDiffers ? kSomeFailed : code;
+    }
+    return code;
 }

@@ -2,6 +2,7 @@
 
 #include "ctl/Files.h"
 #include "ctl/Preset.h"
+#include "ctl/Text.h"
 #include "ctl/Words.h"
 #include "tweaks/Tweaks.h"
 
@@ -141,6 +142,12 @@ std::string Yaml(const std::string& text) {
     return out + "'";
 }
 
+// Text from outside the program, marked so that Ansible never reads it as a
+// template: a path holding "{{ ... }}" stays that path.
+std::string YamlData(const std::string& text) {
+    return "!unsafe " + Yaml(text);
+}
+
 const char* StartMode(DWORD start) {
     switch (start) {
     case 2:
@@ -235,7 +242,7 @@ std::string Playbook(const std::string& presetPath, const std::vector<Step>& ste
         y += "      ansible.windows.win_regedit:\n";
         y += "        path: " + Yaml(path) + "\n";
         if (hive)
-            y += "        hive: " + Yaml(target.file) + "\n";
+            y += "        hive: " + YamlData(target.file) + "\n";
         switch (s.kind) {
         case Step::SetValue:
             y += "        name: " + Yaml(s.name) + "\n";
@@ -451,7 +458,40 @@ DWORD WriteGpp(const std::string& folder, const GppFiles& f, std::string* failed
     return status;
 }
 
+// The first character that no export can hold as it is: a line break of
+// YAML or a character that XML does not allow would change the file's
+// meaning or break it.
+std::string Unwritable(const std::string& text) {
+    if (std::wstring wide; !WideFromUtf8(text, &wide))
+        return "a byte that is not UTF-8";
+    for (size_t at = 0; at < text.size();) {
+        char32_t c;
+        at += NextCodePoint(text, at, &c);
+        if (IsControl(c) || c == 0xFEFF || c == 0xFFFE || c == 0xFFFF) {
+            char name[16];
+            snprintf(name, sizeof(name), "U+%04X", static_cast<unsigned>(c));
+            return name;
+        }
+    }
+    return {};
+}
+
 } // namespace
+
+std::string ExportTextProblem(const std::vector<std::string>& words, const ExportTarget& target) {
+    const bool ansible = words[0] == "ansible";
+    const std::pair<const char*, std::string> written[] = {
+        {"the preset's path", ansible ? words[1] : std::string()},
+        {"the profile file's path", target.file},
+        {"the SID", target.sid},
+    };
+    for (const auto& [what, text] : written)
+        if (const std::string c = Unwritable(text); !c.empty())
+            return std::string(what) + " \"" + text + "\" holds " + c +
+                   ", which cannot be written safely into " +
+                   (ansible ? "a playbook" : "Group Policy files") + "; nothing was exported";
+    return {};
+}
 
 std::string ExportProblem(const std::vector<std::string>& words) {
     const std::string& format = words[0];

@@ -19,6 +19,12 @@ struct ExportTarget {
 // of them), or the empty text.
 std::string ExportProblem(const std::vector<std::string>& words);
 
+// What of the texts from outside that an export writes (the preset's path,
+// the profile file's path, the SID) cannot be written safely in the
+// format: a control character, a line separator. The empty text when all
+// can.
+std::string ExportTextProblem(const std::vector<std::string>& words, const ExportTarget& target);
+
 // Writes the export of the preset's lines, once ExportProblem found nothing
 // wrong with `words`. Text for standard output goes to *out, messages for
 // standard error (each line starting "morvanectl: ") to *err. The exit code:

@@ -1,7 +1,7 @@
 #include "ctl/Preset.h"
 
+#include "ctl/Choices.h"
 #include "ctl/Text.h"
-#include "ctl/Words.h"
 
 #include <algorithm>
 
@@ -15,41 +15,100 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(begin, end - begin + 1);
 }
 
-// The text of a UTF-16 file with a byte-order mark, as UTF-8; a last odd
-// byte is dropped and said in *cut.
-std::string FromUtf16(std::string_view bytes, bool bigEndian, bool* cut) {
-    *cut = bytes.size() % 2;
-    std::wstring wide(bytes.size() / 2, L'\0');
+// A preset's text as UTF-8, whatever its encoding.
+struct Decoded {
+    std::string utf8;
+    bool cut = false;               // UTF-16 with a last odd byte, which is dropped
+    std::vector<int> halfPairLines; // UTF-16 lines with half of a pair
+};
+
+// The text of a UTF-16 file with a byte-order mark.
+Decoded FromUtf16(std::string_view bytes, bool bigEndian) {
+    Decoded d;
+    d.cut = bytes.size() % 2;
+    Utf16String wide(bytes.size() / 2, 0);
     for (size_t i = 0; i < wide.size(); ++i) {
         const unsigned char a = bytes[2 * i], b = bytes[2 * i + 1];
-        wide[i] = static_cast<wchar_t>(bigEndian ? a << 8 | b : b << 8 | a);
+        wide[i] = static_cast<Utf16Char>(bigEndian ? a << 8 | b : b << 8 | a);
     }
-    return Utf8(wide);
+    // A line break is never half of a pair: each line is checked alone.
+    Utf16View rest = wide;
+    for (int number = 1; !rest.empty(); ++number) {
+        const Utf16View line = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+        if (!WellFormed(line))
+            d.halfPairLines.push_back(number);
+    }
+    d.utf8 = Utf8(wide);
+    return d;
 }
+
+Decoded Decode(std::string_view file) {
+    if (file.starts_with("\xFF\xFE") || file.starts_with("\xFE\xFF"))
+        return FromUtf16(file.substr(2), file[0] == '\xFE');
+    if (file.starts_with("\xEF\xBB\xBF"))
+        file.remove_prefix(3);
+    Decoded d;
+    d.utf8 = file;
+    return d;
+}
+
+// Reads the lines one by one; only the faults that are told are put in
+// words, past them a fault is only counted.
+class PresetReader {
+public:
+    PresetReader(std::vector<PresetLine>* lines, std::vector<std::string>* errors, size_t* unshown)
+        : lines_(lines), errors_(errors), unshown_(unshown) {}
+
+    template <class Words> void Fault(int number, Words&& what) {
+        if (errors_->size() < kShownErrors)
+            errors_->push_back("line " + std::to_string(number) + ": " + what());
+        else
+            ++*unshown_;
+    }
+
+    void Line(int number, std::string_view line) {
+        if (std::any_of(line.begin(), line.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; }))
+            return Fault(number, [] { return std::string("not text (a control character)"); });
+        if (Utf16String wide; !WideFromUtf8(line, &wide))
+            return Fault(number, [] { return std::string("not UTF-8 text"); });
+        line = Trimmed(line.substr(0, line.find_first_of("#;")));
+        if (line.empty())
+            return;
+        const size_t equals = line.find('=');
+        if (equals == std::string_view::npos)
+            return Fault(number, [&] {
+                return "expected \"name = on\" or \"name = off\", found \"" + Shortened(line) +
+                       "\"";
+            });
+        const std::string_view name = Trimmed(line.substr(0, equals));
+        const std::string_view value = Trimmed(line.substr(equals + 1));
+        bool on = false;
+        std::string problem;
+        const TweakRow* row = choices_.Read(name, value, "on line " + std::to_string(number), &on,
+                                            errors_->size() < kShownErrors ? &problem : nullptr);
+        if (!row)
+            return Fault(number, [&] { return problem; });
+        lines_->push_back({number, row, on});
+    }
+
+private:
+    std::vector<PresetLine>* lines_;
+    std::vector<std::string>* errors_;
+    size_t* unshown_;
+    Choices choices_;
+};
 
 } // namespace
 
 void ParsePreset(std::string_view file, std::vector<PresetLine>* lines,
                  std::vector<std::string>* errors, size_t* unshown) {
     *unshown = 0;
-    std::string decoded;
-    bool cut = false;
-    if (file.starts_with("\xFF\xFE") || file.starts_with("\xFE\xFF")) {
-        decoded = FromUtf16(file.substr(2), file[0] == '\xFE', &cut);
-        file = decoded;
-    } else if (file.starts_with("\xEF\xBB\xBF")) {
-        file.remove_prefix(3);
-    }
-    std::string_view text = file;
-    Choices choices;
+    const Decoded decoded = Decode(file);
+    std::string_view text = decoded.utf8;
+    PresetReader reader(lines, errors, unshown);
     int number = 0;
-    // Only the faults that are told are put in words.
-    auto fault = [&](auto&& what) {
-        if (errors->size() < kShownErrors)
-            errors->push_back("line " + std::to_string(number) + ": " + what());
-        else
-            ++*unshown;
-    };
     while (!text.empty() || number == 0) {
         ++number;
         const size_t end = text.find('\n');
@@ -57,49 +116,13 @@ void ParsePreset(std::string_view file, std::vector<PresetLine>* lines,
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.ends_with('\r'))
             line.remove_suffix(1);
-        if (std::any_of(line.begin(), line.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; })) {
-            fault([] { return std::string("not text (a control character)"); });
-            continue;
-        }
-        if (std::wstring wide; !WideFromUtf8(line, &wide)) {
-            fault([] { return std::string("not UTF-8 text"); });
-            continue;
-        }
-        line = Trimmed(line.substr(0, line.find_first_of("#;")));
-        if (line.empty())
-            continue;
-        const size_t equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            fault([&] {
-                return "expected \"name = on\" or \"name = off\", found \"" + Shortened(line) +
-                       "\"";
-            });
-            continue;
-        }
-        const std::string_view name = Trimmed(line.substr(0, equals));
-        const std::string_view value = Trimmed(line.substr(equals + 1));
-        bool on = false;
-        std::string problem;
-        // Past the faults that are told, a fault is only counted.
-        const TweakRow* row = choices.Read(name, value, "on line " + std::to_string(number), &on,
-                                           errors->size() < kShownErrors ? &problem : nullptr);
-        if (!row) {
-            fault([&] { return problem; });
-            continue;
-        }
-        lines->push_back({number, row, on});
+        if (std::binary_search(decoded.halfPairLines.begin(), decoded.halfPairLines.end(), number))
+            reader.Fault(number, [] { return std::string("not text (half of a UTF-16 pair)"); });
+        else
+            reader.Line(number, line);
     }
-    if (cut)
-        fault([] { return std::string("the file ends in the middle of a UTF-16 character"); });
-}
-
-std::string CurrentPreset() {
-    std::string out = "# morvanectl preset: name = on | off, one tweak a line.\r\n";
-    for (const TweakTable& table : TweakTables()) {
-        out += "\r\n# " + std::string(table.tab) + "\r\n";
-        for (const TweakRow& row : table.rows)
-            out += std::string(row.name) + " = " + (Holds(row.checkedWhen) ? "on" : "off") + "\r\n";
-    }
-    return out;
+    if (decoded.cut)
+        reader.Fault(number, [] {
+            return std::string("the file ends in the middle of a UTF-16 character");
+        });
 }

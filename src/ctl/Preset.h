@@ -1,12 +1,13 @@
 // Presets: text files of "name = on" and "name = off" lines, with # or ; comments
-// and blank lines, that choose a state for some of the tweaks.
+// and blank lines, that choose a state for some of the tweaks. Reading one
+// needs nothing of the system but the tweaks' names.
 #pragma once
-
-#include "tweaks/Tweaks.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct TweakRow;
 
 struct PresetLine {
     int line;
@@ -23,6 +24,3 @@ inline constexpr size_t kShownErrors = 20;
 // holds the valid lines in file order.
 void ParsePreset(std::string_view file, std::vector<PresetLine>* lines,
                  std::vector<std::string>* errors, size_t* unshown);
-
-// A preset of every tweak's current state, pages as comments.
-std::string CurrentPreset();

@@ -1,55 +1,74 @@
 #include "ctl/RegFile.h"
 
 #include "ctl/Text.h"
-#include "ctl/Words.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 
 namespace {
 
+constexpr unsigned long kTypeSz = 1, kTypeBinary = 3, kTypeDword = 4;
+constexpr Utf16Char kEol[] = UTF16("\r\n");
+constexpr size_t kWrapAt = 76; // regedit's own line width for hex data
+
 struct Line {
     int number;
-    std::wstring_view text;
+    Utf16View text;
 };
 
 // The file split at CR LF (or a lone LF).
-std::vector<Line> Lines(std::wstring_view text) {
+std::vector<Line> Lines(Utf16View text) {
     std::vector<Line> lines;
     int number = 0;
     while (!text.empty()) {
-        const size_t end = text.find(L'\n');
-        std::wstring_view line = text.substr(0, end);
-        text.remove_prefix(end == std::wstring_view::npos ? text.size() : end + 1);
-        if (line.ends_with(L'\r'))
+        const size_t end = text.find('\n');
+        Utf16View line = text.substr(0, end);
+        text.remove_prefix(end == Utf16View::npos ? text.size() : end + 1);
+        if (line.ends_with('\r'))
             line.remove_suffix(1);
         lines.push_back({++number, line});
     }
     return lines;
 }
 
-bool HexDigit(wchar_t c) {
-    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+bool HexDigit(Utf16Char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-unsigned HexValue(wchar_t c) {
-    return c <= L'9' ? c - L'0' : (c | 0x20) - L'a' + 10;
+unsigned HexValue(Utf16Char c) {
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
+
+// Little-endian UTF-16 units of `bytes`; a last odd byte is left out.
+Utf16String Units(std::string_view bytes) {
+    Utf16String text(bytes.size() / 2, 0);
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<Utf16Char>(static_cast<unsigned char>(bytes[2 * i]) |
+                                         static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    return text;
+}
+
+void AppendUnits(std::string* bytes, Utf16View text) {
+    for (Utf16Char c : text) {
+        bytes->push_back(static_cast<char>(c & 0xFF));
+        bytes->push_back(static_cast<char>((c >> 8) & 0xFF));
+    }
 }
 
 // A quoted string at the start of `text` with \\ and \" as its only
 // escapes; `text` is left after the closing quote.
-bool TakeQuoted(std::wstring_view* text, std::wstring* out) {
-    if (!text->starts_with(L'"'))
+bool TakeQuoted(Utf16View* text, Utf16String* out) {
+    if (!text->starts_with('"'))
         return false;
     out->clear();
     for (size_t i = 1; i < text->size(); ++i) {
-        const wchar_t c = (*text)[i];
-        if (c == L'"') {
+        const Utf16Char c = (*text)[i];
+        if (c == '"') {
             text->remove_prefix(i + 1);
             return true;
         }
-        if (c == L'\\') {
-            if (i + 1 == text->size() || ((*text)[i + 1] != L'\\' && (*text)[i + 1] != L'"'))
+        if (c == '\\') {
+            if (i + 1 == text->size() || ((*text)[i + 1] != '\\' && (*text)[i + 1] != '"'))
                 return false;
             *out += (*text)[++i];
             continue;
@@ -60,7 +79,7 @@ bool TakeQuoted(std::wstring_view* text, std::wstring* out) {
 }
 
 // "01,ff,..." with nothing else.
-bool HexBytes(std::wstring_view text, std::string* bytes) {
+bool HexBytes(Utf16View text, std::string* bytes) {
     bytes->clear();
     while (!text.empty()) {
         if (text.size() < 2 || !HexDigit(text[0]) || !HexDigit(text[1]))
@@ -69,263 +88,335 @@ bool HexBytes(std::wstring_view text, std::string* bytes) {
         text.remove_prefix(2);
         if (text.empty())
             break;
-        if (text[0] != L',' || text.size() == 1)
+        if (text[0] != ',' || text.size() == 1)
             return false;
         text.remove_prefix(1);
     }
     return true;
 }
 
-bool Blank(std::wstring_view line) {
-    return line.find_first_not_of(L" \t") == std::wstring_view::npos;
+bool Blank(Utf16View line) {
+    return line.find_first_not_of(UTF16(" \t")) == Utf16View::npos;
 }
 
-std::string Quote(std::wstring_view line) {
+std::string Quote(Utf16View line) {
     return "\"" + Shortened(Utf8(line), 100) + "\"";
 }
 
-std::string ShortRoot(RegRoot root) {
-    return root == HKLM ? "HKLM" : root == HKCR ? "HKCR" : "HKCU";
-}
-
-std::string Where(RegRoot root, const std::wstring& key) {
-    return ShortRoot(root) + "\\" + Utf8(key);
-}
-
-std::string ValueWhere(RegRoot root, const std::wstring& key, const std::wstring& name) {
-    return Where(root, key) + " : " + (name.empty() ? "(default)" : Utf8(name));
-}
-
-std::string DataWords(const RegData& data) {
-    if (data.type == REG_DWORD && data.bytes.size() == 4) {
-        DWORD n;
-        memcpy(&n, data.bytes.data(), 4);
-        return "DWORD " + std::to_string(n);
+Utf16String Quoted(Utf16View text) {
+    Utf16String out = UTF16("\"");
+    for (Utf16Char c : text) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
     }
-    if (data.type == REG_SZ && data.bytes.size() >= 2 && data.bytes.size() % 2 == 0) {
-        std::wstring text(data.bytes.size() / 2, L'\0');
-        memcpy(text.data(), data.bytes.data(), data.bytes.size());
-        if (text.back() == L'\0' && text.find(L'\0') == text.size() - 1) {
-            text.pop_back();
-            return "SZ \"" + Shortened(Utf8(text), 60) + "\"";
+    out += '"';
+    return out;
+}
+
+Utf16String NameOf(const Utf16String& name) {
+    return name.empty() ? Utf16String(UTF16("@")) : Quoted(name);
+}
+
+// UTF-16 text that a quoted string gives back unit for unit: one
+// terminating NUL and nothing that would break or end the line.
+bool PlainText(const std::string& bytes) {
+    if (bytes.size() < 2 || bytes.size() % 2)
+        return false;
+    Utf16String text = Units(bytes);
+    if (text.back() != 0)
+        return false;
+    text.pop_back();
+    return FitsOnALine(text);
+}
+
+Utf16String HexLine(Utf16String line, const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    size_t width = line.size();
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+        line += static_cast<Utf16Char>(kDigits[byte >> 4]);
+        line += static_cast<Utf16Char>(kDigits[byte & 15]);
+        width += 2;
+        if (i + 1 < bytes.size()) {
+            line += ',';
+            ++width;
+            if (width >= kWrapAt) {
+                line += UTF16("\\");
+                line += kEol;
+                line += UTF16("  ");
+                width = 2;
+            }
         }
     }
-    return "type " + std::to_string(data.type) + ", " + std::to_string(data.bytes.size()) +
-           " bytes";
+    return line;
 }
+
+Utf16String Ascii(const std::string& text) {
+    return Utf16String(text.begin(), text.end());
+}
+
+std::string Hex(unsigned long n, int digits) {
+    std::string out;
+    do {
+        out.insert(out.begin(), "0123456789abcdef"[n & 15]);
+        n >>= 4;
+    } while (n || static_cast<int>(out.size()) < digits);
+    return out;
+}
+
+} // namespace
+
+namespace {
+
+bool Refused(RegFileFault* fault, int line, std::string what) {
+    fault->line = line;
+    fault->what = std::move(what);
+    return false;
+}
+
+// One pass over the lines of a backup, keeping the section a value line
+// belongs to.
+class BackupReader {
+public:
+    BackupReader(const Coverage& coverage, const std::vector<Line>& lines,
+                 std::vector<RegFileEntry>* entries, RegFileFault* fault)
+        : coverage_(coverage), lines_(lines), entries_(entries), fault_(fault) {}
+
+    bool Read() {
+        int end = 0;
+        for (i_ = 1; i_ < lines_.size(); ++i_) {
+            const int number = lines_[i_].number;
+            const Utf16View line = lines_[i_].text;
+            if (end) {
+                if (!Blank(line))
+                    return Fail(number, "text after the end of the backup: " + Quote(line));
+                continue;
+            }
+            for (Utf16Char c : line)
+                if ((c < 0x20 && c != '\t') || c == 0x7F)
+                    return Fail(number, "not text (a control character)");
+            if (!WellFormed(line))
+                return Fail(number, "not text (half of a UTF-16 pair)");
+            if (line == kEndMarker)
+                end = number;
+            else if (Blank(line) || line.starts_with(';'))
+                state_ = Outside;
+            else if (line.starts_with('[') ? !KeyLine(number, line) : !ValueLine(number, line))
+                return false;
+        }
+        if (!end)
+            return Fail(lines_.back().number, "the file ends without its last line \"" +
+                                                  Utf8(kEndMarker) + "\": it is cut short");
+        return true;
+    }
+
+private:
+    const Coverage& coverage_;
+    const std::vector<Line>& lines_;
+    std::vector<RegFileEntry>* entries_;
+    RegFileFault* fault_;
+    size_t i_ = 0;
+    enum { Outside, InCovered, InTree } state_ = Outside;
+    const CoveredKey* section_ = nullptr;
+    RegRoot sectionRoot_ = HKCU;
+    Utf16String sectionKey_;
+
+    bool Fail(int line, std::string what) { return Refused(fault_, line, std::move(what)); }
+
+    bool KeyLine(int number, Utf16View line) {
+        if (!line.ends_with(']') || line.size() < 3)
+            return Fail(number, "a key line must end with ]: " + Quote(line));
+        const bool deletion = line[1] == '-';
+        const Utf16View path =
+            line.substr(deletion ? 2 : 1).substr(0, line.size() - (deletion ? 3 : 2));
+        // Another user's root, HKEY_USERS\<SID>, has a backslash of its own.
+        size_t slash = Utf16View::npos;
+        RegRoot root = HKCU;
+        for (RegRoot r : {HKCU, HKLM, HKCR}) {
+            const Utf16String name = coverage_.RootName(r);
+            if (path.size() > name.size() + 1 && path[name.size()] == '\\' &&
+                SameCoveredName(path.substr(0, name.size()), name)) {
+                root = r;
+                slash = name.size();
+            }
+        }
+        if (slash == Utf16View::npos)
+            return Fail(number, Quote(line) + " is outside what a backup covers");
+        const Utf16String key(path.substr(slash + 1));
+        if (key.ends_with('\\') || key.find(UTF16("\\\\")) != Utf16String::npos)
+            return Fail(number, "a key name with an empty part: " + Quote(line));
+        const bool inTree = root == HKCR && coverage_.TreeOf(key);
+        if (deletion) {
+            // Only a key a tweak deletes whole: never one it reads values of.
+            if (!inTree)
+                return Fail(number, "deletes " + KeyWhere(root, key) +
+                                        ", which is outside what a backup covers");
+            entries_->push_back({RegFileEntry::DeleteKey, number, root, key, {}, {}});
+            state_ = Outside;
+            return true;
+        }
+        section_ = inTree ? nullptr : coverage_.Find(root, key);
+        if (!inTree && !section_)
+            return Fail(number, KeyWhere(root, key) + " is outside what a backup covers");
+        state_ = inTree ? InTree : InCovered;
+        sectionRoot_ = root;
+        sectionKey_ = key;
+        entries_->push_back({RegFileEntry::Key, number, root, key, {}, {}});
+        return true;
+    }
+
+    bool ValueLine(int number, Utf16View line) {
+        if (!line.starts_with('"') && !line.starts_with('@'))
+            return Fail(number, "not a line of a backup: " + Quote(line));
+        if (state_ == Outside)
+            return Fail(number, "a value that belongs to no key: " + Quote(line));
+        Utf16String name;
+        Utf16View rest = line;
+        if (rest.starts_with('@'))
+            rest.remove_prefix(1);
+        else if (!TakeQuoted(&rest, &name))
+            return Fail(number, "a value name must be quoted text: " + Quote(line));
+        if (!rest.starts_with('='))
+            return Fail(number, "expected = after the value's name: " + Quote(line));
+        rest.remove_prefix(1);
+        if (state_ == InCovered) {
+            bool covered = false;
+            for (const auto& [covers, written] : section_->names)
+                covered = covered || SameCoveredName(covers, name);
+            if (!covered)
+                return Fail(number, ValueWhere(sectionRoot_, sectionKey_, name) +
+                                        " is outside what a backup covers");
+        }
+        RegFileEntry entry{RegFileEntry::SetValue, number, sectionRoot_, sectionKey_, name, {}};
+        if (rest == UTF16("-"))
+            entry.kind = RegFileEntry::DeleteValue;
+        else if (!Data(number, line, rest, &entry.data))
+            return false;
+        entries_->push_back(std::move(entry));
+        return true;
+    }
+
+    bool Data(int number, Utf16View line, Utf16View rest, RegData* data) {
+        if (rest.starts_with(UTF16("dword:"))) {
+            rest.remove_prefix(6);
+            if (rest.size() != 8 || !std::all_of(rest.begin(), rest.end(), HexDigit))
+                return Fail(number, "dword: needs eight hex digits: " + Quote(line));
+            uint32_t n = 0;
+            for (Utf16Char c : rest)
+                n = n * 16 + HexValue(c);
+            *data = {kTypeDword, std::string(4, '\0')};
+            for (int b = 0; b < 4; ++b)
+                data->bytes[b] = static_cast<char>((n >> (8 * b)) & 0xFF);
+            return true;
+        }
+        if (rest.starts_with('"')) {
+            Utf16String value;
+            if (!TakeQuoted(&rest, &value) || !rest.empty())
+                return Fail(number, "a text value must be one quoted text: " + Quote(line));
+            value += Utf16Char(0);
+            *data = {kTypeSz, {}};
+            AppendUnits(&data->bytes, value);
+            return true;
+        }
+        if (rest.starts_with(UTF16("hex")))
+            return HexData(number, line, rest.substr(3), data);
+        return Fail(number, "not a value a backup holds: " + Quote(line));
+    }
+
+    bool HexData(int number, Utf16View line, Utf16View rest, RegData* data) {
+        unsigned long type = kTypeBinary;
+        if (rest.starts_with('(')) {
+            const size_t close = rest.find(')');
+            if (close == Utf16View::npos || close < 2 || close > 9 ||
+                !std::all_of(rest.begin() + 1, rest.begin() + close, HexDigit))
+                return Fail(number, "hex( needs a type in hex digits: " + Quote(line));
+            type = 0;
+            for (Utf16Char c : rest.substr(1, close - 1))
+                type = type * 16 + HexValue(c);
+            rest.remove_prefix(close + 1);
+        }
+        if (!rest.starts_with(':'))
+            return Fail(number, "expected : after hex: " + Quote(line));
+        rest.remove_prefix(1);
+        // Long data goes on over lines ending in a backslash.
+        Utf16String digits(rest);
+        while (digits.ends_with('\\')) {
+            digits.pop_back();
+            if (++i_ == lines_.size())
+                return Fail(number, "the file ends inside a value: it is cut short");
+            Utf16View next = lines_[i_].text;
+            next.remove_prefix(std::min(next.find_first_not_of(' '), next.size()));
+            digits += next;
+        }
+        if (!HexBytes(digits, &data->bytes))
+            return Fail(number,
+                        "hex data must be two hex digits a byte, comma-separated: " + Quote(line));
+        data->type = type;
+        return true;
+    }
+};
 
 } // namespace
 
 bool ReadBackup(std::string_view bytes, const Coverage& coverage,
                 std::vector<RegFileEntry>* entries, RegFileFault* fault) {
     entries->clear();
-    auto fail = [fault](int line, std::string what) {
-        fault->line = line;
-        fault->what = std::move(what);
-        return false;
-    };
     if (!bytes.starts_with("\xFF\xFE"))
-        return fail(1, "not a backup: a backup is UTF-16 text that begins with a byte-order mark");
+        return Refused(fault, 1,
+                       "not a backup: a backup is UTF-16 text that begins with a byte-order mark");
     bytes.remove_prefix(2);
-    std::wstring text(bytes.size() / 2, L'\0');
-    memcpy(text.data(), bytes.data(), text.size() * 2);
+    const Utf16String text = Units(bytes);
     const std::vector<Line> lines = Lines(text);
     if (bytes.size() % 2)
-        return fail(static_cast<int>(lines.size()) + (text.empty() || text.ends_with(L'\n')),
-                    "the file ends in the middle of a character: it is cut short");
+        return Refused(fault,
+                       static_cast<int>(lines.size()) + (text.empty() || text.ends_with('\n')),
+                       "the file ends in the middle of a character: it is cut short");
     if (lines.empty() || lines[0].text != kRegHeader)
-        return fail(1, "not a backup: the first line is not \"" + Utf8(kRegHeader) + "\"");
-
-    enum { Outside, InCovered, InTree } state = Outside;
-    const CoveredKey* section = nullptr;
-    RegRoot sectionRoot = HKCU;
-    std::wstring sectionKey;
-    int end = 0;
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const int number = lines[i].number;
-        std::wstring_view line = lines[i].text;
-        if (end) {
-            if (!Blank(line))
-                return fail(number, "text after the end of the backup: " + Quote(line));
-            continue;
-        }
-        for (wchar_t c : line)
-            if ((c < 0x20 && c != L'\t') || c == 0x7F)
-                return fail(number, "not text (a control character)");
-        if (!WellFormed(line))
-            return fail(number, "not text (half of a UTF-16 pair)");
-        if (line == kEndMarker) {
-            end = number;
-            continue;
-        }
-        if (Blank(line) || line.starts_with(L';')) {
-            state = Outside;
-            continue;
-        }
-        if (line.starts_with(L'[')) {
-            if (!line.ends_with(L']') || line.size() < 3)
-                return fail(number, "a key line must end with ]: " + Quote(line));
-            const bool deletion = line[1] == L'-';
-            const std::wstring_view path =
-                line.substr(deletion ? 2 : 1).substr(0, line.size() - (deletion ? 3 : 2));
-            // Another user's root, HKEY_USERS\<SID>, has a backslash of its own.
-            size_t slash = std::wstring_view::npos;
-            RegRoot root = HKCU;
-            for (RegRoot r : {HKCU, HKLM, HKCR}) {
-                const std::wstring name = coverage.RootName(r);
-                if (path.size() > name.size() + 1 && path[name.size()] == L'\\' &&
-                    SameKeyName(path.substr(0, name.size()), name)) {
-                    root = r;
-                    slash = name.size();
-                }
-            }
-            if (slash == std::wstring_view::npos)
-                return fail(number, Quote(line) + " is outside what a backup covers");
-            const std::wstring key(path.substr(slash + 1));
-            if (key.ends_with(L'\\') || key.find(L"\\\\") != std::wstring::npos)
-                return fail(number, "a key name with an empty part: " + Quote(line));
-            const bool inTree = root == HKCR && coverage.TreeOf(key);
-            if (deletion) {
-                if (!inTree)
-                    return fail(number, "deletes " + Where(root, key) +
-                                            ", which is outside what a backup covers");
-                entries->push_back({RegFileEntry::DeleteKey, number, root, key, {}, {}});
-                state = Outside;
-                continue;
-            }
-            section = inTree ? nullptr : coverage.Find(root, key);
-            if (!inTree && !section)
-                return fail(number, Where(root, key) + " is outside what a backup covers");
-            state = inTree ? InTree : InCovered;
-            sectionRoot = root;
-            sectionKey = key;
-            entries->push_back({RegFileEntry::Key, number, root, key, {}, {}});
-            continue;
-        }
-        if (!line.starts_with(L'"') && !line.starts_with(L'@'))
-            return fail(number, "not a line of a backup: " + Quote(line));
-        if (state == Outside)
-            return fail(number, "a value that belongs to no key: " + Quote(line));
-
-        std::wstring name;
-        std::wstring_view rest = line;
-        if (rest.starts_with(L'@'))
-            rest.remove_prefix(1);
-        else if (!TakeQuoted(&rest, &name))
-            return fail(number, "a value name must be quoted text: " + Quote(line));
-        if (!rest.starts_with(L'='))
-            return fail(number, "expected = after the value's name: " + Quote(line));
-        rest.remove_prefix(1);
-        if (state == InCovered) {
-            bool covered = false;
-            for (const auto& [covers, written] : section->names)
-                covered = covered || SameKeyName(covers, name);
-            if (!covered)
-                return fail(number, ValueWhere(sectionRoot, sectionKey, name) +
-                                        " is outside what a backup covers");
-        }
-        RegFileEntry entry{RegFileEntry::SetValue, number, sectionRoot, sectionKey, name, {}};
-        if (rest == L"-") {
-            entry.kind = RegFileEntry::DeleteValue;
-        } else if (rest.starts_with(L"dword:")) {
-            rest.remove_prefix(6);
-            if (rest.size() != 8 || !std::all_of(rest.begin(), rest.end(), HexDigit))
-                return fail(number, "dword: needs eight hex digits: " + Quote(line));
-            DWORD n = 0;
-            for (wchar_t c : rest)
-                n = n * 16 + HexValue(c);
-            entry.data = {REG_DWORD, std::string(4, '\0')};
-            memcpy(entry.data.bytes.data(), &n, 4);
-        } else if (rest.starts_with(L'"')) {
-            std::wstring value;
-            if (!TakeQuoted(&rest, &value) || !rest.empty())
-                return fail(number, "a text value must be one quoted text: " + Quote(line));
-            entry.data = {REG_SZ, std::string((value.size() + 1) * 2, '\0')};
-            memcpy(entry.data.bytes.data(), value.data(), value.size() * 2);
-        } else if (rest.starts_with(L"hex")) {
-            DWORD type = REG_BINARY;
-            rest.remove_prefix(3);
-            if (rest.starts_with(L'(')) {
-                const size_t close = rest.find(L')');
-                if (close == std::wstring_view::npos || close < 2 || close > 9 ||
-                    !std::all_of(rest.begin() + 1, rest.begin() + close, HexDigit))
-                    return fail(number, "hex( needs a type in hex digits: " + Quote(line));
-                type = 0;
-                for (wchar_t c : rest.substr(1, close - 1))
-                    type = type * 16 + HexValue(c);
-                rest.remove_prefix(close + 1);
-            }
-            if (!rest.starts_with(L':'))
-                return fail(number, "expected : after hex: " + Quote(line));
-            rest.remove_prefix(1);
-            // Long data goes on over lines ending in a backslash.
-            std::wstring data(rest);
-            while (data.ends_with(L'\\')) {
-                data.pop_back();
-                if (++i == lines.size())
-                    return fail(number, "the file ends inside a value: it is cut short");
-                std::wstring_view next = lines[i].text;
-                next.remove_prefix(std::min(next.find_first_not_of(L' '), next.size()));
-                data += next;
-            }
-            if (!HexBytes(data, &entry.data.bytes))
-                return fail(number, "hex data must be two hex digits a byte, comma-separated: " +
-                                        Quote(line));
-            entry.data.type = type;
-        } else {
-            return fail(number, "not a value a backup holds: " + Quote(line));
-        }
-        entries->push_back(std::move(entry));
-    }
-    if (!end)
-        return fail(lines.back().number, "the file ends without its last line \"" +
-                                             Utf8(kEndMarker) + "\": it is cut short");
-    return true;
+        return Refused(fault, 1,
+                       "not a backup: the first line is not \"" + Utf8(kRegHeader) + "\"");
+    return BackupReader(coverage, lines, entries, fault).Read();
 }
 
-std::vector<std::string> PendingChanges(const std::vector<RegFileEntry>& entries) {
-    std::vector<std::string> changes;
-    std::vector<std::wstring> deleted;
-    auto gone = [&deleted](const std::wstring& key) {
-        for (const std::wstring& d : deleted)
-            if (key.size() >= d.size() && SameKeyName(key.substr(0, d.size()), d) &&
-                (key.size() == d.size() || key[d.size()] == L'\\'))
-                return true;
-        return false;
-    };
-    for (const RegFileEntry& e : entries) {
-        switch (e.kind) {
-        case RegFileEntry::DeleteKey:
-            if (!gone(e.key) && RegKeyExistsW(e.root, e.key))
-                changes.push_back("delete key " + Where(e.root, e.key) + " with its subkeys");
-            deleted.push_back(e.key);
-            break;
-        case RegFileEntry::Key:
-            // Only a verb's key tells by being there; for every other key
-            // the tweaks read values, and an empty key reads as a missing one.
-            if (e.root == HKCR && (gone(e.key) || !RegKeyExistsW(e.root, e.key)))
-                changes.push_back("create key " + Where(e.root, e.key));
-            break;
-        case RegFileEntry::SetValue:
-        case RegFileEntry::DeleteValue: {
-            bool found = false;
-            RegData now;
-            const LSTATUS status =
-                gone(e.key) ? ERROR_SUCCESS : ReadRegValueW(e.root, e.key, e.name, &found, &now);
-            const std::string where = ValueWhere(e.root, e.key, e.name);
-            if (status != ERROR_SUCCESS)
-                changes.push_back("set " + where + " = " + DataWords(e.data) +
-                                  " (now unreadable: " + ErrorText(status) + ")");
-            else if (e.kind == RegFileEntry::DeleteValue && found)
-                changes.push_back("delete " + where + " (now " + DataWords(now) + ")");
-            else if (e.kind == RegFileEntry::SetValue && !found)
-                changes.push_back("set " + where + " = " + DataWords(e.data) + " (now missing)");
-            else if (e.kind == RegFileEntry::SetValue && !(now == e.data))
-                changes.push_back("set " + where + " = " + DataWords(e.data) + " (now " +
-                                  DataWords(now) + ")");
-            break;
-        }
-        }
+std::string KeyWhere(RegRoot root, Utf16View key) {
+    return std::string(root == HKLM ? "HKLM" : root == HKCR ? "HKCR" : "HKCU") + "\\" + Utf8(key);
+}
+
+std::string ValueWhere(RegRoot root, Utf16View key, Utf16View name) {
+    return KeyWhere(root, key) + " : " + (name.empty() ? "(default)" : Utf8(name));
+}
+
+bool FitsOnALine(Utf16View text) {
+    for (Utf16Char c : text)
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    return WellFormed(text);
+}
+
+Utf16String RegLine(const Utf16String& name, const RegData& data) {
+    const Utf16String line = NameOf(name) + UTF16("=");
+    if (data.type == kTypeDword && data.bytes.size() == 4) {
+        uint32_t n = 0;
+        for (int b = 3; b >= 0; --b)
+            n = n << 8 | static_cast<unsigned char>(data.bytes[b]);
+        return line + Ascii("dword:" + Hex(n, 8));
     }
-    return changes;
+    if (data.type == kTypeSz && PlainText(data.bytes)) {
+        Utf16String text = Units(data.bytes);
+        text.pop_back();
+        return line + Quoted(text);
+    }
+    return HexLine(line +
+                       Ascii(data.type == kTypeBinary ? "hex:" : "hex(" + Hex(data.type, 1) + "):"),
+                   data.bytes);
+}
+
+Utf16String RegDeletionLine(const Utf16String& name) {
+    return NameOf(name) + UTF16("=-");
+}
+
+std::string FileBytes(const Utf16String& text) {
+    std::string bytes = "\xFF\xFE";
+    AppendUnits(&bytes, text);
+    return bytes;
 }

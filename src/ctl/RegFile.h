@@ -1,8 +1,11 @@
-// Reading a backup back: the whole file is parsed and checked before
-// anything of it may be imported.
+// The backup file's lines, both ways: reading a backup back, where the whole
+// file is parsed and checked before anything of it may be imported, and the
+// lines the writer makes. Nothing here needs the system.
 #pragma once
 
-#include "ctl/Backup.h"
+#include "ctl/Coverage.h"
+#include "ctl/Utf16.h"
+#include "system/RegValue.h"
 
 #include <string>
 #include <string_view>
@@ -12,8 +15,8 @@ struct RegFileEntry {
     enum Kind { DeleteKey, Key, SetValue, DeleteValue } kind;
     int line;
     RegRoot root;
-    std::wstring key; // below the root
-    std::wstring name;
+    Utf16String key; // below the root
+    Utf16String name;
     RegData data;
 };
 
@@ -29,6 +32,20 @@ struct RegFileFault {
 bool ReadBackup(std::string_view bytes, const Coverage& coverage,
                 std::vector<RegFileEntry>* entries, RegFileFault* fault);
 
-// What importing the entries would change in the registry as it is now, one
-// line each, e.g. "set HKCU\...\Advanced : Hidden = DWORD 2 (now DWORD 1)".
-std::vector<std::string> PendingChanges(const std::vector<RegFileEntry>& entries);
+// "HKCU\key" and "HKCU\key : name", as messages about a backup name them.
+std::string KeyWhere(RegRoot root, Utf16View key);
+std::string ValueWhere(RegRoot root, Utf16View key, Utf16View name);
+
+// What a line of the file can hold and give back unchanged: no line break,
+// no other control character, no unpaired surrogate.
+bool FitsOnALine(Utf16View text);
+
+// One value as a line of the file: "name"=dword:..., "name"="text" or
+// "name"=hex(N):... with long data wrapped as regedit wraps it. An empty
+// name is the key's default value, @. Strings are data in UTF-16.
+Utf16String RegLine(const Utf16String& name, const RegData& data);
+// The line that deletes a value: "name"=-.
+Utf16String RegDeletionLine(const Utf16String& name);
+
+// The file's bytes: the byte-order mark and the text in UTF-16LE.
+std::string FileBytes(const Utf16String& text);

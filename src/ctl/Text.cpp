@@ -2,10 +2,10 @@
 
 namespace {
 
-bool IsHigh(wchar_t c) {
+bool IsHigh(Utf16Char c) {
     return c >= 0xD800 && c <= 0xDBFF;
 }
-bool IsLow(wchar_t c) {
+bool IsLow(Utf16Char c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
@@ -29,7 +29,7 @@ void AppendUtf8(std::string* out, char32_t c) {
 
 } // namespace
 
-bool WideFromUtf8(std::string_view utf8, std::wstring* wide) {
+bool WideFromUtf8(std::string_view utf8, Utf16String* wide) {
     wide->clear();
     wide->reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
@@ -60,27 +60,27 @@ bool WideFromUtf8(std::string_view utf8, std::wstring* wide) {
         if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
             return false;
         if (c >= 0x10000) {
-            wide->push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
-            wide->push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            wide->push_back(static_cast<Utf16Char>(0xD800 + ((c - 0x10000) >> 10)));
+            wide->push_back(static_cast<Utf16Char>(0xDC00 + ((c - 0x10000) & 0x3FF)));
         } else {
-            wide->push_back(static_cast<wchar_t>(c));
+            wide->push_back(static_cast<Utf16Char>(c));
         }
         i += length;
     }
     return true;
 }
 
-std::wstring Wide(std::string_view utf8) {
-    std::wstring wide;
+Utf16String Wide(std::string_view utf8) {
+    Utf16String wide;
     WideFromUtf8(utf8, &wide);
     return wide;
 }
 
-std::string Utf8(std::wstring_view wide) {
+std::string Utf8(Utf16View wide) {
     std::string out;
     out.reserve(wide.size());
     for (size_t i = 0; i < wide.size(); ++i) {
-        const wchar_t c = wide[i];
+        const Utf16Char c = wide[i];
         if (IsHigh(c) && i + 1 < wide.size() && IsLow(wide[i + 1])) {
             AppendUtf8(&out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (wide[i + 1] - 0xDC00));
             ++i;
@@ -93,7 +93,7 @@ std::string Utf8(std::wstring_view wide) {
     return out;
 }
 
-bool WellFormed(std::wstring_view wide) {
+bool WellFormed(Utf16View wide) {
     for (size_t i = 0; i < wide.size(); ++i) {
         if (IsHigh(wide[i]) && i + 1 < wide.size() && IsLow(wide[i + 1]))
             ++i;
@@ -110,4 +110,21 @@ std::string Shortened(std::string_view utf8, size_t limit) {
     while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
         --end;
     return std::string(utf8.substr(0, end)) + "\xE2\x80\xA6";
+}
+
+size_t NextCodePoint(std::string_view utf8, size_t at, char32_t* c) {
+    std::wstring wide;
+    for (size_t length = 1; length <= 4 && at + length <= utf8.size(); ++length) {
+        if (!WideFromUtf8(utf8.substr(at, length), &wide) || wide.empty())
+            continue;
+        *c = wide.size() == 2 ? 0x10000 + ((char32_t(wide[0]) - 0xD800) << 10) + (wide[1] - 0xDC00)
+                              : char32_t(wide[0]);
+        return length;
+    }
+    *c = 0xFFFD;
+    return 1;
+}
+
+bool IsControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
 }

@@ -54,10 +54,10 @@ std::string Decider(const Condition& c) {
             continue;
         if (root == HKCU && dword && data.bytes.size() > 4)
             continue;
-        return KeyName(root, c.key) + " : " + name + " = " + DataWords(data) + " decides";
+        return RealKeyName(root, c.key) + " : " + name + " = " + DataWords(data) + " decides";
     }
     const RegRoot last = dword && c.search == HklmOnly ? HKLM : HKCU;
-    std::string words = KeyName(last, c.key) + " : " + name + " is missing";
+    std::string words = RealKeyName(last, c.key) + " : " + name + " is missing";
     words += dword && c.search == HkcuFirst ? " under HKCU and HKLM" : "";
     if (!dword)
         return words + ", which reads as empty";
@@ -70,6 +70,16 @@ std::string Decider(const Condition& c) {
 
 bool ReadsOn(const TweakRow& row) {
     return Holds(row.checkedWhen);
+}
+
+std::string CurrentPreset() {
+    std::string out = "# morvanectl preset: name = on | off, one tweak a line.\r\n";
+    for (const TweakTable& table : TweakTables()) {
+        out += "\r\n# " + std::string(table.tab) + "\r\n";
+        for (const TweakRow& row : table.rows)
+            out += std::string(row.name) + " = " + (Holds(row.checkedWhen) ? "on" : "off") + "\r\n";
+    }
+    return out;
 }
 
 std::string WhatDecides(const TweakRow& row) {
@@ -112,6 +122,13 @@ SetResult SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on,
         const std::string words = PhraseWords(p, executor.SystemFolder());
         if (mode.dryRun) {
             c.out << "  " << words << "\n";
+            continue;
+        }
+        // After a failure nothing more of the cell is made: a later phrase
+        // may record a state that then never came about.
+        if (!allDone) {
+            c.Error() << row.name << " " << State(on) << ": not done after that failure: " << words
+                      << "\n";
             continue;
         }
         const Outcome o = executor.Perform(p);

@@ -25,6 +25,9 @@ SetResult SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on,
 // Whether the tweak reads on, as the window checks its box.
 bool ReadsOn(const TweakRow& row);
 
+// A preset of every tweak's current state, pages as comments.
+std::string CurrentPreset();
+
 // Why the tweak reads as it does: the stored values its reading turns on,
 // e.g. "HKLM\...\Explorer : InternetOpenWith = DWORD 0 decides".
 std::string WhatDecides(const TweakRow& row);

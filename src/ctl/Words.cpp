@@ -1,6 +1,7 @@
 #include "ctl/Words.h"
 
 #include "ctl/Text.h"
+#include "system/UserHive.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,6 +10,16 @@
 
 std::string KeyName(RegRoot root, const char* key) {
     return std::string(RootName(root)) + "\\" + KeyPath(key);
+}
+
+std::string ShortUserRoot() {
+    constexpr std::string_view kUsers = "HKEY_USERS\\";
+    const std::string real = CurrentUserKeyText();
+    return real.starts_with(kUsers) ? "HKU\\" + real.substr(kUsers.size()) : std::string("HKCU");
+}
+
+std::string RealKeyName(RegRoot root, const char* key) {
+    return root == HKCU ? ShortUserRoot() + "\\" + KeyPath(key) : KeyName(root, key);
 }
 
 namespace {
@@ -106,11 +117,6 @@ char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
 }
 
-bool SameWord(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 size_t Distance(std::string_view a, std::string_view b) {
     std::vector<size_t> row(b.size() + 1);
     for (size_t j = 0; j <= b.size(); ++j)
@@ -170,11 +176,6 @@ std::string NearestName(std::string_view name) {
 
 } // namespace
 
-bool ReadState(std::string_view word, bool* on) {
-    *on = SameWord(word, "on");
-    return *on || SameWord(word, "off");
-}
-
 const TweakRow* ReadTweakName(std::string_view name, std::string* problem) {
     for (const TweakTable& table : TweakTables())
         for (const TweakRow& row : table.rows)
@@ -187,24 +188,4 @@ const TweakRow* ReadTweakName(std::string_view name, std::string* problem) {
         "unknown tweak \"" + Shortened(name) + "\"" +
         (nearest.empty() ? "; morvanectl list names them all" : "; did you mean " + nearest + "?");
     return nullptr;
-}
-
-const TweakRow* Choices::Read(std::string_view name, std::string_view state,
-                              const std::string& place, bool* on, std::string* problem) {
-    const TweakRow* row = ReadTweakName(name, problem);
-    if (!row)
-        return nullptr;
-    if (!ReadState(state, on)) {
-        if (problem)
-            *problem = "the state of " + std::string(name) + " must be on or off, not \"" +
-                       Shortened(state) + "\"";
-        return nullptr;
-    }
-    if (const auto it = first_.find(row); it != first_.end()) {
-        if (problem)
-            *problem = std::string(name) + " is given twice (first " + it->second + ")";
-        return nullptr;
-    }
-    first_.emplace(row, place);
-    return row;
 }

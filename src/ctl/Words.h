@@ -3,6 +3,7 @@
 // it reads: tweak names and states, the same for `set` and presets.
 #pragma once
 
+#include "ctl/Choices.h"
 #include "system/ErrorText.h"
 #include "tweaks/Tweaks.h"
 
@@ -12,6 +13,12 @@
 
 // "HKCU\Software\Quelt" for the store, "HKLM\key" and so on otherwise.
 std::string KeyName(RegRoot root, const char* key);
+
+// The per-user root where a command really reads and writes: "HKCU", or
+// "HKU\<SID>" (or a profile file's mount) with --user or --hive.
+std::string ShortUserRoot();
+// KeyName, with the per-user root named as ShortUserRoot names it.
+std::string RealKeyName(RegRoot root, const char* key);
 
 // What a phrase does, e.g. "set HKCU\...\Advanced : Hidden = DWORD 1" or
 // "run net.exe START "W32Time"". systemFolder completes the parameters of a
@@ -37,24 +44,3 @@ inline constexpr char kSystemFolderWords[] = "<system folder>";
 
 // A JSON string literal of the text.
 std::string JsonText(const std::string& text);
-
-// "on" or "off", in any case.
-bool ReadState(std::string_view word, bool* on);
-
-// The row a name stands for, in any case; null, with the reason in `problem`
-// unless that is null, for a name of no tweak.
-const TweakRow* ReadTweakName(std::string_view name, std::string* problem);
-
-// Tweaks chosen by name and state, each at most once.
-class Choices {
-public:
-    // The row of one choice and its state in `on`; null, with the reason in
-    // `problem`, for an unknown name, a state other than on or off, or a tweak
-    // chosen before. `place` says where it stands, as "on line 4". With a
-    // null `problem` nothing is put in words.
-    const TweakRow* Read(std::string_view name, std::string_view state, const std::string& place,
-                         bool* on, std::string* problem);
-
-private:
-    std::map<const TweakRow*, std::string> first_;
-};

@@ -29,14 +29,18 @@ Writer& Writer::operator<<(std::string_view text) {
 }
 
 void Writer::Flush() {
-    // A closed or missing handle loses the text, as a closed stream would.
+    // A process started without the handle has nowhere to write: its text is
+    // dropped. A handle that refuses the text (a full disk, a closed pipe)
+    // is a failure to remember.
+    const bool missing = !file_ || file_ == INVALID_HANDLE_VALUE;
     size_t done = 0;
-    while (done < pending_.size()) {
+    while (!missing && !error_ && done < pending_.size()) {
         DWORD written = 0;
         if (!WriteFile(file_, pending_.data() + done, static_cast<DWORD>(pending_.size() - done),
-                       &written, nullptr) ||
-            written == 0)
-            break;
+                       &written, nullptr))
+            error_ = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        else if (written == 0)
+            error_ = ERROR_WRITE_FAULT;
         done += written;
     }
     pending_.clear();

@@ -28,10 +28,14 @@ public:
         return *this << std::to_string(n);
     }
     void Flush();
+    // A write to a real handle that failed: the text is lost and the
+    // command must not report success. 0 while every write went through.
+    DWORD WriteError() const { return error_; }
 
 private:
     HANDLE file_ = nullptr;
     Buffering buffering_ = WholeBuffer;
     std::string* kept_ = nullptr;
     std::string pending_;
+    DWORD error_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 class CWnd;
+struct AccessibleText;
 
 // The handler signatures the program uses.
 enum class MsgSig { end, vv, vNotify, vSysCommand, hQueryDragIcon, bSetCursor };
@@ -51,6 +52,9 @@ public:
     BOOL SubclassWindow(HWND hWnd);
 
     virtual BOOL PreTranslateMessage(MSG* pMsg);
+    // What one of its controls tells a screen reader beyond what the system
+    // says of it; false leaves the system's answer.
+    virtual bool DescribeControl(int /*id*/, AccessibleText& /*text*/) const { return false; }
 
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     BOOL ShowWindow(int nCmdShow) const { return ::ShowWindow(m_hWnd, nCmdShow); }

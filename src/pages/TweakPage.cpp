@@ -1,5 +1,7 @@
 #include "pages/TweakPage.h"
 
+#include "framework/Accessible.h"
+
 #include <algorithm>
 #include <cassert>
 #include <vector>
@@ -20,6 +22,8 @@ BOOL CTweakPage::OnInitDialog() {
     CDialog::OnInitDialog();
     // Tooltips attach to bound buttons and exist before the states load.
     InitToolTips();
+    for (const TweakRow& row : m_rows)
+        DescribeToScreenReaders(GetDlgItem(row.id));
     LoadTweakStates();
     assert(BoxIdsAgree());
     return TRUE;
@@ -66,6 +70,15 @@ void CTweakPage::ApplyTweak(int id) {
         Executor(Executor::StartAndLeave).Perform(checked ? row.onCheck : row.onUncheck);
         return;
     }
+}
+
+bool CTweakPage::DescribeControl(int id, AccessibleText& text) const {
+    for (const TweakRow& row : m_rows)
+        if (row.id == id) {
+            text.description = row.tooltip;
+            return true;
+        }
+    return false;
 }
 
 BOOL CTweakPage::PreTranslateMessage(MSG* pMsg) {

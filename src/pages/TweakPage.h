@@ -18,6 +18,8 @@ public:
     // Escape and Enter on a page do nothing: the main window's dialog
     // manager would take them for its Cancel and its default button.
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // A box's description is its tooltip's text.
+    bool DescribeControl(int id, AccessibleText& text) const override;
 
     std::span<const TweakRow> Rows() const { return m_rows; }
 

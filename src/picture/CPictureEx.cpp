@@ -123,6 +123,13 @@ IPicture* LoadPictureFrom(HGLOBAL hData, BOOL deleteOnRelease, LONG cbData) {
     return hr == S_OK ? picture : nullptr;
 }
 
+// The user may have turned animations off in the system's settings; a
+// system that cannot tell has them on.
+bool AnimationsWanted() {
+    BOOL on = TRUE;
+    return !SystemParametersInfoA(SPI_GETCLIENTAREAANIMATION, 0, &on, 0) || on;
+}
+
 } // namespace
 
 BEGIN_MESSAGE_MAP(CPictureEx, CStatic)
@@ -265,6 +272,8 @@ BOOL CPictureEx::ShowPicture() {
     if (!m_surface || !m_hWnd || !IsWindow(m_hWnd))
         return FALSE;
     if (m_bGif && m_frames.size() > 1) {
+        if (!AnimationsWanted())
+            return ShowFirstFrame();
         if (!m_worker.CanStart())
             return FALSE;
         m_hWndPlay = m_hWnd;
@@ -276,6 +285,16 @@ BOOL CPictureEx::ShowPicture() {
     if (!m_pStill)
         return FALSE;
     if (FAILED(RenderPicture(m_pStill, m_surface.Get(), 0, 0, m_sizePicture.cx, m_sizePicture.cy)))
+        return FALSE;
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+    return TRUE;
+}
+
+// Drawn as the animation would draw it first, and left standing.
+BOOL CPictureEx::ShowFirstFrame() {
+    const AnimFrame& f = m_frames.front();
+    if (!f.picture || m_worker.Running() ||
+        FAILED(RenderPicture(f.picture, m_surface.Get(), f.left, f.top, f.width, f.height)))
         return FALSE;
     InvalidateRect(m_hWnd, nullptr, FALSE);
     return TRUE;

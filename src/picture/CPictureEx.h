@@ -51,7 +51,8 @@ public:
     // draws nothing yet.
     BOOL LoadFromMemory(HGLOBAL hData, DWORD cbData);
     // TRUE only for a still picture drawn: an animation starts playing and
-    // gives FALSE.
+    // gives FALSE. With the system's animations off an animation shows its
+    // first frame, still, and gives TRUE.
     BOOL ShowPicture();
     void StopAnimation();
     void FreePicture();
@@ -87,6 +88,7 @@ private:
     BOOL PrepareSurface(int width, int height);
     std::optional<FrameStream> BuildFrameStream();
     BOOL LoadStill(HGLOBAL hData, DWORD cbData);
+    BOOL ShowFirstFrame();
     static DWORD WINAPI AnimationThreadProc(LPVOID pControl);
     void PlayFrames();
     void Dispose(const AnimFrame& frame);

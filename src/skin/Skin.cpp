@@ -1,5 +1,7 @@
 #include "skin/Skin.h"
 
+#include "skin/HighContrast.h"
+
 #include <string_view>
 
 namespace {
@@ -9,6 +11,7 @@ struct SkinState {
     std::optional<SkinColors> colors;
     HBRUSH hBackground = nullptr;
     WNDPROC pfnDialogClassProc = nullptr; // the dialog class's own procedure
+    bool highContrast = false;            // the skin steps aside meanwhile
 };
 SkinState g_skin;
 
@@ -39,14 +42,41 @@ std::optional<COLORREF> ParseRgb(std::string_view hex) {
     return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
 }
 
+BOOL CALLBACK RepaintTree(HWND hWnd, LPARAM) {
+    RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    return TRUE;
+}
+
+BOOL CALLBACK PassColorChange(HWND hChild, LPARAM) {
+    SendMessageA(hChild, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
+// High contrast switched on or off while the program runs: every window of
+// this thread repaints, as each top-level window hears of it on its own.
+// Common controls take new system colours only when told.
+void FollowSystemColors(HWND hWnd, UINT msg) {
+    if (msg == WM_SYSCOLORCHANGE && !(GetWindowLongA(hWnd, GWL_STYLE) & WS_CHILD))
+        EnumChildWindows(hWnd, &PassColorChange, 0);
+    const bool on = HighContrastOn();
+    if (on == g_skin.highContrast)
+        return;
+    g_skin.highContrast = on;
+    EnumThreadWindows(GetCurrentThreadId(), &RepaintTree, 0);
+}
+
 // The dialog class's procedure in this process: only the colour messages
 // are answered, everything else goes on unchanged.
 LRESULT CALLBACK SkinnedDialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        FollowSystemColors(hWnd, msg);
+        break;
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-        if (g_skin.hBackground) {
+        if (g_skin.hBackground && !g_skin.highContrast) {
             HDC hdc = reinterpret_cast<HDC>(wParam);
             SetTextColor(hdc, g_skin.colors->text);
             SetBkColor(hdc, g_skin.colors->background);
@@ -111,6 +141,7 @@ BOOL SkinApplyToDialogs(const char* objectName) {
         return FALSE;
     if (g_skin.pfnDialogClassProc)
         return TRUE;
+    g_skin.highContrast = HighContrastOn();
     // Replacing the dialog class's procedure through a throwaway dialog window
     // reaches every dialog created afterwards in this process, at no cost per
     // window or message (a hook or per-window subclass costs both).

@@ -1,6 +1,7 @@
 // The skin library: gives every dialog of the program the same background and
 // text colours. It changes colours only, never how a control behaves; with a
-// missing or unreadable skin the program looks like a plain Windows program.
+// missing or unreadable skin the program looks like a plain Windows program,
+// and so it does while the user has high contrast on.
 #pragma once
 
 #include <windows.h>

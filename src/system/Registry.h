@@ -3,6 +3,8 @@
 // else in the program calls the registry.
 #pragma once
 
+#include "system/RegValue.h"
+
 #include <windows.h>
 
 #include <string>
@@ -27,8 +29,6 @@ struct Key {
 
 // The program's own key.
 inline constexpr Key STORE{};
-
-enum RegRoot { HKCU, HKLM, HKCR };
 
 // "HKCU", "HKLM", "HKCR": as the tweaks' phrases name their roots.
 const char* RootName(RegRoot root);
@@ -69,13 +69,6 @@ LSTATUS CreateRegClassKey(Key key, const char* defaultText);
 
 // Removes an HKCR key with everything under it.
 LSTATUS DeleteRegClassKey(Key key);
-
-// A value as stored: its type and every byte of its data.
-struct RegData {
-    DWORD type = REG_NONE;
-    std::string bytes;
-    bool operator==(const RegData&) const = default;
-};
 
 // Reads one value under one root. ERROR_SUCCESS with *found false when the
 // key or the value does not exist; any other status when it cannot be told.

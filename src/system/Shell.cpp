@@ -126,6 +126,7 @@ RunResult RunCommandLine(std::wstring commandLine, int show, DWORD timeoutMs) {
 
 ShellExecuteFn g_pfnShellExecute = &ShellExecuteOnDemand;
 RunAndWaitFn g_pfnRunAndWait = static_cast<RunAndWaitFn>(&RunAndWait);
+RunAndWaitWideFn g_pfnRunAndWaitWide = static_cast<RunAndWaitWideFn>(&RunAndWait);
 
 HINSTANCE ShellOpen(const char* file, const char* parameters, int show) {
     return g_pfnShellExecute(nullptr, nullptr, file, parameters, nullptr, show);

@@ -41,3 +41,8 @@ std::string SystemFolder();
 
 // The same with parameters in UTF-16, for paths outside the code page.
 RunResult RunAndWait(const char* file, const std::wstring& parameters, int show, DWORD timeoutMs);
+
+using RunAndWaitWideFn = RunResult (*)(const char*, const std::wstring&, int, DWORD);
+
+// The wide RunAndWait unless a test replaced it: what restore imports with.
+extern RunAndWaitWideFn g_pfnRunAndWaitWide;

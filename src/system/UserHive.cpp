@@ -4,6 +4,7 @@
 
 #include <sddl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -44,6 +45,8 @@ bool HivePrivileges(bool enable) {
 
 // What is open now; the break handler reaches it from another thread.
 std::string g_root = "HKEY_CURRENT_USER";
+std::string g_key = "HKEY_CURRENT_USER";
+char g_mount[64] = "";
 HKEY g_previous = nullptr;
 HKEY g_target = nullptr;
 volatile LONG g_mounted = 0;
@@ -55,14 +58,72 @@ LSTATUS Unmount() {
     if (g_target)
         RegCloseKey(g_target);
     g_target = nullptr;
-    const LSTATUS status = RegUnLoadKeyA(HKEY_USERS, kHiveMount);
+    const LSTATUS status = RegUnLoadKeyA(HKEY_USERS, g_mount);
     HivePrivileges(false);
     return status;
+}
+
+// "Morvane.Hive", or "Morvane.Hive.<PID>" or "Morvane.Hive.<PID>.<N>" with
+// the PID in *pid; false for any other name.
+bool MountOfOurs(const std::string& name, DWORD* pid) {
+    *pid = 0;
+    const size_t prefix = strlen(kHiveMount);
+    if (name.size() < prefix || _strnicmp(name.c_str(), kHiveMount, prefix) != 0)
+        return false;
+    if (name.size() == prefix)
+        return true;
+    std::string rest = name.substr(prefix);
+    for (int part = 0; part < 2 && !rest.empty(); ++part) {
+        size_t digits = 1;
+        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9')
+            ++digits;
+        if (rest[0] != '.' || digits == 1 || digits > 11)
+            return false;
+        for (size_t i = 1; part == 0 && i < digits; ++i)
+            *pid = *pid * 10 + static_cast<DWORD>(rest[i] - '0');
+        rest.erase(0, digits);
+    }
+    return rest.empty();
+}
+
+bool ProcessRuns(DWORD pid) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED; // there, but not ours to open
+    DWORD code = 0;
+    const bool runs = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return runs;
 }
 
 } // namespace
 
 CallerIsLocalSystemFn g_pfnCallerIsLocalSystem = RunsAsLocalSystem;
+
+std::string HiveMountName() {
+    return std::string(kHiveMount) + "." + std::to_string(GetCurrentProcessId());
+}
+
+std::vector<std::string> UnloadStaleMounts() {
+    std::vector<std::string> stale, unloaded;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof(name);
+        const LSTATUS status =
+            RegEnumKeyExA(HKEY_USERS, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status != ERROR_SUCCESS)
+            break;
+        DWORD pid;
+        if (MountOfOurs(name, &pid) && (pid == 0 || !ProcessRuns(pid)))
+            stale.push_back(name);
+    }
+    for (const std::string& mount : stale)
+        if (RegUnLoadKeyA(HKEY_USERS, mount.c_str()) == ERROR_SUCCESS)
+            unloaded.push_back(mount);
+    return unloaded;
+}
 
 bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error) {
     if (nameOrSid.size() > 2 && (nameOrSid[0] == 'S' || nameOrSid[0] == 's') &&
@@ -79,8 +140,16 @@ bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string*
             *error = "\"" + nameOrSid + "\" is not a valid SID";
             return false;
         }
+        // The system's parser takes a part too big for its place as another
+        // number: only a SID whose text comes back as given is that SID.
+        const bool same = _stricmp(text, nameOrSid.c_str()) == 0;
         *sid = text;
         LocalFree(text);
+        if (!same) {
+            *error =
+                "\"" + nameOrSid + "\" is not a valid SID (the system reads it as " + *sid + ")";
+            return false;
+        }
         return true;
     }
     DWORD sidSize = 0, domainSize = 0;
@@ -133,7 +202,7 @@ bool UserHive::Redirect(const std::string& below, std::string* error) {
         *error = "cannot redirect HKEY_CURRENT_USER: " + ErrorText(static_cast<DWORD>(status));
         return false;
     }
-    g_root = "HKEY_USERS\\" + below;
+    g_root = g_key = "HKEY_USERS\\" + below;
     return true;
 }
 
@@ -151,7 +220,8 @@ bool UserHive::OpenUser(const std::string& nameOrSid, std::string* error) {
     return true;
 }
 
-bool UserHive::OpenFile(const std::string& path, std::string* error) {
+// False, saying why, for what is not a profile file that can be loaded.
+static bool IsHiveFile(const std::string& path, std::string* error) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         *error = "cannot find the profile file " + path + ": " + ErrorText(GetLastError());
@@ -184,15 +254,24 @@ bool UserHive::OpenFile(const std::string& path, std::string* error) {
         *error = path + " is not a registry hive file";
         return false;
     }
+    return true;
+}
+
+bool UserHive::OpenFile(const std::string& path, std::string* error) {
+    if (!IsHiveFile(path, error))
+        return false;
     if (!HivePrivileges(true)) {
         HivePrivileges(false);
         *error =
             "loading " + path + " needs the backup and restore privileges: run as an administrator";
         return false;
     }
-    const LSTATUS status = RegLoadKeyA(HKEY_USERS, kHiveMount, path.c_str());
+    UnloadStaleMounts();
+    const std::string mount = HiveMountName();
+    snprintf(g_mount, sizeof(g_mount), "%s", mount.c_str());
+    const LSTATUS status = RegLoadKeyA(HKEY_USERS, g_mount, path.c_str());
     if (status != ERROR_SUCCESS) {
-        RegUnLoadKeyA(HKEY_USERS, kHiveMount); // a load that failed halfway may leave its key
+        RegUnLoadKeyA(HKEY_USERS, g_mount); // a load that failed halfway may leave its key
         HivePrivileges(false);
         *error = "cannot load " + path +
                  " as a profile hive: " + ErrorText(static_cast<DWORD>(status)) +
@@ -205,12 +284,13 @@ bool UserHive::OpenFile(const std::string& path, std::string* error) {
     g_mounted = 1;
     SetConsoleCtrlHandler(UnloadHiveOnBreak, TRUE);
     std::string why;
-    if (!Redirect(kHiveMount, &why)) {
+    if (!Redirect(mount, &why)) {
         std::string ignored;
         Close(&ignored);
         *error = "cannot open " + path + " once loaded: " + why;
         return false;
     }
+    g_root = std::string("HKEY_USERS\\") + kHiveMount;
     g_previous = m_previous;
     g_target = m_target;
     return true;
@@ -224,7 +304,7 @@ bool UserHive::Close(std::string* error) {
         g_target = m_target;
         m_target = nullptr;
         if (const LSTATUS status = Unmount(); status != ERROR_SUCCESS) {
-            *error = std::string("cannot unload HKEY_USERS\\") + kHiveMount + ": " +
+            *error = std::string("cannot unload HKEY_USERS\\") + g_mount + ": " +
                      ErrorText(static_cast<DWORD>(status));
             done = false;
         }
@@ -238,12 +318,16 @@ bool UserHive::Close(std::string* error) {
         RegCloseKey(m_previous);
     m_previous = nullptr;
     g_previous = nullptr;
-    g_root = "HKEY_CURRENT_USER";
+    g_root = g_key = "HKEY_CURRENT_USER";
     return done;
 }
 
 std::string CurrentUserRootText() {
     return g_root;
+}
+
+std::string CurrentUserKeyText() {
+    return g_key;
 }
 
 bool CurrentUserRedirected() {

@@ -7,14 +7,26 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // True when this process runs as LocalSystem. Tests replace it.
 using CallerIsLocalSystemFn = bool (*)();
 extern CallerIsLocalSystemFn g_pfnCallerIsLocalSystem;
 
-// Where a profile file is loaded, below HKEY_USERS. One name for every run,
-// so that a backup taken from a file restores into that file loaded again.
+// How a backup names a profile file's keys, below HKEY_USERS: one name for
+// every run, so that a backup taken from a file restores into that file
+// loaded again. Each run loads the file as "Morvane.Hive.<PID>", a name of
+// its own, so that a run that was killed cannot block the next.
 inline constexpr char kHiveMount[] = "Morvane.Hive";
+
+// The name below HKEY_USERS that this process loads a profile file as.
+std::string HiveMountName();
+
+// Unloads every "Morvane.Hive" or "Morvane.Hive.<PID>[.<N>]" key below
+// HKEY_USERS whose process is not running: what a run that was killed left
+// loaded. Needs the backup and restore privileges enabled. Returns the
+// names it unloaded.
+std::vector<std::string> UnloadStaleMounts();
 
 // The string SID of an account name or of a SID given as text. False, with
 // why, for an unknown account or a malformed SID.
@@ -46,8 +58,13 @@ private:
 };
 
 // The per-user root as a backup names it: "HKEY_CURRENT_USER", or
-// "HKEY_USERS\<SID>" (or the file's mount) while a UserHive is open.
+// "HKEY_USERS\<SID>" (or "HKEY_USERS\Morvane.Hive" for a file) while a
+// UserHive is open.
 std::string CurrentUserRootText();
+
+// The key that HKEY_CURRENT_USER really stands for now: as
+// CurrentUserRootText, but a file under the name this run loaded it as.
+std::string CurrentUserKeyText();
 
 // True while a UserHive redirects HKEY_CURRENT_USER.
 bool CurrentUserRedirected();

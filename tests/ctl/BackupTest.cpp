@@ -124,8 +124,13 @@ TEST_F(BackupTest, RestoreRefusesADamagedOrReachingFileNamingItsFirstBadLine) {
     ASSERT_NE(hidden, std::string::npos);
     ASSERT_NE(winlogon, std::string::npos);
     const size_t afterWinlogon = winlogon + strlen("\\Winlogon]\r\n");
-    std::string dword = text;
-    dword.replace(hidden + strlen("\"Hidden\"=dword:"), 8, "zzzz");
+    auto dword = [&](const char* digits) {
+        return Utf16File(
+            std::string(text).replace(hidden + strlen("\"Hidden\"=dword:"), 8, digits));
+    };
+    auto dwordRefused = [](const char* digits) {
+        return "dword: needs eight hex digits: \"\"Hidden\"=dword:" + std::string(digits) + "\"";
+    };
     const std::string run =
         "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
         "\"Updater\"=\"C:\\\\evil.exe\"\r\n\r\n";
@@ -140,8 +145,11 @@ TEST_F(BackupTest, RestoreRefusesADamagedOrReachingFileNamingItsFirstBadLine) {
     const std::vector<Case> cases = {
         {"cut mid-value", Utf16File(text.substr(0, startPage + 24)), LineAt(text, startPage),
          "a text value must be one quoted text: \"\"Start Page\"=\"http://exa\"", true},
-        {"dword:zzzz", Utf16File(dword), LineAt(text, hidden),
-         "dword: needs eight hex digits: \"\"Hidden\"=dword:zzzz\"", true},
+        {"dword:zzzz", dword("zzzz"), LineAt(text, hidden), dwordRefused("zzzz"), true},
+        {"dword:2", dword("2"), LineAt(text, hidden), dwordRefused("2"), false},
+        {"dword: bare", dword(""), LineAt(text, hidden), dwordRefused(""), false},
+        {"dword: nine digits", dword("000000002"), LineAt(text, hidden), dwordRefused("000000002"),
+         false},
         {"cut before its last line", Utf16File(text.substr(0, end)), LineAt(text, end) - 1,
          "the file ends without its last line \"; End of the morvanectl backup.\": it is cut "
          "short",
@@ -160,6 +168,15 @@ TEST_F(BackupTest, RestoreRefusesADamagedOrReachingFileNamingItsFirstBadLine) {
                    text.substr(end)),
          LineAt(text, end),
          "deletes HKCU\\Software\\Microsoft, which is outside what a backup covers", false},
+        // A key a tweak reads values of, but no key a tweak deletes.
+        {"a service's key deleted",
+         Utf16File(text.substr(0, end) +
+                   "[-HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\WerSvc]\r\n\r\n" +
+                   text.substr(end)),
+         LineAt(text, end),
+         "deletes HKLM\\System\\CurrentControlSet\\Services\\WerSvc, which is outside what a "
+         "backup covers",
+         false},
         {"a value of a covered key that no tweak touches",
          Utf16File(text.substr(0, afterWinlogon) + "\"Shell\"=\"evil.exe\"\r\n" +
                    text.substr(afterWinlogon)),
@@ -261,6 +278,17 @@ TEST_F(BackupTest, PresetsReadAsUtf8OrUtf16WithAByteOrderMark) {
         r = Ctl({"apply", preset.path, "--dry-run"});
         EXPECT_EQ(r.code, kDone) << name << ": " << r.err;
         EXPECT_NE(r.out.find("usability/show-hidden-files = on (dry run)\n"), std::string::npos)
+            << name;
+        // One byte short: a UTF-16 file ends in the middle of a character.
+        if (!std::string_view(name).starts_with("UTF-16"))
+            continue;
+        const std::string whole = encode(good);
+        preset.Write(whole.substr(0, whole.size() - 1));
+        r = Ctl({"apply", preset.path, "--dry-run"});
+        EXPECT_EQ(r.code, kBadInput) << name;
+        EXPECT_EQ(r.err, "morvanectl: " + preset.path +
+                             ": line 2: the file ends in the middle of a UTF-16 character\n"
+                             "morvanectl: nothing was applied\n")
             << name;
     }
     // UTF-16 without its mark is not taken for text.

@@ -4,6 +4,7 @@
 #include "ctl/CtlHarness.h"
 #include "ctl/Tweak.h"
 #include "support/RegistrySandbox.h"
+#include "system/Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,50 @@ TEST_F(CheckTest, NamesEachTweakThatDiffersAndChangesNothing) {
     EXPECT_NE(r.out.find("\"current\": \"on\", \"holds\": true},\n"), std::string::npos) << r.out;
 }
 
+// A tweak of three conditions: reading off, the first that fails is named,
+// whatever holds around it; reading on, every one is.
+TEST_F(CheckTest, ARowOfSeveralConditionsNamesTheOneThatFailsOrAllThatHold) {
+    const std::string prefs = std::string("HKCU\\") + PREFS + " : ";
+    struct Case {
+        const char* what;
+        const char* state;
+        std::vector<std::pair<const char*, DWORD>> values;
+        std::string explained;
+    };
+    const std::vector<Case> cases = {
+        {"first holds, second missing",
+         "on",
+         {{"CDRecordMP3", 1}},
+         "off, wanted on: " + prefs +
+             "CDRecordMode is missing under HKCU and HKLM, which never matches"},
+        {"two hold, third differs",
+         "on",
+         {{"CDRecordMP3", 1}, {"CDRecordMode", 1}, {"MP3RecordRate", 64000}},
+         "off, wanted on: " + prefs + "MP3RecordRate = DWORD 64000 decides"},
+        {"first differs, the others hold",
+         "on",
+         {{"CDRecordMP3", 0}, {"CDRecordMode", 1}, {"MP3RecordRate", 128000}},
+         "off, wanted on: " + prefs + "CDRecordMP3 = DWORD 0 decides"},
+        {"all hold",
+         "off",
+         {{"CDRecordMP3", 1}, {"CDRecordMode", 1}, {"MP3RecordRate", 128000}},
+         "on, wanted off: " + prefs + "CDRecordMP3 = DWORD 1 decides; " + prefs +
+             "CDRecordMode = DWORD 1 decides; " + prefs + "MP3RecordRate = DWORD 128000 decides"},
+    };
+    TempFile preset("three.preset");
+    for (const Case& c : cases) {
+        RegDeleteTreeA(HKEY_CURRENT_USER, PREFS);
+        for (const auto& [name, number] : c.values)
+            PutDword(HKEY_CURRENT_USER, PREFS, name, number);
+        preset.Write(std::string("mediaplayer/import-as-mp3 = ") + c.state + "\n");
+        const Result r = Ctl({"check", preset.path});
+        EXPECT_EQ(r.code, 1) << c.what;
+        EXPECT_EQ(r.out, "mediaplayer/import-as-mp3: " + c.explained +
+                             "\n1 of 1 tweaks differ from " + preset.path + "\n")
+            << c.what;
+    }
+}
+
 // Validated exactly as apply validates a preset.
 TEST_F(CheckTest, ABadPresetIsRefusedWithItsLineNumbers) {
     TempFile preset("bad.preset");
@@ -175,6 +220,132 @@ TEST_F(CheckTest, ApplyLeavesWhatHoldsAloneUnlessForced) {
     r = Ctl({"apply", preset.path, "--backup", backup3.path, "--force"});
     EXPECT_EQ(r.code, kDone);
     EXPECT_NE(r.out.find(": 2 changed, 0 unchanged, 0 failed\n"), std::string::npos) << r.out;
+}
+
+// A preset that names no tweak is an input error for every command that
+// reads one (a detection script must not read a failed deployment as
+// compliant), and output that cannot be written is a failure.
+TEST_F(CheckTest, EmptyPresetsAreInputErrorsAndLostOutputIsAFailure) {
+    TempFile preset("empty.preset"), backup("empty.reg"), out("empty.yml"), gpo("empty-gpo");
+    const std::string empties[] = {
+        "",
+        "\r\n\r\n",
+        "# only comments\n; here\n",
+        "\xEF\xBB\xBF",
+        std::string("\xFF\xFE#\0 \0x\0\n\0", 10),
+    };
+    const std::vector<std::string> readers[] = {
+        {"check", preset.path},
+        {"check", preset.path, "--json"},
+        {"apply", preset.path, "--backup", backup.path},
+        {"apply", preset.path, "--dry-run"},
+        {"export", "ansible", preset.path, out.path},
+        {"export", "gpp", preset.path, gpo.path},
+    };
+    const auto before = sandbox.Snapshot();
+    for (const std::string& text : empties)
+        for (const auto& args : readers) {
+            preset.Write(text);
+            const Result r = Ctl(args);
+            EXPECT_EQ(r.code, kBadInput) << testing::PrintToString(args) << text;
+            EXPECT_EQ(r.out, "") << testing::PrintToString(args);
+            EXPECT_NE(r.err.find("morvanectl: " + preset.path + " names no tweak; nothing was "),
+                      std::string::npos)
+                << r.err;
+            EXPECT_FALSE(backup.Exists() || out.Exists() || gpo.Exists());
+            EXPECT_EQ(sandbox.Snapshot(), before);
+        }
+
+    // Standard output as a pipe nobody reads, a full disk, and a file that
+    // takes it all.
+    preset.Write("usability/show-hidden-files = on\n");
+    TempFile file("stdout.txt");
+    HANDLE reader = nullptr, pipe = nullptr;
+    ASSERT_TRUE(CreatePipe(&reader, &pipe, nullptr, 0));
+    CloseHandle(reader);
+    const HANDLE full = CreateFileA("Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(full, INVALID_HANDLE_VALUE);
+    const HANDLE kept =
+        CreateFileA(file.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const std::pair<HANDLE, int> sinks[] = {
+        {pipe, kSomeFailed}, {full, kSomeFailed}, {kept, kDone}};
+    const std::vector<std::string> writers[] = {{"list", "--json"},
+                                                {"reference"},
+                                                {"export", "ansible", preset.path},
+                                                {"show", "general/prefetch"}};
+    for (const auto& [sink, code] : sinks)
+        for (const auto& args : writers) {
+            std::string err;
+            Writer w(sink), e(&err);
+            EXPECT_EQ(RunCtl(args, w, e), code) << testing::PrintToString(args);
+            EXPECT_EQ(err.find("morvanectl: cannot write to standard output: "),
+                      code == kDone ? std::string::npos : 0u)
+                << err;
+        }
+    CloseHandle(pipe);
+    CloseHandle(full);
+    CloseHandle(kept);
+    EXPECT_NE(file.Read().find("general/prefetch"), std::string::npos);
+}
+
+// Records what a cell starts and ends it with a chosen exit code.
+DWORD g_exitCode = 0;
+RunResult EndWith(const char*, const char*, int, DWORD) {
+    return {.outcome = RunResult::Ended, .exitCode = g_exitCode};
+}
+
+// A step that fails stops the rest of its tweak: nothing records a state
+// that did not come about, so check still sees the difference and apply
+// tries again. A service's start type is its setting, written before its
+// start or stop.
+TEST_F(CheckTest, AFailedStepStopsTheRestOfItsTweak) {
+    const RunAndWaitFn previous = g_pfnRunAndWait;
+    g_pfnRunAndWait = EndWith;
+    const char* const kServices = "System\\CurrentControlSet\\Services\\W32Time";
+    struct Case {
+        const char* name;
+        const char* state;
+        DWORD exitCode;
+        int setCode, checkCode;
+        HKEY root;
+        const char *key, *value;
+        std::optional<RegValue> left;
+    };
+    const Case cases[] = {
+        {"general/compressed-folders", "on", 3, kSomeFailed, kDiffers, HKEY_CURRENT_USER,
+         "Software\\Quelt", "Compressed Folder", std::nullopt},
+        {"general/compressed-folders", "off", 5, kSomeFailed, kDiffers, HKEY_CURRENT_USER,
+         "Software\\Quelt", "Compressed Folder", Sz("1")},
+        {"general/compressed-folders", "on", 0, kDone, kDone, HKEY_CURRENT_USER, "Software\\Quelt",
+         "Compressed Folder", Sz("1")},
+        {"services/time-synchronization", "off", 2, kSomeFailed, kDone, HKEY_LOCAL_MACHINE,
+         kServices, "Start", Dword(3)},
+    };
+    for (const Case& c : cases) {
+        // Set from the other state.
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quelt");
+        if (c.state == std::string("off"))
+            PutString(HKEY_CURRENT_USER, "Software\\Quelt", "Compressed Folder", "1");
+        g_exitCode = c.exitCode;
+        Result r = Ctl({"set", c.name, c.state});
+        EXPECT_EQ(r.code, c.setCode) << c.name << " " << c.state << "\n" << r.err;
+        EXPECT_EQ(GetValue(c.root, c.key, c.value), c.left) << c.name << " " << c.state;
+        TempFile preset("failed-step.preset");
+        preset.Write(std::string(c.name) + " = " + c.state + "\n");
+        r = Ctl({"check", preset.path});
+        EXPECT_EQ(r.code, c.checkCode) << c.name << " " << c.state << "\n" << r.out;
+    }
+    Result r = Ctl({"set", "general/compressed-folders", "on"});
+    g_exitCode = 4;
+    r = Ctl({"set", "general/compressed-folders", "off"});
+    EXPECT_EQ(r.err, "morvanectl: general/compressed-folders off: run regsvr32.exe /u /s " +
+                         SystemFolder() +
+                         "\\zipfldr.dll: FAILED: exit code 4\n"
+                         "morvanectl: general/compressed-folders off: not done after that "
+                         "failure: set HKCU\\Software\\Quelt : Compressed Folder = SZ \"0\"\n"
+                         "morvanectl: 1 of 1 tweaks had failures\n");
+    g_pfnRunAndWait = previous;
 }
 
 // A started program's lines, whatever their ends, each under the phrase.

@@ -4,6 +4,7 @@
 #include "ctl/BackupFiles.h"
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
+#include "ctl/MachineLock.h"
 #include "support/Cells.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -285,9 +287,9 @@ TEST(CtlWithoutRightsTest, MachineWritesFailByNameAndPerUserWritesAreMade) {
                           "off"});
     EXPECT_EQ(r.code, kSomeFailed);
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(1));
-    // The store records the choice even when the verb could not be written,
-    // as a click does.
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, STORE.c_str(), "Edit Window"), Dword(1));
+    // Unlike a click, the store does not record a choice whose verb could
+    // not be written: nothing after a failed step of a tweak is made.
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, STORE.c_str(), "Edit Window"));
     std::vector<std::string> failures;
     std::istringstream lines(r.err);
     for (std::string line; std::getline(lines, line);)
@@ -298,8 +300,10 @@ TEST(CtlWithoutRightsTest, MachineWritesFailByNameAndPerUserWritesAreMade) {
                   "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Lsa : nolmhash = DWORD 0",
                   "morvanectl: usability/notepad-in-context-menu on: create HKCR\\*\\shell\\edit : "
                   "(default) = SZ \"Edit\"",
-                  "morvanectl: usability/notepad-in-context-menu on: create "
-                  "HKCR\\*\\shell\\edit\\command : (default) = SZ \"notepad.exe \"%1\"\"",
+                  "morvanectl: usability/notepad-in-context-menu on: not done after that failure: "
+                  "create HKCR\\*\\shell\\edit\\command : (default) = SZ \"notepad.exe \"%1\"\"",
+                  "morvanectl: usability/notepad-in-context-menu on: not done after that failure: "
+                  "set HKCU\\Software\\Quelt : Edit Window = DWORD 1",
                   "morvanectl: mediaplayer/dont-save-recent-files off: delete "
                   "HKLM\\SOFTWARE\\Policies\\Microsoft\\WindowsMediaPlayer : disableMRU",
                   "morvanectl: 3 of 4 tweaks had failures"}))
@@ -307,8 +311,7 @@ TEST(CtlWithoutRightsTest, MachineWritesFailByNameAndPerUserWritesAreMade) {
     // Each failure with the system's reason.
     EXPECT_NE(r.err.find("nolmhash = DWORD 0: FAILED: "), std::string::npos);
     EXPECT_NE(r.err.find("(1018)\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.out.find("  done: set HKCU\\Software\\Quelt : Edit Window = DWORD 1\n"),
-              std::string::npos);
+    EXPECT_EQ(r.out.find("Edit Window"), std::string::npos) << r.out;
 }
 
 // Every kind of bad preset line: refused with its line number, and nothing
@@ -731,6 +734,111 @@ TEST_F(CtlTest, ADryRunNamesItsBackupAndARestoreRefusesWhatIsNoRegistryFile) {
         EXPECT_TRUE(r.err.ends_with("\nmorvanectl: nothing was restored\n")) << r.err;
     }
     EXPECT_TRUE(sandbox.Snapshot() == before) << Differences(before, sandbox.Snapshot());
+}
+
+// Careless and hostile command lines: an option's value that is another
+// option, an empty path, a SID the system would read as another one, and
+// control characters that a message must not hand to the terminal. Each is
+// a usage or input error that changes nothing and writes no file.
+TEST_F(CtlTest, OptionValuesEmptyPathsAndBadSidsAreRefusedChangingNothing) {
+    TempFile preset("parsing.preset");
+    preset.Write("usability/show-hidden-files = on\n");
+    const std::string P = preset.path;
+    struct Case {
+        std::vector<std::string> args;
+        std::string err; // the first line of standard error
+    };
+    // clang-format off
+    const Case cases[] = {
+        {{"apply", "--backup", "--dry-run", P}, "morvanectl: --backup needs FILE.reg\n"},
+        {{"apply", P, "--backup", ""}, "morvanectl: --backup needs FILE.reg\n"},
+        {{"apply", P, "--backup", "--force"}, "morvanectl: --backup needs FILE.reg\n"},
+        {{"export", "gpp", P, ""}, "morvanectl: export takes no empty argument\n"},
+        {{"export", "ansible", P, ""}, "morvanectl: export takes no empty argument\n"},
+        {{"save", ""}, "morvanectl: save takes no empty argument\n"},
+        {{"--hive", "--dry-run", "apply", P}, "morvanectl: --hive needs a profile file\n"},
+        {{"apply", P, "--user", "--dry-run"}, "morvanectl: --user needs a user name or SID\n"},
+        {{"--user", "S-1-5-21-4294967296-1", "export", "ansible", P},
+         "morvanectl: \"S-1-5-21-4294967296-1\" is not a valid SID (the system reads it as "
+         "S-1-5-21-4294967295-1)\n"},
+        {{"--user", "S-1-5-021-7", "export", "gpp", P, "gpo"},
+         "morvanectl: \"S-1-5-021-7\" is not a valid SID (the system reads it as S-1-5-21-7)\n"},
+        {{"set", "\x1b[2Jusability/x\r\n", "on"},
+         "morvanectl: unknown tweak \"\\x1B[2Jusability/x\\r\\n\""},
+        {{"fr\x1b]0;t\x07ob"}, "morvanectl: unknown command \"fr\\x1B]0;t\\x07ob\"\n"},
+        {{"export", "ansible", P, "C:\\no-such\x1b[2J\\p.yml"},
+         "morvanectl: cannot write C:\\no-such\\x1B[2J\\p.yml: "},
+        {{"check", P + "\xe2\x80\xa8x"}, "morvanectl: cannot read " + P + "\\u2028x: "},
+    };
+    // clang-format on
+    const Snapshot before = sandbox.Snapshot();
+    for (const Case& c : cases) {
+        const Result r = Ctl(c.args);
+        EXPECT_EQ(r.code, kBadInput) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.out, "") << testing::PrintToString(c.args);
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << testing::PrintToString(c.args);
+        EXPECT_EQ(r.err.find_first_of("\x1b\r\x07"), std::string::npos) << r.err;
+        EXPECT_TRUE(sandbox.Snapshot() == before) << testing::PrintToString(c.args);
+        // Nothing written under a value taken for a name, or at the drive's root.
+        for (const char* made : {"--dry-run", "--force", "\\Machine", "\\User", "gpo"}) {
+            EXPECT_EQ(GetFileAttributesA(made), INVALID_FILE_ATTRIBUTES) << made;
+            DeleteFileA(made);
+        }
+    }
+}
+
+// While one command changes the machine, another that would change it waits,
+// then gives up naming the holder; dry runs and reading go ahead.
+TEST_F(CtlTest, CommandsThatChangeTheMachineWaitForTheLockAndNameItsHolder) {
+    TempFile preset("locked.preset"), backup("locked.reg"), applied("locked-apply.reg");
+    preset.Write("usability/show-hidden-files = on\n");
+    ASSERT_EQ(Ctl({"backup", backup.path}).code, kDone);
+    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        MachineLock lock;
+        std::string who;
+        EXPECT_TRUE(lock.Acquire("apply other.preset", &who)) << who;
+        SetEvent(held);
+        WaitForSingleObject(release, INFINITE);
+    });
+    ASSERT_EQ(WaitForSingleObject(held, 60000), WAIT_OBJECT_0);
+    const DWORD wait = g_machineLockWaitMs;
+    g_machineLockWaitMs = 200;
+    const std::string refusal = "morvanectl: process " + std::to_string(GetCurrentProcessId()) +
+                                ": apply other.preset is changing the machine; gave up after "
+                                "waiting 1 s, nothing was done\n";
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"set", "usability/show-hidden-files", "on"}, kBadInput},
+        {{"apply", preset.path, "--backup", applied.path}, kBadInput},
+        {{"restore", backup.path}, kBadInput},
+        {{"set", "usability/show-hidden-files", "on", "--dry-run"}, kDone},
+        {{"apply", preset.path, "--dry-run"}, kDone},
+        {{"restore", "--dry-run", backup.path}, kDone},
+        {{"check", preset.path}, kDiffers},
+    };
+    const Snapshot before = sandbox.Snapshot();
+    for (const auto& [args, code] : cases) {
+        const Result r = Ctl(args);
+        EXPECT_EQ(r.code, code) << testing::PrintToString(args) << r.err;
+        EXPECT_EQ(r.err, code == kBadInput ? refusal : "") << testing::PrintToString(args);
+        EXPECT_TRUE(sandbox.Snapshot() == before) << testing::PrintToString(args);
+        EXPECT_FALSE(applied.Exists());
+    }
+    // Given up within the wait, the lock is taken by the next command.
+    g_machineLockWaitMs = 60000;
+    std::thread releaser([&] {
+        Sleep(300);
+        SetEvent(release);
+    });
+    const Result r = Ctl({"set", "usability/show-hidden-files", "on"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(1));
+    releaser.join();
+    holder.join();
+    g_machineLockWaitMs = wait;
+    CloseHandle(held);
+    CloseHandle(release);
 }
 
 } // namespace

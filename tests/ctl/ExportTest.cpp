@@ -4,6 +4,7 @@
 // before and after apply of the same preset and the programs apply started.
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
+#include "ctl/Text.h"
 #include "support/RegistrySandbox.h"
 #include "system/Registry.h"
 #include "system/Shell.h"
@@ -125,6 +126,88 @@ TEST(ExportRecordTest, ForAnotherUserAndAProfileFile) {
         << r.err;
 }
 
+// A path as a string of hex digits, for the manifest that the check on the
+// build machine reads.
+std::string Hex(const std::string& text) {
+    std::string hex;
+    for (unsigned char c : text) {
+        char digits[4];
+        snprintf(digits, sizeof(digits), "%02x", c);
+        hex += digits;
+    }
+    return hex;
+}
+
+// Hostile and careless paths of a profile file and of the preset. What an
+// export can hold is written as data (ctl_export_check then runs the
+// formats' own tools over it: ansible-playbook --syntax-check and
+// --list-tasks, Ansible's templating, xmllint); what would break a line or
+// the file is refused with nothing written.
+TEST(ExportSafetyTest, HostilePathsAreWrittenAsDataOrRefused) {
+    const std::string folder = kOut + "\\hostile";
+    CreateDirectoryA(kOut.c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string pwned = "{{ lookup('pipe', 'touch morvane-pwned') }}";
+    struct Case {
+        std::string hive, preset; // the preset's file name
+        bool ansible, gpp;        // written, else refused
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"C:\\" + pwned + "\\NTUSER.DAT", "p.preset", true, true},
+        {"C:\\{% for x in range(3) %}" + pwned + "{% endfor %}\\a.dat", "p.preset", true, true},
+        {"C:\\it's \"quoted\" # no comment: - x\\NTUSER.DAT", "p.preset", true, true},
+        {"C:\\&anchor *alias !tag %x @y `z` [a] {b}\\NTUSER.DAT", "p.preset", true, true},
+        {"C:\\a & b <c> ]]> --x-- -\\NTUSER.DAT-", "p.preset", true, true},
+        {"C:\\\xD0\x9F\xD1\x80\xD0\xBE\xD1\x84\xD0\xB8\xD0\xBB\xD1\x8C\\\xE5\x90\x8D.dat", "p.preset", true, true},
+        {"C:\\Default\\NTUSER.DAT", pwned + " #'x.preset", true, true},
+        {"C:\\x.dat\n- name: Pwn\n  hosts: all\n  tasks:\n    - ansible.windows.win_command: cmd /c calc\n#", "p.preset", false, false},
+        {"C:\\x\r.dat", "p.preset", false, false},
+        {"C:\\x\xE2\x80\xA8- name: Pwn.dat", "p.preset", false, false},
+        {"C:\\x\xE2\x80\xA9.dat", "p.preset", false, false},
+        {"C:\\x\xC2\x85.dat", "p.preset", false, false},
+        {"C:\\x\x01.dat", "p.preset", false, false},
+        {"C:\\x\x1B[31m.dat", "p.preset", false, false},
+        {"C:\\x\x7F.dat", "p.preset", false, false},
+        {"C:\\x\t.dat", "p.preset", false, false},
+        {"C:\\Default\\NTUSER.DAT", "p\xE2\x80\xA8- name: Pwn.preset", false, true},
+    };
+    // clang-format on
+    std::string manifest;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof(temp), temp);
+        const std::string preset = std::string(temp) + "morvanectl-hostile-" + c.preset;
+        const HANDLE file =
+            CreateFileW(Wide(preset).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << c.preset;
+        const char kPreset[] =
+            "usability/show-hidden-files = on\ngeneral/compressed-folders = on\n";
+        DWORD written = 0;
+        ::WriteFile(file, kPreset, sizeof(kPreset) - 1, &written, nullptr);
+        CloseHandle(file);
+        const std::string name = folder + "\\" + std::to_string(i);
+        for (const bool ansible : {true, false}) {
+            const std::string out = name + (ansible ? ".yml" : "-gpo");
+            const Result r =
+                Ctl({"--hive", c.hive, "export", ansible ? "ansible" : "gpp", preset, out});
+            const bool wanted = ansible ? c.ansible : c.gpp;
+            EXPECT_EQ(r.code, wanted ? kDone : kBadInput) << i << (ansible ? " ansible" : " gpp");
+            EXPECT_EQ(GetFileAttributesA(out.c_str()) != INVALID_FILE_ATTRIBUTES, wanted) << i;
+            if (!wanted) {
+                EXPECT_NE(r.err.find("which cannot be written safely into "), std::string::npos)
+                    << r.err;
+            }
+            EXPECT_EQ(r.err.find_first_of("\r\x01\x1B\x7F\t"), std::string::npos) << r.err;
+        }
+        if (c.ansible)
+            manifest += std::to_string(i) + "\t" + Hex(c.hive) + "\t" + Hex(preset) + "\n";
+        DeleteFileW(Wide(preset).c_str());
+    }
+    WriteFile(folder + "\\cases.txt", manifest);
+}
+
 const char kFour[] = "general/store-lm-hash = on\n"
                      "services/time-synchronization = off\n"
                      "usability/notepad-in-context-menu = off\n"
@@ -170,6 +253,18 @@ const char kFourPlaybookTasks[] =
     "        type: string\n";
 // clang-format on
 
+// The three files of a gpp export and their folders.
+void RemoveGpp(const std::string& folder) {
+    for (const char* file : {"Machine\\Preferences\\Registry\\Registry.xml",
+                             "Machine\\Preferences\\Services\\Services.xml",
+                             "User\\Preferences\\Registry\\Registry.xml"})
+        DeleteFileA((folder + "\\" + file).c_str());
+    for (const char* part : {"Machine\\Preferences\\Registry", "Machine\\Preferences\\Services",
+                             "Machine\\Preferences", "Machine", "User\\Preferences\\Registry",
+                             "User\\Preferences", "User", ""})
+        RemoveDirectoryA((folder + "\\" + part).c_str());
+}
+
 class ExportTest : public testing::Test {
 protected:
     RegistrySandbox sandbox;
@@ -201,7 +296,7 @@ TEST_F(ExportTest, PlaybookSaysWhatApplyMakesInItsOrder) {
     const Result hive =
         Ctl({"--hive", "C:\\Users\\Default\\NTUSER.DAT", "export", "ansible", preset.path});
     EXPECT_NE(hive.out.find("        path: 'HKLM:\\ANSIBLE\\Software\\Quelt'\n"
-                            "        hive: 'C:\\Users\\Default\\NTUSER.DAT'\n"
+                            "        hive: !unsafe 'C:\\Users\\Default\\NTUSER.DAT'\n"
                             "        name: 'Edit Window'\n"),
               std::string::npos)
         << hive.out;
@@ -256,14 +351,32 @@ TEST_F(ExportTest, GroupPolicyFilesHoldTheItemsAndNameWhatTheyCannotDo) {
     EXPECT_EQ(Ctl({"export", "gpp", preset.path, gpo.path}).code, kDone);
     EXPECT_EQ(ReadFile(gpo.path + "\\Machine\\Preferences\\Registry\\Registry.xml").substr(uid, 45),
               machine.substr(uid, 45));
-    for (const char* file : {"Machine\\Preferences\\Registry\\Registry.xml",
-                             "Machine\\Preferences\\Services\\Services.xml",
-                             "User\\Preferences\\Registry\\Registry.xml"})
-        DeleteFileA((gpo.path + "\\" + file).c_str());
-    for (const char* folder : {"Machine\\Preferences\\Registry", "Machine\\Preferences\\Services",
-                               "Machine\\Preferences", "Machine", "User\\Preferences\\Registry",
-                               "User\\Preferences", "User", ""})
-        RemoveDirectoryA((gpo.path + "\\" + folder).c_str());
+    RemoveGpp(gpo.path);
+}
+
+// Another user's values go to the machine part, under HKEY_USERS\<SID>: the
+// user part would reach every user who signs in.
+TEST_F(ExportTest, GroupPolicyFilesForAnotherUserNameTheirHive) {
+    TempFile gpo("four-gpo-user");
+    const char sid[] = "S-1-5-21-1-2-3-1013";
+    const Result r = Ctl({"--user", sid, "export", "gpp", preset.path, gpo.path});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    const std::string machine =
+        ReadFile(gpo.path + "\\Machine\\Preferences\\Registry\\Registry.xml");
+    const std::string user = ReadFile(gpo.path + "\\User\\Preferences\\Registry\\Registry.xml");
+    for (const std::string item : {
+             "hive=\"HKEY_USERS\" key=\"S-1-5-21-1-2-3-1013\\Software\\Quelt\" "
+             "name=\"Edit Window\" type=\"REG_DWORD\" value=\"00000000\"/>",
+             "hive=\"HKEY_USERS\" key=\"S-1-5-21-1-2-3-1013\\Software\\Quelt\" "
+             "name=\"Compressed Folder\" type=\"REG_SZ\" value=\"1\"/>",
+             "hive=\"HKEY_LOCAL_MACHINE\" key=\"SYSTEM\\CurrentControlSet\\Control\\Lsa\" "
+             "name=\"nolmhash\"",
+         })
+        EXPECT_NE(machine.find(item), std::string::npos) << item << "\nin\n" << machine;
+    EXPECT_FALSE(user.empty());
+    EXPECT_EQ(user.find("<Properties"), std::string::npos) << user;
+    EXPECT_EQ(machine.find("HKEY_CURRENT_USER"), std::string::npos) << machine;
+    RemoveGpp(gpo.path);
 }
 
 TEST_F(ExportTest, BadInputWritesNothing) {

@@ -5,11 +5,13 @@
 // registration for regsvr32.exe, and each reports its exit code. A recorder
 // stands in for net.exe and regsvr32.exe.
 #include "ctl/BackupFiles.h"
+#include "ctl/HiveFiles.h"
 #include "e2e/Driver.h"
 #include "expect/Keys.h"
 #include "support/Cells.h"
 #include "support/RunSelected.h"
 #include "support/WinePath.h"
+#include "system/UserHive.h"
 
 #include <gtest/gtest.h>
 
@@ -271,50 +273,82 @@ std::string ReadAll(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Runs a program with its output and errors caught, and waits for it. The
+// A program started with its output and errors caught in files. The
 // command line is UTF-8 and goes to the new process whole, in UTF-16.
+class Started {
+public:
+    explicit Started(const std::string& commandLine, DWORD flags = 0) : m_line(commandLine) {
+        // Files of their own: a program it started may still hold those of
+        // the one before.
+        static int started = 0;
+        const std::string stem = "C:\\morvane-ctl-" + std::to_string(++started);
+        m_outPath = stem + "-out.txt";
+        m_errPath = stem + "-err.txt";
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        m_out = CreateFileA(m_outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        m_err = CreateFileA(m_errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (m_out == INVALID_HANDLE_VALUE || m_err == INVALID_HANDLE_VALUE)
+            ADD_FAILURE() << "cannot make " << stem << "-*.txt: " << GetLastError();
+        STARTUPINFOW si{sizeof(si)};
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = INVALID_HANDLE_VALUE;
+        si.hStdOutput = m_out;
+        si.hStdError = m_err;
+        std::wstring line = W(commandLine);
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                            &si, &m_pi))
+            ADD_FAILURE() << "cannot start " << commandLine << ": " << GetLastError();
+    }
+    ~Started() {
+        if (m_pi.hProcess) {
+            TerminateProcess(m_pi.hProcess, 0xDEAD);
+            CloseHandle(m_pi.hThread);
+            CloseHandle(m_pi.hProcess);
+        }
+        CloseHandle(m_out);
+        CloseHandle(m_err);
+    }
+    Started(const Started&) = delete;
+    Started& operator=(const Started&) = delete;
+
+    DWORD Id() const { return m_pi.dwProcessId; }
+
+    // Waits for the end, then what it wrote; ended by force after timeoutMs.
+    Ran Finish(DWORD timeoutMs = 180000) {
+        Ran ran;
+        if (m_pi.hProcess) {
+            if (WaitForSingleObject(m_pi.hProcess, timeoutMs) == WAIT_OBJECT_0)
+                GetExitCodeProcess(m_pi.hProcess, &ran.code);
+            else
+                ADD_FAILURE() << m_line << " still running after " << timeoutMs << " ms";
+            TerminateProcess(m_pi.hProcess, 0xDEAD);
+            CloseHandle(m_pi.hThread);
+            CloseHandle(m_pi.hProcess);
+            m_pi = {};
+        }
+        CloseHandle(m_out);
+        CloseHandle(m_err);
+        m_out = m_err = INVALID_HANDLE_VALUE;
+        ran.out = ReadAll(m_outPath);
+        ran.err = ReadAll(m_errPath);
+        DeleteFileA(m_outPath.c_str());
+        DeleteFileA(m_errPath.c_str());
+        std::erase(ran.out, '\r');
+        std::erase(ran.err, '\r');
+        return ran;
+    }
+
+private:
+    std::string m_line, m_outPath, m_errPath;
+    HANDLE m_out, m_err;
+    PROCESS_INFORMATION m_pi{};
+};
+
+// Runs a program and waits for it.
 Ran Start(const std::string& commandLine) {
-    const std::string outPath = "C:\\morvane-ctl-out.txt", errPath = "C:\\morvane-ctl-err.txt";
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE hOut = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE hErr = CreateFileA(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    Ran ran;
-    STARTUPINFOW si{sizeof(si)};
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = INVALID_HANDLE_VALUE;
-    si.hStdOutput = hOut;
-    si.hStdError = hErr;
-    PROCESS_INFORMATION pi{};
-    std::wstring line = W(commandLine);
-    // Wine now and then refuses a start under load (1359) and takes it again.
-    bool started = false;
-    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
-        started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                 &si, &pi);
-        if (!started && GetLastError() != ERROR_INTERNAL_ERROR)
-            break;
-        if (!started)
-            Sleep(200);
-    }
-    if (started) {
-        if (WaitForSingleObject(pi.hProcess, 180000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(pi.hProcess, &ran.code);
-        else
-            TerminateProcess(pi.hProcess, 0xDEAD);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    } else {
-        ADD_FAILURE() << "cannot start " << commandLine << ": " << GetLastError();
-    }
-    CloseHandle(hOut);
-    CloseHandle(hErr);
-    ran.out = ReadAll(outPath);
-    ran.err = ReadAll(errPath);
-    std::erase(ran.out, '\r');
-    std::erase(ran.err, '\r');
-    return ran;
+    return Started(commandLine).Finish();
 }
 
 Ran Ctl(const std::string& arguments) {
@@ -811,6 +845,7 @@ TEST(ExecutableTest, BothProgramsCarryTheReleasesVersion) {
 }
 
 TEST(RegistrationTest, SetReportsTheExitCodeOfAFailedRegistration) {
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, STORE.c_str(), "Compressed Folder");
     SetEnvironmentVariableA("MORVANE_RECORDER_EXIT", "2");
     const size_t logged = LogLines().size();
     const Ran ran = Ctl("set general/compressed-folders on");
@@ -818,13 +853,60 @@ TEST(RegistrationTest, SetReportsTheExitCodeOfAFailedRegistration) {
     EXPECT_EQ(ran.code, 3u) << ran.out;
     EXPECT_EQ(ran.err, "morvanectl: general/compressed-folders on: run regsvr32.exe /s "
                        "C:\\windows\\system32\\zipfldr.dll: FAILED: exit code 2\n"
+                       "morvanectl: general/compressed-folders on: not done after that failure: "
+                       "set HKCU\\Software\\Quelt : Compressed Folder = SZ \"1\"\n"
                        "morvanectl: 1 of 1 tweaks had failures\n");
     const std::vector<std::string> lines = LogLines();
     ASSERT_EQ(lines.size(), logged + 1);
     EXPECT_EQ(lines.back(), "\"C:\\windows\\system32\\regsvr32.exe\" /s "
                             "C:\\windows\\system32\\zipfldr.dll");
-    // The write after the command was made all the same.
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, STORE.c_str(), "Compressed Folder"), Sz("1"));
+    // The write after the command, which records the state, was not made:
+    // check still sees the difference.
+    EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, STORE.c_str(), "Compressed Folder"));
+}
+
+BOOL WINAPI IgnoreBreak(DWORD) {
+    return TRUE;
+}
+
+// A real Ctrl+C on morvanectl.exe's console while a --hive command waits for
+// a program it started: the profile file is unloaded before the process
+// ends, so it is free and loads again.
+TEST(HiveBreakTest, CtrlCUnloadsTheProfileFile) {
+    const std::string hive = "C:\\morvane-ctl-profile.hive";
+    MakeHiveFile(hive);
+    const char holdName[] = "MorvaneRecorderHold";
+    HANDLE hold = CreateEventA(nullptr, TRUE, FALSE, holdName);
+    ASSERT_TRUE(hold);
+    SetEnvironmentVariableA("MORVANE_RECORDER_HOLD", holdName);
+    const size_t logged = LogLines().size();
+    Started ctl("\"" + g_ctl + "\" --hive " + hive + " set general/compressed-folders on",
+                CREATE_NEW_CONSOLE);
+    SetEnvironmentVariableA("MORVANE_RECORDER_HOLD", nullptr);
+    // The recorder has logged its line: morvanectl now waits for it.
+    EXPECT_TRUE(e2e::WaitUntil([&] { return LogLines().size() > logged; }, 60000));
+    EXPECT_TRUE(Mounted(kHiveMount));
+
+    SetConsoleCtrlHandler(IgnoreBreak, TRUE);
+    FreeConsole();
+    ASSERT_TRUE(AttachConsole(ctl.Id())) << GetLastError();
+    EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+    FreeConsole();
+    const Ran ran = ctl.Finish(60000);
+    SetEvent(hold);
+    CloseHandle(hold);
+    EXPECT_TRUE(e2e::WaitUntil([] { return e2e::ProcessCount("regsvr32.exe") == 0; }, 30000));
+    // Ended by the Ctrl+C while it waited, not by finishing: the write after
+    // the program was never made. (Wine 8 ends it with exit code 0, Windows
+    // with STATUS_CONTROL_C_EXIT.)
+    EXPECT_EQ(ran.out.find("Compressed Folder"), std::string::npos) << ran.out << ran.err;
+    EXPECT_FALSE(Mounted(kHiveMount));
+
+    const Ran again = Ctl("--hive " + hive + " show usability/show-hidden-files");
+    EXPECT_EQ(again.code, 0u) << again.err;
+    EXPECT_NE(again.out.find("\n  State:    on\n"), std::string::npos) << again.out;
+    EXPECT_FALSE(Mounted(kHiveMount));
+    DeleteFileA(hive.c_str());
 }
 
 } // namespace

@@ -4,14 +4,18 @@
 #include "ctl/BackupFiles.h"
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
+#include "ctl/HiveFiles.h"
 #include "support/RegistrySandbox.h"
+#include "system/Shell.h"
 #include "system/UserHive.h"
 
 #include <gtest/gtest.h>
 
 #include <sddl.h>
 
+#include <cstring>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -21,40 +25,17 @@ const char kLsa[] = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
 
 using Snapshot = std::map<std::string, RegValue>;
 
-void EnableHivePrivileges() {
-    HANDLE token;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token));
-    for (const char* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
-        TOKEN_PRIVILEGES p = {1};
-        p.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        ASSERT_TRUE(LookupPrivilegeValueA(nullptr, name, &p.Privileges[0].Luid));
-        ASSERT_TRUE(AdjustTokenPrivileges(token, FALSE, &p, 0, nullptr, nullptr));
+// Any key below HKEY_USERS that a profile file is loaded as.
+bool AnyHiveMounted() {
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof(name);
+        if (RegEnumKeyExA(HKEY_USERS, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        if (_strnicmp(name, kHiveMount, strlen(kHiveMount)) == 0)
+            return true;
     }
-    CloseHandle(token);
-}
-
-// A profile file holding Hidden = 1 under Advanced, made from a scratch key.
-void MakeHiveFile(const std::string& path) {
-    EnableHivePrivileges();
-    DeleteFileA(path.c_str());
-    const std::string scratch =
-        "Software\\MorvaneHiveSource" + std::to_string(GetCurrentProcessId());
-    HKEY hKey;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &hKey, nullptr),
-              ERROR_SUCCESS);
-    PutDword(hKey, kAdvanced, "Hidden", 1);
-    ASSERT_EQ(RegSaveKeyA(hKey, path.c_str(), nullptr), ERROR_SUCCESS);
-    RegCloseKey(hKey);
-    RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str());
-}
-
-bool Mounted(const char* below) {
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_USERS, below, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(hKey);
-    return true;
 }
 
 Snapshot UsersKey(const char* below) {
@@ -152,6 +133,80 @@ TEST_F(OtherUserTest, SetListBackupAndRestoreWorkOnThatHiveOnly) {
     EXPECT_TRUE(UsersKey(kOtherSid) == theirs);
 }
 
+// A backup's per-user sections alone: the machine-wide ones would reach the
+// real prefix's HKLM, which this process does not see.
+std::string PerUserPart(const std::string& text, const std::string& root) {
+    std::string perUser = "Windows Registry Editor Version 5.00\r\n\r\n";
+    for (size_t at = text.find(root); at != std::string::npos; at = text.find(root, at + 1))
+        perUser += text.substr(at, text.find("\r\n\r\n", at) + 4 - at);
+    return perUser + "; End of the morvanectl backup.\r\n";
+}
+
+RunResult WritesNothing(const char*, const std::wstring&, int, DWORD) {
+    return {.outcome = RunResult::Ended};
+}
+RunResult FailsWritingNothing(const char*, const std::wstring&, int, DWORD) {
+    return {.outcome = RunResult::Ended, .exitCode = 1};
+}
+
+// reg.exe's exit code alone is not trusted: what the backup holds is read
+// back after the import, and every value still different is named with the
+// key it really is in, that user's hive, as check and the dry run name it.
+TEST_F(OtherUserTest, RestoreReadsBackWhatTheImportLeftNamingTheUsersKeys) {
+    const std::string key = std::string("HKU\\") + kOtherSid + "\\" + kAdvanced;
+    ASSERT_EQ(Ctl({"--user", kOtherSid, "set", "usability/show-file-extensions", "on"}).code,
+              kDone);
+    TempFile backup("readback.reg"), file("readback-user.reg"), preset("readback.preset");
+    ASSERT_EQ(Ctl({"--user", kOtherSid, "backup", backup.path}).code, kDone);
+    file.Write(Utf16File(PerUserPart(Utf8Text(backup.Read()).value_or(""),
+                                     std::string("[HKEY_USERS\\") + kOtherSid + "\\")));
+    preset.Write("usability/show-file-extensions = on\n");
+    const std::string left = "morvanectl: after reg.exe import (exit code %), 1 values still "
+                             "differ from " +
+                             file.path + ":\nmorvanectl:   not restored: set " + key +
+                             " : HideFileExt = DWORD 0 (now DWORD 1)\n";
+    auto exitCode = [&](char code) {
+        std::string text = left;
+        text[text.find('%')] = code;
+        return text;
+    };
+    struct Case {
+        const char* what;
+        RunAndWaitWideFn regExe;
+        int code;
+        std::string err;
+    };
+    const Case cases[] = {
+        {"reg.exe writes nothing and ends with 0", WritesNothing, kSomeFailed, exitCode('0')},
+        {"reg.exe fails", FailsWritingNothing, kSomeFailed,
+         "morvanectl: reg.exe import failed with exit code 1\n" + exitCode('1')},
+        {"the system's reg.exe", g_pfnRunAndWaitWide, kDone, ""},
+    };
+    const RunAndWaitWideFn previous = g_pfnRunAndWaitWide;
+    for (const Case& c : cases) {
+        ASSERT_EQ(Ctl({"--user", kOtherSid, "set", "usability/show-file-extensions", "off"}).code,
+                  kDone);
+        Result r = Ctl({"--user", kOtherSid, "restore", "--dry-run", file.path});
+        EXPECT_NE(r.out.find("\n  set " + key + " : HideFileExt = DWORD 0 (now DWORD 1)\n"),
+                  std::string::npos)
+            << c.what << "\n"
+            << r.out;
+        r = Ctl({"--user", kOtherSid, "check", preset.path});
+        EXPECT_EQ(r.out, "usability/show-file-extensions: off, wanted on: " + key +
+                             " : HideFileExt = DWORD 1 decides\n1 of 1 tweaks differ from " +
+                             preset.path + "\n")
+            << c.what;
+        g_pfnRunAndWaitWide = c.regExe;
+        r = Ctl({"--user", kOtherSid, "restore", file.path});
+        g_pfnRunAndWaitWide = previous;
+        EXPECT_EQ(r.code, c.code) << c.what << "\n" << r.out << r.err;
+        EXPECT_EQ(r.err, c.err) << c.what;
+        EXPECT_EQ(GetValue(hOther, kAdvanced, "HideFileExt"), Dword(c.code == kDone ? 0 : 1))
+            << c.what;
+    }
+    EXPECT_EQ(Ctl({"--user", kOtherSid, "check", preset.path}).code, kDone);
+}
+
 TEST_F(OtherUserTest, AnAccountNameMeansItsSidAndBadUsersChangeNothing) {
     char name[256];
     DWORD size = sizeof(name);
@@ -202,7 +257,7 @@ protected:
     TempFile file{"profile.hive"};
     RegistrySandbox sandbox;
     void SetUp() override { MakeHiveFile(file.path); }
-    void TearDown() override { EXPECT_FALSE(Mounted(kHiveMount)) << "left loaded"; }
+    void TearDown() override { EXPECT_FALSE(AnyHiveMounted()) << "left loaded"; }
 };
 
 TEST_F(HiveFileTest, ReadsListsAndBacksUpTheFileAndUnloadsIt) {
@@ -210,7 +265,7 @@ TEST_F(HiveFileTest, ReadsListsAndBacksUpTheFileAndUnloadsIt) {
     Result r = Ctl({"--hive", file.path, "show", "usability/show-hidden-files"});
     EXPECT_EQ(r.code, kDone) << r.err;
     EXPECT_NE(r.out.find("  State:    on\n"), std::string::npos) << r.out;
-    EXPECT_FALSE(Mounted(kHiveMount));
+    EXPECT_FALSE(AnyHiveMounted());
 
     r = Ctl({"--hive", file.path, "list", "--json"});
     EXPECT_EQ(r.code, kDone) << r.err;
@@ -218,7 +273,7 @@ TEST_F(HiveFileTest, ReadsListsAndBacksUpTheFileAndUnloadsIt) {
                          "\"label\": \"Show hidden files and folders\", \"state\": \"on\""),
               std::string::npos)
         << r.out;
-    EXPECT_FALSE(Mounted(kHiveMount));
+    EXPECT_FALSE(AnyHiveMounted());
 
     TempFile backup("profile.reg");
     r = Ctl({"--hive", file.path, "backup", backup.path});
@@ -235,8 +290,48 @@ TEST_F(HiveFileTest, ReadsListsAndBacksUpTheFileAndUnloadsIt) {
     // An input error after the load still unloads it.
     r = Ctl({"--hive", file.path, "set", "usability/show-hiden-files", "on"});
     EXPECT_EQ(r.code, kBadInput);
-    EXPECT_FALSE(Mounted(kHiveMount));
+    EXPECT_FALSE(AnyHiveMounted());
     EXPECT_TRUE(sandbox.Snapshot() == mine);
+}
+
+// A run killed while it had a profile file loaded leaves it loaded. The
+// next run unloads every mount of ours whose process has ended, keeps those
+// of running processes and names that are not ours, and works.
+TEST_F(HiveFileTest, MountsLeftByRunsThatEndedAreUnloadedAndTheNextRunWorks) {
+    STARTUPINFOA si{sizeof(si)};
+    PROCESS_INFORMATION pi{};
+    char line[] = "cmd.exe /c exit";
+    ASSERT_TRUE(CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                               nullptr, &si, &pi));
+    WaitForSingleObject(pi.hProcess, 60000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    const std::string ended = std::to_string(pi.dwProcessId);
+    const std::string running = std::to_string(GetCurrentProcessId());
+    const std::pair<std::string, bool> mounts[] = {
+        {"Morvane.Hive", true},
+        {"Morvane.Hive." + ended, true},
+        {"Morvane.Hive." + ended + ".2", true},
+        {"Morvane.Hive." + running + ".3", false},
+        {"Morvane.Hive." + ended + ".x", false},
+        {"Morvane.Hive.x", false},
+        {"Morvane.HiveX", false},
+    };
+    std::vector<std::unique_ptr<TempFile>> files;
+    for (const auto& [name, stale] : mounts) {
+        files.push_back(std::make_unique<TempFile>("stale-" + std::to_string(files.size())));
+        MakeHiveFile(files.back()->path);
+        ASSERT_EQ(RegLoadKeyA(HKEY_USERS, name.c_str(), files.back()->path.c_str()), ERROR_SUCCESS)
+            << name;
+    }
+    const Result r = Ctl({"--hive", file.path, "show", "usability/show-hidden-files"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_NE(r.out.find("  State:    on\n"), std::string::npos) << r.out;
+    EnableHivePrivileges(); // the run gave them up
+    for (const auto& [name, stale] : mounts) {
+        EXPECT_EQ(Mounted(name.c_str()), !stale) << name;
+        RegUnLoadKeyA(HKEY_USERS, name.c_str());
+    }
 }
 
 TEST_F(HiveFileTest, CtrlCUnloadsTheFileAndGivesTheCallerBackHisKeys) {
@@ -244,12 +339,12 @@ TEST_F(HiveFileTest, CtrlCUnloadsTheFileAndGivesTheCallerBackHisKeys) {
     UserHive whose;
     std::string error;
     ASSERT_TRUE(whose.OpenFile(file.path, &error)) << error;
-    EXPECT_TRUE(Mounted(kHiveMount));
+    EXPECT_TRUE(Mounted(HiveMountName().c_str()));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "Hidden"), Dword(1));
     EXPECT_EQ(CurrentUserRootText(), std::string("HKEY_USERS\\") + kHiveMount);
 
     EXPECT_FALSE(UnloadHiveOnBreak(CTRL_C_EVENT)); // the process then ends as usual
-    EXPECT_FALSE(Mounted(kHiveMount));
+    EXPECT_FALSE(AnyHiveMounted());
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "Hidden"), Dword(7));
     EXPECT_TRUE(whose.Close(&error)) << error;
     EXPECT_EQ(CurrentUserRootText(), "HKEY_CURRENT_USER");
@@ -269,7 +364,7 @@ TEST_F(HiveFileTest, MissingLockedAndForeignFilesAreRefused) {
         EXPECT_EQ(r.code, kBadInput) << path;
         EXPECT_EQ(r.out, "") << path;
         EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
-        EXPECT_FALSE(Mounted(kHiveMount)) << path;
+        EXPECT_FALSE(AnyHiveMounted()) << path;
         EXPECT_TRUE(sandbox.Snapshot() == mine) << path;
     }
     CloseHandle(locked);
@@ -333,7 +428,7 @@ TEST_F(LocalSystemTest, WithAHiveTheSameWritesGoThere) {
     const Result r = Ctl({"--hive", file.path, "set", "usability/show-file-extensions", "on"});
     EXPECT_EQ(r.code, kDone) << r.err;
     EXPECT_TRUE(sandbox.Snapshot() == before);
-    EXPECT_FALSE(Mounted(kHiveMount));
+    EXPECT_FALSE(AnyHiveMounted());
 }
 
 } // namespace

@@ -7,7 +7,9 @@ and read for what they mean.
 Every playbook passes ansible-playbook --syntax-check and ansible-lint, and
 every task's arguments are those that ansible-doc gives for its module
 (names, types, choices). Every Group Policy file is valid against the
-schema. Then, for all fifty on and all fifty off, the playbook's and the
+schema. The exports over hostile paths hold one play of our tasks as
+--list-tasks lists them, come through Ansible's own templating unchanged
+with nothing run, and name each path exactly. Then, for all fifty on and all fifty off, the playbook's and the
 Group Policy items' documented effects, carried out on the registry as it
 stood before apply, must give the registry that apply left, and start the
 programs apply started (what Group Policy cannot do must be named in it).
@@ -15,12 +17,18 @@ programs apply started (what Group Policy cannot do must be named in it).
 import glob
 import json
 import os
+import re
+import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import xml.etree.ElementTree as ET
 
 import yaml
+
+# Text marked as data for Ansible is a string like any other here.
+yaml.SafeLoader.add_constructor("!unsafe", lambda loader, node: loader.construct_scalar(node))
 
 REG_SZ, REG_DWORD = 1, 4
 failures = []
@@ -321,11 +329,94 @@ def check_meaning(folder):
               % (case, len(after.values), len(applied)))
 
 
+# --- hostile paths ---------------------------------------------------------------
+
+HOSTILE_TASKS = ["Tweak usability/show-hidden-files on: set Hidden",
+                 "Tweak general/compressed-folders on: run regsvr32.exe",
+                 "Tweak general/compressed-folders on: set Compressed Folder"]
+
+# Run with the interpreter of ansible-playbook: every argument of every task
+# through Ansible's own templating, as a run would put it, printed as JSON.
+TEMPLATE_TASKS = """
+import json, sys
+from ansible.parsing.dataloader import DataLoader
+from ansible.template import Templar
+loader = DataLoader()
+templar = Templar(loader=loader, variables={"morvane_system_folder": "C:\\\\Windows\\\\System32"})
+out = {}
+for book in sys.argv[1:]:
+    out[book] = []
+    for play in loader.load_from_file(book):
+        for task in play["tasks"]:
+            for key, value in task.items():
+                if key.startswith("ansible."):
+                    out[book].append({k: str(templar.template(v)) for k, v in value.items()})
+print(json.dumps(out))
+"""
+
+
+def ansible_python():
+    with open(shutil.which("ansible-playbook")) as f:
+        return f.readline()[2:].strip().split()[-1]
+
+
+def check_hostile(folder):
+    manifest = os.path.join(folder, "hostile", "cases.txt")
+    if not os.path.exists(manifest):
+        fail("expected the hostile exports of ctl_fleet_tests in " + manifest)
+        return 0
+    with open(manifest) as f:
+        cases = [line.rstrip("\n").split("\t") for line in f if line.strip()]
+    books = [os.path.abspath(os.path.join(folder, "hostile", c[0] + ".yml")) for c in cases]
+    # Each tool once over all of them: --list-tasks, then the templating.
+    code, out = run(["ansible-playbook", "--list-tasks", "-i", "localhost,"] + books)
+    listed = {os.path.abspath(part.split("\n")[0].strip()): part
+              for part in ("\n" + out).split("\nplaybook: ")[1:]}
+    with tempfile.TemporaryDirectory() as cwd:
+        r = subprocess.run([ansible_python(), "-c", TEMPLATE_TASKS] + books, cwd=cwd,
+                           capture_output=True, text=True)
+        if os.listdir(cwd):
+            fail("templating the hostile playbooks ran a command: %s" % os.listdir(cwd))
+    if code or r.returncode:
+        fail("hostile playbooks: ansible-playbook --list-tasks or templating failed: %s%s"
+             % (out, r.stderr))
+        return len(cases)
+    templated = json.loads(r.stdout)
+    for (number, hive_hex, preset_hex), book in zip(cases, books):
+        hive = bytes.fromhex(hive_hex).decode("utf-8")
+        preset = bytes.fromhex(preset_hex).decode("utf-8")
+        part = listed.get(book, "")
+        plays = re.findall(r"^  play #\d+ \((.*)\): (.*?)\tTAGS", part, re.M)
+        tasks = re.findall(r"^      (.*?)\tTAGS", part, re.M)
+        if plays != [("all", "Apply the Morvane preset")] or tasks != HOSTILE_TASKS:
+            fail("%s: --list-tasks lists other plays or tasks: %s" % (book, part))
+        hives = [a["hive"] for a in templated[book] if "hive" in a]
+        if hives != [hive, hive]:
+            fail("%s: hive %r, templated %r" % (book, hive, hives))
+        with open(book, encoding="utf-8") as f:
+            lines = f.read().split("\n")
+        if lines[1] != "# morvanectl export ansible " + preset:
+            fail("%s: the preset's path is not its comment line: %r" % (book, lines[1]))
+        gpo = os.path.join(folder, "hostile", number + "-gpo", GPP_FILES[0])
+        parser = ET.XMLParser(target=ET.TreeBuilder(insert_comments=True))
+        notes = [c.text for c in ET.parse(gpo, parser).getroot()
+                 if c.tag is ET.Comment] if os.path.exists(gpo) else []
+        shown = hive
+        while "--" in shown:
+            shown = shown.replace("--", "- -")
+        if not any("(" + shown + ")" in n for n in notes):
+            fail("%s: the profile file's path %r is not named in %s" % (gpo, shown, notes))
+    return len(cases)
+
+
 def main():
     folder, xsd = sys.argv[1], sys.argv[2]
     books = check_playbooks(folder)
     gpos = check_gpp_files(folder, xsd)
     check_meaning(folder)
+    hostile = check_hostile(folder)
+    if hostile < 7:
+        fail("expected 7 hostile exports, found %d" % hostile)
     print("%d playbooks, %d Group Policy folders checked; %d failures"
           % (books, gpos, len(failures)))
     return 1 if failures else 0

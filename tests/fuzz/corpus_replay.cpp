@@ -1,7 +1,8 @@
-// Runs every file of a corpus once through the GIF walk fuzz target, without
-// libFuzzer, so any compiler can build it. Arguments are files or folders
-// (searched recursively); without arguments the seed folder is used.
-// Exits 77 (skipped) when there is no corpus to replay.
+// Runs every file of a corpus once through a fuzz target, without libFuzzer,
+// so any compiler can build it. Arguments are files or folders (searched
+// recursively); without arguments the seed folder is used. Exits 77
+// (skipped) when there is no corpus to replay, unless the corpus is
+// committed with the sources: then a missing corpus fails.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -15,8 +16,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
-#ifndef GIF_WALK_SEED_DIR
-#define GIF_WALK_SEED_DIR "build/fuzz/seeds"
+#ifndef FUZZ_REPLAY_NAME
+#define FUZZ_REPLAY_NAME "gif_walk_replay"
+#endif
+#ifndef FUZZ_SEED_DIR
+#define FUZZ_SEED_DIR "build/fuzz/seeds"
+#endif
+#ifndef FUZZ_CORPUS_COMMITTED
+#define FUZZ_CORPUS_COMMITTED 0
 #endif
 
 namespace fs = std::filesystem;
@@ -24,7 +31,7 @@ namespace fs = std::filesystem;
 int main(int argc, char** argv) {
     std::vector<std::string> roots(argv + 1, argv + argc);
     if (roots.empty())
-        roots.push_back(GIF_WALK_SEED_DIR);
+        roots.push_back(FUZZ_SEED_DIR);
 
     std::vector<fs::path> files;
     for (const std::string& root : roots) {
@@ -40,18 +47,19 @@ int main(int argc, char** argv) {
         }
     }
     if (files.empty()) {
-        printf("gif_walk_replay: SKIPPED, no corpus in");
+        printf("%s: %s, no corpus in", FUZZ_REPLAY_NAME,
+               FUZZ_CORPUS_COMMITTED ? "FAILED" : "SKIPPED");
         for (const std::string& root : roots)
             printf(" %s", root.c_str());
-        printf(" (tools/fuzz_corpus.sh fetches the seeds)\n");
-        return 77;
+        printf(FUZZ_CORPUS_COMMITTED ? "\n" : " (tools/fuzz_corpus.sh fetches the seeds)\n");
+        return FUZZ_CORPUS_COMMITTED ? 1 : 77;
     }
 
     uintmax_t bytes = 0;
     for (const fs::path& path : files) {
         std::ifstream in(path, std::ios::binary);
         if (!in) {
-            printf("gif_walk_replay: cannot read %s\n", path.c_str());
+            printf("%s: cannot read %s\n", FUZZ_REPLAY_NAME, path.c_str());
             return 1;
         }
         const std::vector<char> content((std::istreambuf_iterator<char>(in)),
@@ -63,7 +71,7 @@ int main(int argc, char** argv) {
         bytes += content.size();
     }
     // A failed input aborts inside the target, so reaching here means all passed.
-    printf("gif_walk_replay: %zu inputs, %ju bytes\n", files.size(), bytes);
-    printf("gif_walk_replay: %zu passed, 0 failed\n", files.size());
+    printf("%s: %zu inputs, %ju bytes\n", FUZZ_REPLAY_NAME, files.size(), bytes);
+    printf("%s: %zu passed, 0 failed\n", FUZZ_REPLAY_NAME, files.size());
     return 0;
 }

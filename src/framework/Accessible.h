@@ -1,0 +1,22 @@
+// What a control tells a screen reader. The system's own accessible object
+// knows a control's role, state and place; a picture has no words of its
+// own, and a checkbox's explanation lives only in its tooltip.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Empty means: what the system's object says.
+struct AccessibleText {
+    std::string name;
+    std::string description;
+};
+
+// The answer to WM_GETOBJECT for a control's client area: the system's object
+// with the text given; 0 when there is none to give.
+LRESULT AnswerGetObject(HWND hWnd, WPARAM wParam, const AccessibleText& text);
+
+// From now on the control asks its dialog (CWnd::DescribeControl) when a
+// screen reader asks for it.
+bool DescribeToScreenReaders(HWND hControl);
