@@ -113,7 +113,7 @@ std::string Shortened(std::string_view utf8, size_t limit) {
 }
 
 size_t NextCodePoint(std::string_view utf8, size_t at, char32_t* c) {
-    std::wstring wide;
+    Utf16String wide;
     for (size_t length = 1; length <= 4 && at + length <= utf8.size(); ++length) {
         if (!WideFromUtf8(utf8.substr(at, length), &wide) || wide.empty())
             continue;
