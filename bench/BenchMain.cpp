@@ -6,7 +6,8 @@
 //                 [--count]
 //                 [--ctl morvanectl.exe --ctl-floor morvane_floor_list.exe
 //                  --ctl-empty morvane_floor_console.exe] [--ctl-runs N]
-//                 [--only startup,phases,registry,clicks,notice,ctl]
+//                 [--profiles-runs N]
+//                 [--only startup,phases,registry,clicks,notice,ctl,profiles]
 #include "support/WinePath.h"
 #include "Benches.h"
 
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
             options.ctlEmpty = WindowsPath(value);
         else if (!strcmp(arg, "--ctl-runs"))
             options.ctlRuns = atoi(value);
+        else if (!strcmp(arg, "--profiles-runs"))
+            options.allUsersRuns = atoi(value);
         else if (!strcmp(arg, "--runs"))
             options.startRuns = atoi(value);
         else if (!strcmp(arg, "--batch"))
@@ -104,5 +107,7 @@ int main(int argc, char** argv) {
         NoticeBench(options);
     if (Wanted(only, "ctl"))
         CtlBench(options);
+    if (Wanted(only, "profiles") && !options.ctl.empty() && options.allUsersRuns > 0)
+        AllUsersBench(options);
     return 0;
 }

@@ -15,6 +15,7 @@ struct BenchOptions {
     std::string section = "1a"; // the start-up section's number in the table
     int startRuns = 48;         // rounds of start-ups
     int ctlRuns = 60;           // rounds of morvanectl list and its floors
+    int allUsersRuns = 15;      // rounds of --all-users check over 1, 10 and 50 profiles
     int batchRounds = 8;        // rounds per batch, each batch after a quiet check
     double quietShare = 0.10;
     int quietWaitS = 60;
@@ -32,3 +33,4 @@ void RegistryBench(const BenchOptions& options);
 void ClickBench(const BenchOptions& options);
 void NoticeBench(const BenchOptions& options);
 void CtlBench(const BenchOptions& options);
+void AllUsersBench(const BenchOptions& options);

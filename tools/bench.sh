@@ -6,12 +6,13 @@
 # BENCH_RUNS       start-up rounds under the null driver (48)
 # BENCH_X11_RUNS   start-up rounds under Xvfb with the X11 driver (16)
 # BENCH_CTL_RUNS   rounds of `morvanectl list` and its two floors (60)
+# BENCH_PROFILES_RUNS rounds of `--all-users check` over 1, 10 and 50 profiles (15)
 # BENCH_QUIET_WAIT longest wait in seconds for a quiet machine before each
 #                  batch of rounds (60); a batch then starts anyway, and the
 #                  table says so
 # BENCH_SECTIONS   the sections to run, by name without "section_", in order
 #                  (all of them: "header startup_null startup_x11 inside
-#                  sizes ctl")
+#                  sizes ctl profiles")
 #
 # The table is made of sections, each a function below that prints its part,
 # run in the order of SECTIONS at the end. A new line is one more function
@@ -170,8 +171,17 @@ section_ctl() {
         --batch 10 --quiet-wait "$quiet_wait"
 }
 
+# `morvanectl --all-users check` over 1, 10 and 50 profile files beside one
+# `--hive` check, in this throwaway prefix's own profile list.
+section_profiles() {
+    local ctl=$build/morvanectl.exe
+    [ -f "$ctl" ] || { echo; echo "7. morvanectl --all-users: skipped, no morvanectl.exe"; return; }
+    quiet_wine "$bench" --only profiles --ctl "$ctl" --profiles-runs "${BENCH_PROFILES_RUNS:-15}" \
+        --batch 5 --quiet-wait "$quiet_wait"
+}
+
 SECTIONS=(section_header section_startup_null section_startup_x11 section_inside section_sizes
-    section_ctl)
+    section_ctl section_profiles)
 if [ -n "${BENCH_SECTIONS:-}" ]; then
     SECTIONS=()
     for name in $BENCH_SECTIONS; do

@@ -1,9 +1,11 @@
 #include "ctl/Commands.h"
 
+#include "ctl/AllUsers.h"
 #include "ctl/Backup.h"
 #include "ctl/Console.h"
 #include "ctl/Export.h"
 #include "ctl/Files.h"
+#include "ctl/Keep.h"
 #include "ctl/MachineLock.h"
 #include "ctl/Pending.h"
 #include "ctl/Preset.h"
@@ -61,6 +63,7 @@ struct Arguments {
     // Given before or after the command: whose per-user settings it reads
     // and writes.
     std::string user, hive;
+    bool allUsers = false;
 
     bool Has(const Option& option) const { return Find(option); }
     std::string Value(const Option& option) const {
@@ -77,7 +80,7 @@ private:
     }
 };
 
-enum class Arity { None, One, Pairs, TwoOrThree };
+enum class Arity { None, One, Pairs, TwoOrThree, NoneOrOne };
 
 // One command: how it is called, what the usage says of it, and what runs it.
 struct Command {
@@ -92,6 +95,8 @@ struct Command {
     bool opensProfile = true;
     // Changes the machine unless it is a dry run: holds the machine's lock.
     bool changesMachine = false;
+    // The same command over every profile, for --all-users; null when it has none.
+    int (*runAllUsers)(Console&, const Arguments&) = nullptr;
 };
 
 int List(Console& c, const Arguments& a) {
@@ -146,8 +151,9 @@ int Show(Console& c, const Arguments& a) {
     return kDone;
 }
 
-int Set(Console& c, const Arguments& a) {
-    std::vector<std::pair<const TweakRow*, bool>> changes;
+// The NAME on|off pairs of set; false, and said why, for a bad one.
+bool ReadChanges(Console& c, const Arguments& a,
+                 std::vector<std::pair<const TweakRow*, bool>>* changes) {
     Choices choices;
     for (size_t i = 0; i < a.words.size(); i += 2) {
         bool on = false;
@@ -156,10 +162,17 @@ int Set(Console& c, const Arguments& a) {
                                            "as argument " + std::to_string(i + 1), &on, &problem);
         if (!row) {
             c.Error() << problem << "\n";
-            return kBadInput;
+            return false;
         }
-        changes.emplace_back(row, on);
+        changes->emplace_back(row, on);
     }
+    return true;
+}
+
+int Set(Console& c, const Arguments& a) {
+    std::vector<std::pair<const TweakRow*, bool>> changes;
+    if (!ReadChanges(c, a, &changes))
+        return kBadInput;
     if (const std::string why = PerUserRefusal(changes); !why.empty()) {
         c.Error() << why << "\n";
         return kBadInput;
@@ -483,29 +496,85 @@ int Reference(Console& c, const Arguments&) {
     return kDone;
 }
 
+// The --all-users forms: the same checks of their input, then every profile.
+int ListEvery(Console& c, const Arguments& a) {
+    return ListAllUsers(c, a.Has(kJson));
+}
+
+int SetEvery(Console& c, const Arguments& a) {
+    std::vector<std::pair<const TweakRow*, bool>> changes;
+    if (!ReadChanges(c, a, &changes))
+        return kBadInput;
+    return SetAllUsers(c, changes, a.Has(kDryRun));
+}
+
+int BackupEvery(Console& c, const Arguments& a) {
+    return BackupAllUsers(c, a.words[0]);
+}
+
+int CheckEvery(Console& c, const Arguments& a) {
+    std::vector<PresetLine> lines;
+    if (const int code = ReadPreset(c, a.words[0], "nothing was checked", &lines); code != kDone)
+        return code;
+    return CheckAllUsers(c, a.words[0], lines, a.Has(kJson));
+}
+
+int ApplyEvery(Console& c, const Arguments& a) {
+    std::vector<PresetLine> lines;
+    if (const int code = ReadPreset(c, a.words[0], "nothing was applied", &lines); code != kDone)
+        return code;
+    const std::string backup = a.Value(kBackupTo);
+    if (!backup.empty() && FileExists(backup)) {
+        c.Error() << backup << " exists already; " << kBackupRefusal << "\n";
+        return kBadInput;
+    }
+    return ApplyAllUsers(c, a.words[0], lines,
+                         {.dryRun = a.Has(kDryRun), .always = a.Has(kApplyAll), .backup = backup});
+}
+
+constexpr Option kKeepList{"--list", nullptr, "each kept preset, its triggers and its last run"};
+constexpr Option kKeepRemove{"--remove", "NAME", "removes the task and the kept copy of NAME"};
+
+// keep PRESET, keep --list or keep --remove NAME: one of the three.
+int Keep(Console& c, const Arguments& a) {
+    const bool list = a.Has(kKeepList), remove = a.Has(kKeepRemove);
+    if (list + remove + !a.words.empty() != 1)
+        return Usage(c, "keep takes one PRESET, --list or --remove NAME");
+    if (list)
+        return ListKept(c);
+    if (remove)
+        return RemoveKept(c, a.Value(kKeepRemove));
+    std::vector<PresetLine> lines;
+    if (const int code = ReadPreset(c, a.words[0], "nothing was registered", &lines); code != kDone)
+        return code;
+    return KeepPreset(c, a.words[0]);
+}
+
 // clang-format off
 const Command kCommands[] = {
     {"list", "", Arity::None, {&kJson},
-     "every tweak with its state, and whether it needs\nadministrator rights", List},
+     "every tweak with its state, and whether it needs\nadministrator rights", List, true, false, ListEvery},
     {"show", "NAME", Arity::One, {},
      "what a tweak reads, and what on and off do", Show},
     {"set", "NAME on|off", Arity::Pairs, {&kDryRun},
-     "sets tweaks as a click on their boxes does", Set, true, true},
+     "sets tweaks as a click on their boxes does", Set, true, true, SetEvery},
     {"backup", "FILE.reg", Arity::One, {},
-     "saves every value the tweaks touch, for restore", Backup},
+     "saves every value the tweaks touch, for restore", Backup, true, false, BackupEvery},
     {"restore", "FILE.reg", Arity::One, {&kRestoreDryRun},
      "checks a backup whole, then imports it with the\nsystem's reg.exe", Restore, true, true},
     {"save", "PRESET", Arity::One, {&kForce},
      "writes the current states as a preset", Save},
     {"check", "PRESET", Arity::One, {&kJson},
-     "compares the tweaks with a preset, changing nothing", Check},
+     "compares the tweaks with a preset, changing nothing", Check, true, false, CheckEvery},
     {"apply", "PRESET", Arity::One, {&kBackupTo, &kDryRun, &kApplyAll},
      "checks a preset, backs up, then sets the tweaks\nthat differ (all of them with --force)", Apply, true,
-     true},
+     true, ApplyEvery},
     {"reference", "", Arity::None, {},
      "a Markdown reference of all tweaks", Reference},
     {"export", "ansible|gpp PRESET [OUT]", Arity::TwoOrThree, {},
      "the preset as an Ansible playbook (OUT a file, else\nstandard output) or as Group Policy preferences\n(OUT the GPO's folder)", Export, false},
+    {"keep", "[PRESET]", Arity::NoneOrOne, {&kKeepList, &kKeepRemove},
+     "has the system's Task Scheduler apply the preset to\nevery profile (--all-users) as LocalSystem at\nstart-up, daily and after an installed update", Keep, false},
 };
 // clang-format on
 
@@ -544,6 +613,9 @@ std::string UsageText() {
                   "settings (HKEY_USERS\\<SID>), --hive FILE on those of a profile file that is\n"
                   "not loaded (such as the default profile's NTUSER.DAT); machine-wide tweaks\n"
                   "are the same.\n"
+                  "--all-users (list, check, apply, set, backup) works on every profile of\n"
+                  "the machine at once: machine-wide tweaks once, per-user tweaks for each\n"
+                  "account's profile, signed in or not, and for the default profile.\n"
                   "A preset has one \"name = on\" or \"name = off\" a line; # or ; starts a\n"
                   "comment. \"morvanectl help COMMAND\" or \"COMMAND --help\" tells more of a\n"
                   "command; --version gives the version.\n"
@@ -564,6 +636,11 @@ std::string CommandHelp(const Command& command) {
         if (option)
             text += "  " + Flag(*option) + std::string(width + 2 - Flag(*option).size(), ' ') +
                     option->help + "\n";
+    if (command.runAllUsers)
+        text += "\nWith --all-users: machine-wide tweaks once, per-user tweaks for every\n"
+                "profile (each signed-in user's hive, each other profile's NTUSER.DAT loaded\n"
+                "for the moment, the default profile's); a profile that cannot be opened is\n"
+                "named with why, and the others go ahead (exit code 3).\n";
     return text;
 }
 
@@ -608,6 +685,8 @@ std::string Parse(const Command& command, const std::vector<std::string>& args, 
                                : std::string(command.name) + " takes pairs of " + command.arguments;
     case Arity::TwoOrThree:
         return n == 2 || n == 3 ? "" : std::string(command.name) + " takes " + command.arguments;
+    case Arity::NoneOrOne:
+        return n <= 1 ? "" : std::string(command.name) + " takes at most one argument";
     }
     return "";
 }
@@ -634,7 +713,8 @@ int RunHoldingLock(const Command& command, const std::vector<std::string>& args,
         c.Error() << error << "; nothing was done\n";
         return kBadInput;
     }
-    int code = command.run(c, a);
+    // Under --all-users no profile is open here: the command walks them all.
+    int code = a.allUsers ? command.runAllUsers(c, a) : command.run(c, a);
     if (!hive.Close(&error)) {
         c.Error() << error << "\n";
         code = code == kDone ? kSomeFailed : code;
@@ -677,9 +757,12 @@ int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Con
     Arguments a;
     a.user = whose.user;
     a.hive = whose.hive;
+    a.allUsers = whose.allUsers;
     const std::string problem = Parse(*command, args, &a);
     if (!problem.empty())
         return Usage(c, problem);
+    if (a.allUsers && !command->runAllUsers)
+        return Usage(c, "--all-users is for list, check, apply, set and backup");
     if (!command->opensProfile)
         return command->run(c, a);
     return RunHoldingLock(*command, args, a, c);
@@ -696,14 +779,20 @@ int RunCtl(const std::vector<std::string>& args, Writer& out, Writer& err) {
     std::string problem;
     for (size_t i = 0; i < args.size(); ++i) {
         const bool isUser = args[i] == "--user", isHive = args[i] == "--hive";
+        if (args[i] == "--all-users") {
+            if (!whose.user.empty() || !whose.hive.empty() || whose.allUsers)
+                problem = "give one --user, one --hive or --all-users";
+            whose.allUsers = true;
+            continue;
+        }
         if (!isUser && !isHive) {
             rest.push_back(args[i]);
             continue;
         }
         if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1].starts_with("--"))
             problem = args[i] + (isUser ? " needs a user name or SID" : " needs a profile file");
-        else if (!whose.user.empty() || !whose.hive.empty())
-            problem = "give one --user or one --hive";
+        else if (!whose.user.empty() || !whose.hive.empty() || whose.allUsers)
+            problem = "give one --user, one --hive or --all-users";
         else
             (isUser ? whose.user : whose.hive) = args[++i];
     }

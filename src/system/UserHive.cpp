@@ -104,6 +104,10 @@ std::string HiveMountName() {
     return std::string(kHiveMount) + "." + std::to_string(GetCurrentProcessId());
 }
 
+std::string ProfileMount(int n) {
+    return HiveMountName() + "." + std::to_string(n);
+}
+
 std::vector<std::string> UnloadStaleMounts() {
     std::vector<std::string> stale, unloaded;
     char name[256];
@@ -257,7 +261,11 @@ static bool IsHiveFile(const std::string& path, std::string* error) {
     return true;
 }
 
-bool UserHive::OpenFile(const std::string& path, std::string* error) {
+void UserHive::OpenOwn(const std::string& sid) {
+    g_root = g_key = "HKEY_USERS\\" + sid;
+}
+
+bool UserHive::OpenFile(const std::string& path, std::string* error, const std::string& name) {
     if (!IsHiveFile(path, error))
         return false;
     if (!HivePrivileges(true)) {
@@ -267,7 +275,7 @@ bool UserHive::OpenFile(const std::string& path, std::string* error) {
         return false;
     }
     UnloadStaleMounts();
-    const std::string mount = HiveMountName();
+    const std::string mount = name.empty() ? HiveMountName() : name;
     snprintf(g_mount, sizeof(g_mount), "%s", mount.c_str());
     const LSTATUS status = RegLoadKeyA(HKEY_USERS, g_mount, path.c_str());
     if (status != ERROR_SUCCESS) {

@@ -22,6 +22,10 @@ inline constexpr char kHiveMount[] = "Morvane.Hive";
 // The name below HKEY_USERS that this process loads a profile file as.
 std::string HiveMountName();
 
+// Where a walk over every profile loads its n-th profile file:
+// "Morvane.Hive.<PID>.<n>", its process's name with the profile's number.
+std::string ProfileMount(int n);
+
 // Unloads every "Morvane.Hive" or "Morvane.Hive.<PID>[.<N>]" key below
 // HKEY_USERS whose process is not running: what a run that was killed left
 // loaded. Needs the backup and restore privileges enabled. Returns the
@@ -45,7 +49,11 @@ public:
     // A signed-in user by name or SID: their hive must be loaded.
     bool OpenUser(const std::string& nameOrSid, std::string* error);
     // A profile file, loaded with the backup and restore privileges.
-    bool OpenFile(const std::string& path, std::string* error);
+    // Loaded as `mount`, or as HiveMountName() when it is empty.
+    bool OpenFile(const std::string& path, std::string* error, const std::string& mount = {});
+    // The caller's own profile, which HKEY_CURRENT_USER already is: nothing
+    // is redirected, but what is written names it HKEY_USERS\<SID>.
+    void OpenOwn(const std::string& sid);
     // Puts HKEY_CURRENT_USER back and unloads a loaded file. False, with why,
     // when the file could not be unloaded.
     bool Close(std::string* error);

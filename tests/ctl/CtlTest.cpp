@@ -544,6 +544,8 @@ const CommandUsage kUsages[] = {
     {"reference", "reference", {}, {"x"}, "reference takes no arguments"},
     {"export", "export ansible|gpp PRESET [OUT]", {}, {"ansible"},
      "export takes ansible|gpp PRESET [OUT]"},
+    {"keep", "keep [PRESET] [--list] [--remove NAME]", {"--list", "--remove NAME"},
+     {"a.preset", "b.preset"}, "keep takes at most one argument"},
 };
 // clang-format on
 

@@ -1,0 +1,35 @@
+#include "ctl/ProfileWalk.h"
+
+#include "system/UserHive.h"
+
+bool ReadProfiles(Console& c, std::vector<Profile>* profiles) {
+    std::string error;
+    if (MachineProfiles(profiles, &error))
+        return true;
+    c.Error() << error << "\n";
+    return false;
+}
+
+bool OpenProfile(UserHive& hive, const Profile& p, int n, const std::string& own,
+                 std::string* error) {
+    if (!p.sid.empty() && p.sid == own) {
+        hive.OpenOwn(p.sid);
+        return true;
+    }
+    if (ProfileLoaded(p.sid))
+        return hive.OpenUser(p.sid, error);
+    if (p.file.empty()) {
+        *error = "the profile list names no folder for it";
+        return false;
+    }
+    return hive.OpenFile(p.file, error, ProfileMount(n));
+}
+
+std::string Heading(const Profile& p) {
+    return "Profile " + p.name;
+}
+
+void SayRefused(Console& c, const Profile& p, const std::string& why) {
+    c.out << Heading(p) << "\n  cannot be read: " << why << "\n";
+    c.Error() << p.name << ": " << why << "\n";
+}

@@ -1,0 +1,49 @@
+// The walk over a machine's profiles that the --all-users commands share.
+#pragma once
+
+#include "ctl/Console.h"
+#include "system/Profiles.h"
+#include "system/UserHive.h"
+
+#include <string>
+#include <vector>
+
+// The profiles; false (and said why) when the profile list cannot be read.
+// What killed runs left loaded goes before each profile file is loaded.
+bool ReadProfiles(Console& c, std::vector<Profile>* profiles);
+
+// Redirects HKEY_CURRENT_USER to the n-th profile of a walk: the caller's
+// own as it is, a signed-in user's hive, or its file loaded for the moment.
+bool OpenProfile(UserHive& hive, const Profile& p, int n, const std::string& own,
+                 std::string* error);
+
+// Runs `visit` for each profile with HKEY_CURRENT_USER redirected to it, and
+// `refused` for one that could not be opened or closed again. Each loaded
+// file is unloaded before the next is loaded. Returns how many were refused.
+template <class Visit, class Refused>
+size_t Walk(const std::vector<Profile>& profiles, Visit&& visit, Refused&& refused) {
+    const std::string own = OwnSid();
+    size_t failed = 0;
+    int n = 0;
+    for (const Profile& p : profiles) {
+        UserHive hive;
+        std::string error;
+        if (!OpenProfile(hive, p, ++n, own, &error)) {
+            ++failed;
+            refused(p, error);
+            continue;
+        }
+        visit(p);
+        if (!hive.Close(&error)) {
+            ++failed;
+            refused(p, error);
+        }
+    }
+    return failed;
+}
+
+// "Profile alice", "Profile S-1-5-21-...", "Profile Default".
+std::string Heading(const Profile& p);
+
+// A profile that could not be opened, named with why in both streams.
+void SayRefused(Console& c, const Profile& p, const std::string& why);
