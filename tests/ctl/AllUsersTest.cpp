@@ -6,6 +6,7 @@
 #include "ctl/BackupFiles.h"
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
+#include "ctl/HiveFiles.h"
 #include "ctl/Kept.h"
 #include "support/RegistrySandbox.h"
 #include "system/Rights.h"
@@ -50,18 +51,6 @@ const ProfileCase kCases[] = {
     {Kind::System,   "S-1-5-18",                           "system",  false, nullptr, nullptr,                false},
 };
 // clang-format on
-
-void EnableHivePrivileges() {
-    HANDLE token;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token));
-    for (const char* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
-        TOKEN_PRIVILEGES p = {1};
-        p.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        ASSERT_TRUE(LookupPrivilegeValueA(nullptr, name, &p.Privileges[0].Luid));
-        ASSERT_TRUE(AdjustTokenPrivileges(token, FALSE, &p, 0, nullptr, nullptr));
-    }
-    CloseHandle(token);
-}
 
 // A profile file holding Hidden = 1, saved from a scratch key.
 void MakeHive(const std::string& path) {
