@@ -1,6 +1,7 @@
 #include "system/Profiles.h"
 
 #include "system/ErrorText.h"
+#include "system/WideNames.h"
 
 #include <windows.h>
 
@@ -10,39 +11,39 @@ namespace {
 
 constexpr char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
-// A REG_SZ or REG_EXPAND_SZ value with its variables expanded; empty when
-// missing or of another type.
-std::string ExpandedValue(HKEY hKey, const char* name) {
+// A REG_SZ or REG_EXPAND_SZ value with its variables expanded, in UTF-8;
+// empty when missing or of another type.
+std::string ExpandedValue(HKEY hKey, const wchar_t* name) {
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(hKey, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0)
+    if (RegQueryValueExW(hKey, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || size < sizeof(wchar_t))
         return {};
-    std::string raw(size, '\0');
-    if (RegQueryValueExA(hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(raw.data()), &size) !=
+    std::wstring raw(size / sizeof(wchar_t), L'\0');
+    if (RegQueryValueExW(hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(raw.data()), &size) !=
         ERROR_SUCCESS)
         return {};
-    raw.resize(strnlen(raw.c_str(), raw.size()));
+    raw.resize(wcsnlen(raw.c_str(), raw.size()));
     if (type == REG_SZ)
-        return raw;
-    const DWORD needed = ExpandEnvironmentStringsA(raw.c_str(), nullptr, 0);
-    std::string expanded(needed ? needed : 1, '\0');
-    if (!needed || !ExpandEnvironmentStringsA(raw.c_str(), expanded.data(), needed))
-        return raw;
-    expanded.resize(needed - 1);
-    return expanded;
+        return Utf8Name(raw);
+    const DWORD needed = ExpandEnvironmentStringsW(raw.c_str(), nullptr, 0);
+    std::wstring expanded(needed ? needed : 1, L'\0');
+    if (!needed || !ExpandEnvironmentStringsW(raw.c_str(), expanded.data(), needed))
+        return Utf8Name(raw);
+    expanded.resize(wcsnlen(expanded.c_str(), expanded.size()));
+    return Utf8Name(expanded);
 }
 
 std::string AccountName(const std::string& sid) {
     PSID binary = nullptr;
     if (!ConvertStringSidToSidA(sid.c_str(), &binary))
         return sid;
-    char name[256], domain[256];
-    DWORD nameSize = sizeof(name), domainSize = sizeof(domain);
+    wchar_t name[256], domain[256];
+    DWORD nameSize = ARRAYSIZE(name), domainSize = ARRAYSIZE(domain);
     SID_NAME_USE use;
     const bool found =
-        LookupAccountSidA(nullptr, binary, name, &nameSize, domain, &domainSize, &use) != FALSE;
+        LookupAccountSidW(nullptr, binary, name, &nameSize, domain, &domainSize, &use) != FALSE;
     LocalFree(binary);
-    return found ? std::string(name) : sid;
+    return found ? Utf8Name(name) : sid;
 }
 
 std::string InFolder(const std::string& folder) {
@@ -78,10 +79,10 @@ bool MachineProfiles(std::vector<Profile>* profiles, std::string* error) {
         if (RegOpenKeyExA(hList, sid, 0, KEY_READ, &hProfile) != ERROR_SUCCESS)
             continue;
         profiles->push_back(
-            {AccountName(sid), sid, InFolder(ExpandedValue(hProfile, "ProfileImagePath"))});
+            {AccountName(sid), sid, InFolder(ExpandedValue(hProfile, L"ProfileImagePath"))});
         RegCloseKey(hProfile);
     }
-    if (const std::string folder = ExpandedValue(hList, "Default"); !folder.empty())
+    if (const std::string folder = ExpandedValue(hList, L"Default"); !folder.empty())
         profiles->push_back({"Default", "", InFolder(folder)});
     RegCloseKey(hList);
     return true;

@@ -1,6 +1,7 @@
 #include "system/UserHive.h"
 
 #include "system/ErrorText.h"
+#include "system/WideNames.h"
 
 #include <sddl.h>
 
@@ -50,6 +51,10 @@ char g_mount[64] = "";
 HKEY g_previous = nullptr;
 HKEY g_target = nullptr;
 volatile LONG g_mounted = 0;
+
+std::wstring WideMount() {
+    return std::wstring(g_mount, g_mount + strlen(g_mount)); // ASCII: a name of this program's
+}
 
 LSTATUS Unmount() {
     if (!InterlockedExchange(&g_mounted, 0))
@@ -156,12 +161,17 @@ bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string*
         }
         return true;
     }
+    std::wstring name;
+    if (!WideName(nameOrSid, &name)) {
+        *error = "\"" + nameOrSid + "\" is not a user name (not UTF-8)";
+        return false;
+    }
     DWORD sidSize = 0, domainSize = 0;
     SID_NAME_USE use;
-    LookupAccountNameA(nullptr, nameOrSid.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use);
+    LookupAccountNameW(nullptr, name.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use);
     std::vector<BYTE> binary(sidSize ? sidSize : 1);
-    std::vector<char> domain(domainSize ? domainSize : 1);
-    if (!sidSize || !LookupAccountNameA(nullptr, nameOrSid.c_str(), binary.data(), &sidSize,
+    std::vector<wchar_t> domain(domainSize ? domainSize : 1);
+    if (!sidSize || !LookupAccountNameW(nullptr, name.c_str(), binary.data(), &sidSize,
                                         domain.data(), &domainSize, &use)) {
         *error = "unknown user \"" + nameOrSid + "\": " + ErrorText(GetLastError());
         return false;
@@ -225,8 +235,8 @@ bool UserHive::OpenUser(const std::string& nameOrSid, std::string* error) {
 }
 
 // False, saying why, for what is not a profile file that can be loaded.
-static bool IsHiveFile(const std::string& path, std::string* error) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+static bool IsHiveFile(const std::string& path, const std::wstring& wide, std::string* error) {
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         *error = "cannot find the profile file " + path + ": " + ErrorText(GetLastError());
         return false;
@@ -237,7 +247,7 @@ static bool IsHiveFile(const std::string& path, std::string* error) {
     }
     // Only a hive file is loaded: Windows' own begin "regf", those that Wine
     // saves with a text line. A file held open by another program is in use.
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
@@ -266,7 +276,12 @@ void UserHive::OpenOwn(const std::string& sid) {
 }
 
 bool UserHive::OpenFile(const std::string& path, std::string* error, const std::string& name) {
-    if (!IsHiveFile(path, error))
+    std::wstring wide;
+    if (!WideName(path, &wide) || wide.empty()) {
+        *error = "cannot find the profile file " + path + ": not a valid name (not UTF-8)";
+        return false;
+    }
+    if (!IsHiveFile(path, wide, error))
         return false;
     if (!HivePrivileges(true)) {
         HivePrivileges(false);
@@ -277,7 +292,7 @@ bool UserHive::OpenFile(const std::string& path, std::string* error, const std::
     UnloadStaleMounts();
     const std::string mount = name.empty() ? HiveMountName() : name;
     snprintf(g_mount, sizeof(g_mount), "%s", mount.c_str());
-    const LSTATUS status = RegLoadKeyA(HKEY_USERS, g_mount, path.c_str());
+    const LSTATUS status = RegLoadKeyW(HKEY_USERS, WideMount().c_str(), wide.c_str());
     if (status != ERROR_SUCCESS) {
         RegUnLoadKeyA(HKEY_USERS, g_mount); // a load that failed halfway may leave its key
         HivePrivileges(false);

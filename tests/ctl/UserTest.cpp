@@ -294,6 +294,47 @@ TEST_F(HiveFileTest, ReadsListsAndBacksUpTheFileAndUnloadsIt) {
     EXPECT_TRUE(sandbox.Snapshot() == mine);
 }
 
+// Paths outside the code page, for the profile file and for the files the
+// commands read and write with it, one command after the other.
+struct WidePathCase {
+    std::vector<std::string> args; // "H", "P", "B", "A" stand for the files below
+    const char* out;               // found in what the command writes
+};
+
+TEST_F(HiveFileTest, ProfileFilePresetAndBackupNamedOutsideTheCodePage) {
+    const std::string folder = file.path.substr(0, file.path.rfind('\\') + 1);
+    const std::string stem = folder + "morvanectl-" + std::to_string(GetCurrentProcessId());
+    const std::string hive = stem + "-hive-é.dat", preset = stem + "-пресет-名前.preset",
+                      backup = stem + "-résumé-バックアップ.reg", second = stem + "-ø.reg";
+    ASSERT_TRUE(MoveFileExW(W(file.path).c_str(), W(hive).c_str(), MOVEFILE_REPLACE_EXISTING));
+    const std::map<std::string, std::string> named = {
+        {"H", hive}, {"P", preset}, {"B", backup}, {"A", second}};
+    // clang-format off
+    const WidePathCase cases[] = {
+        {{"--hive", "H", "show", "usability/show-hidden-files"}, "  State:    on\n"},
+        {{"--hive", "H", "save", "P"}, "Preset written to "},
+        {{"--hive", "H", "check", "P"}, "All 50 tweaks of "},
+        {{"--hive", "H", "backup", "B"}, "Backup written to "},
+        {{"--hive", "H", "restore", "--dry-run", "B"}, " would change nothing\n"},
+        {{"--hive", "H", "apply", "P", "--backup", "A"}, ": 0 changed, 50 unchanged, 0 failed\n"},
+        {{"--hive", "H", "set", "usability/show-hidden-files", "off"}, "  done: "},
+    };
+    // clang-format on
+    // Wine does not write a loaded profile file back: the set comes last.
+    for (const WidePathCase& c : cases) {
+        std::vector<std::string> args;
+        for (const std::string& arg : c.args)
+            args.push_back(named.count(arg) ? named.at(arg) : arg);
+        SCOPED_TRACE(testing::PrintToString(args));
+        const Result r = Ctl(args);
+        EXPECT_EQ(r.code, kDone) << r.err;
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+        EXPECT_FALSE(AnyHiveMounted());
+    }
+    for (const std::string& path : {hive, preset, backup, second})
+        EXPECT_TRUE(DeleteFileW(W(path).c_str())) << path;
+}
+
 // A run killed while it had a profile file loaded leaves it loaded. The
 // next run unloads every mount of ours whose process has ended, keeps those
 // of running processes and names that are not ours, and works.
