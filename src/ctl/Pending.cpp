@@ -26,6 +26,25 @@ std::string DataWords(const RegData& data) {
            " bytes";
 }
 
+// What importing a value's line would change: nothing, or one line.
+std::string ValueChange(const RegFileEntry& e, bool keyGone) {
+    bool found = false;
+    RegData now;
+    const LSTATUS status =
+        keyGone ? ERROR_SUCCESS : ReadRegValueW(e.root, e.key, e.name, &found, &now);
+    const std::string where = ValueWhere(e.root, e.key, e.name);
+    const bool deletes = e.kind == RegFileEntry::DeleteValue;
+    const std::string change =
+        deletes ? "delete " + where : "set " + where + " = " + DataWords(e.data);
+    if (status != ERROR_SUCCESS)
+        return change + " (now unreadable: " + ErrorText(status) + ")";
+    if (deletes)
+        return found ? change + " (now " + DataWords(now) + ")" : "";
+    if (!found)
+        return change + " (now missing)";
+    return now == e.data ? "" : change + " (now " + DataWords(now) + ")";
+}
+
 } // namespace
 
 std::vector<std::string> PendingChanges(const std::vector<RegFileEntry>& entries) {
@@ -52,24 +71,10 @@ std::vector<std::string> PendingChanges(const std::vector<RegFileEntry>& entries
                 changes.push_back("create key " + KeyWhere(e.root, e.key));
             break;
         case RegFileEntry::SetValue:
-        case RegFileEntry::DeleteValue: {
-            bool found = false;
-            RegData now;
-            const LSTATUS status =
-                gone(e.key) ? ERROR_SUCCESS : ReadRegValueW(e.root, e.key, e.name, &found, &now);
-            const std::string where = ValueWhere(e.root, e.key, e.name);
-            if (status != ERROR_SUCCESS)
-                changes.push_back("set " + where + " = " + DataWords(e.data) +
-                                  " (now unreadable: " + ErrorText(status) + ")");
-            else if (e.kind == RegFileEntry::DeleteValue && found)
-                changes.push_back("delete " + where + " (now " + DataWords(now) + ")");
-            else if (e.kind == RegFileEntry::SetValue && !found)
-                changes.push_back("set " + where + " = " + DataWords(e.data) + " (now missing)");
-            else if (e.kind == RegFileEntry::SetValue && !(now == e.data))
-                changes.push_back("set " + where + " = " + DataWords(e.data) + " (now " +
-                                  DataWords(now) + ")");
+        case RegFileEntry::DeleteValue:
+            if (std::string change = ValueChange(e, gone(e.key)); !change.empty())
+                changes.push_back(std::move(change));
             break;
-        }
         }
     }
     return changes;

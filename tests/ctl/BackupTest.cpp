@@ -7,6 +7,7 @@
 #include "ctl/CtlHarness.h"
 #include "ctl/Files.h"
 #include "support/Cells.h"
+#include "system/ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -247,6 +248,37 @@ TEST_F(BackupTest, RestoreDryRunListsWhatWouldChangeAndChangesNothing) {
                          "  set HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
                          "Advanced : Hidden = DWORD 2 (now DWORD 1)",
                      }));
+}
+
+// A value the backup deletes, in a key that cannot be read now: the dry run
+// names the deletion and why the value cannot be read.
+TEST_F(BackupTest, RestoreDryRunWordsAnUnreadableValueUnderADeletionAsThatDeletion) {
+    WideFile file("unreadable-deletion.reg");
+    const std::string text = Backup(file);
+    ASSERT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Quelt]\r\n\"Compressed Folder\"=-\r\n"
+                        "\"Edit Window\"=-\r\n"),
+              std::string::npos)
+        << text;
+    ASSERT_EQ(Ctl({"set", "usability/notepad-in-context-menu", "on"}).code, kDone);
+    HKEY hKey;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, STORE.c_str(), 0, WRITE_DAC, &hKey), ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR denied = nullptr, open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(D;OICI;KR;;;WD)", 1,
+                                                                     &denied, nullptr));
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;KA;;;WD)", 1,
+                                                                     &open, nullptr));
+    ASSERT_EQ(RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, denied), ERROR_SUCCESS);
+    const Result r = Ctl({"restore", file.path, "--dry-run"});
+    RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, open);
+    RegCloseKey(hKey);
+    LocalFree(denied);
+    LocalFree(open);
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_NE(r.out.find("\n  delete HKCU\\Software\\Quelt : Edit Window (now unreadable: " +
+                         ErrorText(ERROR_ACCESS_DENIED) + ")\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("type 0"), std::string::npos) << r.out;
 }
 
 // The same preset in each encoding an editor writes: one reading, the same
