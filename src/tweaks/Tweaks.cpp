@@ -11,11 +11,3 @@ const TweakTable kTables[] = {
 std::span<const TweakTable> TweakTables() {
     return kTables;
 }
-
-const TweakRow* FindTweak(std::string_view name) {
-    for (const TweakTable& table : kTables)
-        for (const TweakRow& row : table.rows)
-            if (name == row.name)
-                return &row;
-    return nullptr;
-}

@@ -5,7 +5,6 @@
 #include "system/Actions.h"
 
 #include <span>
-#include <string_view>
 
 // One row per checkbox, in template order.
 struct TweakRow {
@@ -32,5 +31,3 @@ extern const TweakRow kUsabilityTweaks[10];
 // The five pages' tables in tab order.
 std::span<const TweakTable> TweakTables();
 
-// The row of that name, or null.
-const TweakRow* FindTweak(std::string_view name);
