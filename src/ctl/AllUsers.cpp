@@ -130,9 +130,6 @@ int ListAllUsers(Console& c, bool json) {
     return refused ? kSomeFailed : kDone;
 }
 
-namespace {
-
-// The preset's lines for one group: machine-wide or per-user.
 std::vector<PresetLine> LinesOf(const std::vector<PresetLine>& lines, bool perUser) {
     std::vector<PresetLine> out;
     for (const PresetLine& line : lines)
@@ -140,6 +137,8 @@ std::vector<PresetLine> LinesOf(const std::vector<PresetLine>& lines, bool perUs
             out.push_back(line);
     return out;
 }
+
+namespace {
 
 // Compares one group and says what differs; returns how many lines differ.
 size_t CheckGroup(const std::vector<PresetLine>& lines, bool json, std::vector<std::string>* out) {

@@ -14,6 +14,8 @@
 // A row that reads or writes anything of the user's own: under
 // HKEY_CURRENT_USER, or in the store.
 bool PerUserRow(const TweakRow& row);
+// The preset's lines for one group: machine-wide or per-user.
+std::vector<PresetLine> LinesOf(const std::vector<PresetLine>& lines, bool perUser);
 
 // list --all-users
 int ListAllUsers(Console& c, bool json);
@@ -31,7 +33,7 @@ int BackupAllUsers(Console& c, const std::string& path);
 
 struct ApplyAllMode {
     bool dryRun = false;
-    bool always = false; // --force
+    bool always = false; // --all
     std::string backup;  // --backup FILE, or empty
 };
 // apply --all-users: backs up only when something will change. A preset kept

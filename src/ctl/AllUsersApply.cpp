@@ -114,14 +114,6 @@ int BackupAllUsers(Console& c, const std::string& path) {
 
 namespace {
 
-std::vector<PresetLine> LinesOf(const std::vector<PresetLine>& lines, bool perUser) {
-    std::vector<PresetLine> out;
-    for (const PresetLine& line : lines)
-        if (PerUserRow(*line.row) == perUser)
-            out.push_back(line);
-    return out;
-}
-
 // One apply over the machine and its profiles; `log` collects the kept
 // log's lines, one per change and failure, when the preset is a kept one.
 struct AllUsersRun {

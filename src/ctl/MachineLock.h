@@ -3,6 +3,8 @@
 // that ends in any way, killed included, gives it up.
 #pragma once
 
+#include "system/NonCopyable.h"
+
 #include <windows.h>
 
 #include <string>
@@ -10,12 +12,9 @@
 // How long a second command waits for the lock before it gives up.
 extern DWORD g_machineLockWaitMs;
 
-class MachineLock {
+class MachineLock : NonCopyable {
 public:
-    MachineLock() = default;
     ~MachineLock();
-    MachineLock(const MachineLock&) = delete;
-    MachineLock& operator=(const MachineLock&) = delete;
 
     // Waits up to g_machineLockWaitMs. True once held, and `what` (the
     // command, as its holder would like it named) is recorded for others to

@@ -4,23 +4,17 @@ namespace {
 
 std::wstring Escaped(const std::wstring& text) {
     std::wstring out;
-    for (const wchar_t ch : text)
-        switch (ch) {
-        case L'&':
-            out += L"&amp;";
-            break;
-        case L'<':
-            out += L"&lt;";
-            break;
-        case L'>':
-            out += L"&gt;";
-            break;
-        case L'"':
-            out += L"&quot;";
-            break;
-        default:
+    for (const wchar_t ch : text) {
+        const wchar_t* entity = ch == L'&'   ? L"&amp;"
+                                : ch == L'<' ? L"&lt;"
+                                : ch == L'>' ? L"&gt;"
+                                : ch == L'"' ? L"&quot;"
+                                             : nullptr;
+        if (entity)
+            out += entity;
+        else
             out += ch;
-        }
+    }
     return out;
 }
 

@@ -4,6 +4,8 @@
 // whole process, so every table and phrase reads and writes as it always does.
 #pragma once
 
+#include "system/NonCopyable.h"
+
 #include <windows.h>
 
 #include <string>
@@ -39,12 +41,9 @@ bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string*
 // Redirects HKEY_CURRENT_USER until it is closed or destroyed; the previous
 // meaning of HKEY_CURRENT_USER comes back then, and a loaded file is
 // unloaded, also on Ctrl+C. Only one may be open at a time.
-class UserHive {
+class UserHive : NonCopyable {
 public:
-    UserHive() = default;
     ~UserHive();
-    UserHive(const UserHive&) = delete;
-    UserHive& operator=(const UserHive&) = delete;
 
     // A signed-in user by name or SID: their hive must be loaded.
     bool OpenUser(const std::string& nameOrSid, std::string* error);
