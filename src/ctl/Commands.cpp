@@ -2,10 +2,14 @@
 
 #include "ctl/AllUsers.h"
 #include "ctl/Backup.h"
+#include "ctl/CommandLine.h"
 #include "ctl/Console.h"
 #include "ctl/Export.h"
+#include "ctl/FileWriting.h"
 #include "ctl/Files.h"
+#include "ctl/Help.h"
 #include "ctl/Keep.h"
+#include "ctl/Kept.h"
 #include "ctl/MachineLock.h"
 #include "ctl/Pending.h"
 #include "ctl/Preset.h"
@@ -32,21 +36,6 @@ int Usage(Console& c, const std::string& problem) {
     return kBadInput;
 }
 
-std::string Now(const char* format) {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    char text[64];
-    snprintf(text, sizeof(text), format, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
-             t.wMilliseconds);
-    return text;
-}
-
-struct Option {
-    const char* name;
-    const char* value; // what follows the option, for one that takes a value
-    const char* help;
-};
-
 constexpr Option kJson{"--json", nullptr, "a JSON array of objects, one a tweak"};
 constexpr Option kDryRun{"--dry-run", nullptr, "says what it would do, and changes nothing"};
 constexpr Option kBackupTo{"--backup", "FILE.reg",
@@ -54,50 +43,8 @@ constexpr Option kBackupTo{"--backup", "FILE.reg",
 constexpr Option kRestoreDryRun{"--dry-run", nullptr,
                                 "lists what the restore would change, and changes nothing"};
 constexpr Option kForce{"--force", nullptr, "replaces a file that exists already"};
-constexpr Option kApplyAll{"--force", nullptr, "sets every line, also those that hold already"};
-
-// The words of a command line, its options taken out wherever they stand.
-struct Arguments {
-    std::vector<std::string> words;
-    std::vector<std::pair<const Option*, std::string>> options;
-    // Given before or after the command: whose per-user settings it reads
-    // and writes.
-    std::string user, hive;
-    bool allUsers = false;
-
-    bool Has(const Option& option) const { return Find(option); }
-    std::string Value(const Option& option) const {
-        const auto* given = Find(option);
-        return given ? given->second : std::string();
-    }
-
-private:
-    const std::pair<const Option*, std::string>* Find(const Option& option) const {
-        for (const auto& given : options)
-            if (given.first == &option)
-                return &given;
-        return nullptr;
-    }
-};
-
-enum class Arity { None, One, Pairs, TwoOrThree, NoneOrOne };
-
-// One command: how it is called, what the usage says of it, and what runs it.
-struct Command {
-    const char* name;
-    const char* arguments; // as the usage names them
-    Arity arity;
-    const Option* options[3];
-    const char* summary; // lines after the first are indented under it
-    int (*run)(Console&, const Arguments&);
-    // Reads or writes the per-user settings that --user or --hive names;
-    // otherwise it only names that user or file in what it writes.
-    bool opensProfile = true;
-    // Changes the machine unless it is a dry run: holds the machine's lock.
-    bool changesMachine = false;
-    // The same command over every profile, for --all-users; null when it has none.
-    int (*runAllUsers)(Console&, const Arguments&) = nullptr;
-};
+constexpr Option kApplyAll{"--all", nullptr, "sets every line, also those that hold already"};
+constexpr Option kApplyForce{"--force", nullptr, nullptr, &kApplyAll};
 
 int List(Console& c, const Arguments& a) {
     if (a.Has(kJson)) {
@@ -188,27 +135,6 @@ int Set(Console& c, const Arguments& a) {
     return kDone;
 }
 
-bool Exists(DWORD status) {
-    return status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS;
-}
-
-// The one rule for the files the commands write: a new file, or one put in
-// the place of an existing file only when `replace` says so. False, and
-// said why with `refusal` for a file that exists, when it was not written.
-bool WriteOut(Console& c, const std::string& path, const std::string& text, bool replace,
-              const char* refusal) {
-    const DWORD status = replace ? SaveFile(path, text) : WriteNewFile(path, text);
-    if (Exists(status)) {
-        c.Error() << path << " exists already; " << refusal << "\n";
-        return false;
-    }
-    if (status != ERROR_SUCCESS) {
-        c.Error() << "cannot write " << path << ": " << ErrorText(status) << "\n";
-        return false;
-    }
-    return true;
-}
-
 constexpr char kBackupRefusal[] = "a backup never replaces a file";
 
 constexpr char kBackupName[] = "morvane-backup-%04u%02u%02u-%02u%02u%02u-%03u";
@@ -218,7 +144,7 @@ constexpr char kBackupName[] = "morvane-backup-%04u%02u%02u-%02u%02u%02u-%03u";
 bool WriteBackup(Console& c, const std::string& path) {
     std::wstring text;
     std::string error, written = path;
-    if (!BackupText(Now("%04u-%02u-%02u %02u:%02u:%02u"), &text, &error)) {
+    if (!BackupText(LocalStamp(), &text, &error)) {
         c.Error() << "no backup made: " << error << "\n";
         return false;
     }
@@ -226,7 +152,7 @@ bool WriteBackup(Console& c, const std::string& path) {
         if (!WriteOut(c, path, FileBytes(text), false, kBackupRefusal))
             return false;
     } else if (const DWORD status =
-                   WriteNewNumberedFile(Now(kBackupName), ".reg", FileBytes(text), &written);
+                   WriteNewNumberedFile(LocalStamp(kBackupName), ".reg", FileBytes(text), &written);
                status != ERROR_SUCCESS) {
         c.Error() << "cannot write " << written << ": " << ErrorText(status) << "\n";
         return false;
@@ -400,7 +326,7 @@ int Apply(Console& c, const Arguments& a) {
     }
     if (dryRun)
         c.out << "Would write the backup to "
-              << (backup.empty() ? Now(kBackupName) + ".reg" : backup) << "\n";
+              << (backup.empty() ? LocalStamp(kBackupName) + ".reg" : backup) << "\n";
     else if (!WriteBackup(c, backup)) {
         c.Error() << "nothing was applied\n";
         return kBadInput;
@@ -566,8 +492,8 @@ const Command kCommands[] = {
      "writes the current states as a preset", Save},
     {"check", "PRESET", Arity::One, {&kJson},
      "compares the tweaks with a preset, changing nothing", Check, true, false, CheckEvery},
-    {"apply", "PRESET", Arity::One, {&kBackupTo, &kDryRun, &kApplyAll},
-     "checks a preset, backs up, then sets the tweaks\nthat differ (all of them with --force)", Apply, true,
+    {"apply", "PRESET", Arity::One, {&kBackupTo, &kDryRun, &kApplyAll, &kApplyForce},
+     "checks a preset, backs up, then sets the tweaks\nthat differ (all of them with --all)", Apply, true,
      true, ApplyEvery},
     {"reference", "", Arity::None, {},
      "a Markdown reference of all tweaks", Reference},
@@ -578,117 +504,11 @@ const Command kCommands[] = {
 };
 // clang-format on
 
-// "--backup FILE.reg"
-std::string Flag(const Option& option) {
-    return std::string(option.name) + (option.value ? " " : "") +
-           (option.value ? option.value : "");
-}
-
-// "set NAME on|off [...] [--dry-run]"
-std::string Synopsis(const Command& command) {
-    std::string text = command.name;
-    if (*command.arguments)
-        text = text + " " + command.arguments;
-    if (command.arity == Arity::Pairs)
-        text += " [...]";
-    for (const Option* option : command.options)
-        if (option)
-            text += " [" + Flag(*option) + "]";
-    return text;
-}
-
-std::string UsageText() {
-    constexpr size_t kColumn = 36;
-    const std::string indent(kColumn, ' ');
-    std::string text = "Usage: morvanectl COMMAND [ARGUMENTS]\n\n";
-    for (const Command& command : kCommands) {
-        std::string line = "  " + Synopsis(command);
-        line += line.size() < kColumn ? std::string(kColumn - line.size(), ' ') : "\n" + indent;
-        for (const char* s = command.summary; *s; ++s)
-            line += *s == '\n' ? "\n" + indent : std::string(1, *s);
-        text += line + "\n";
-    }
-    return text + "\n"
-                  "Before or after the command, --user NAME|SID works on that signed-in user's\n"
-                  "settings (HKEY_USERS\\<SID>), --hive FILE on those of a profile file that is\n"
-                  "not loaded (such as the default profile's NTUSER.DAT); machine-wide tweaks\n"
-                  "are the same.\n"
-                  "--all-users (list, check, apply, set, backup) works on every profile of\n"
-                  "the machine at once: machine-wide tweaks once, per-user tweaks for each\n"
-                  "account's profile, signed in or not, and for the default profile.\n"
-                  "A preset has one \"name = on\" or \"name = off\" a line; # or ; starts a\n"
-                  "comment. \"morvanectl help COMMAND\" or \"COMMAND --help\" tells more of a\n"
-                  "command; --version gives the version.\n"
-                  "Exit codes: 0 done, 1 check found tweaks that differ from the preset,\n"
-                  "2 usage or input error (nothing changed),\n"
-                  "3 some changes failed (the others were made).\n";
-}
-
-std::string CommandHelp(const Command& command) {
-    std::string text = "Usage: morvanectl " + Synopsis(command) + "\n\n" + command.summary + "\n";
-    size_t width = 0;
-    for (const Option* option : command.options)
-        if (option)
-            width = std::max(width, Flag(*option).size());
-    if (width)
-        text += "\n";
-    for (const Option* option : command.options)
-        if (option)
-            text += "  " + Flag(*option) + std::string(width + 2 - Flag(*option).size(), ' ') +
-                    option->help + "\n";
-    if (command.runAllUsers)
-        text += "\nWith --all-users: machine-wide tweaks once, per-user tweaks for every\n"
-                "profile (each signed-in user's hive, each other profile's NTUSER.DAT loaded\n"
-                "for the moment, the default profile's); a profile that cannot be opened is\n"
-                "named with why, and the others go ahead (exit code 3).\n";
-    return text;
-}
-
 const Command* FindCommand(const std::string& name) {
     for (const Command& command : kCommands)
         if (name == command.name)
             return &command;
     return nullptr;
-}
-
-// The command's words and options; a problem, said as the usage says it, otherwise.
-std::string Parse(const Command& command, const std::vector<std::string>& args, Arguments* a) {
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.empty())
-            return std::string(command.name) + " takes no empty argument";
-        if (!arg.starts_with("--")) {
-            a->words.push_back(arg);
-            continue;
-        }
-        const Option* known = nullptr;
-        for (const Option* option : command.options)
-            if (option && arg == option->name)
-                known = option;
-        if (!known)
-            return "unknown option " + arg + " for " + command.name;
-        // A value never starts with "--": "--backup --dry-run" is a
-        // forgotten file name, not a backup named "--dry-run".
-        if (known->value &&
-            (i + 1 == args.size() || args[i + 1].empty() || args[i + 1].starts_with("--")))
-            return arg + " needs " + known->value;
-        a->options.emplace_back(known, known->value ? args[++i] : std::string());
-    }
-    const size_t n = a->words.size();
-    switch (command.arity) {
-    case Arity::None:
-        return n == 0 ? "" : std::string(command.name) + " takes no arguments";
-    case Arity::One:
-        return n == 1 ? "" : std::string(command.name) + " takes one " + command.arguments;
-    case Arity::Pairs:
-        return n && n % 2 == 0 ? ""
-                               : std::string(command.name) + " takes pairs of " + command.arguments;
-    case Arity::TwoOrThree:
-        return n == 2 || n == 3 ? "" : std::string(command.name) + " takes " + command.arguments;
-    case Arity::NoneOrOne:
-        return n <= 1 ? "" : std::string(command.name) + " takes at most one argument";
-    }
-    return "";
 }
 
 // A command that changes the machine waits for the runs that change it
@@ -727,12 +547,12 @@ int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Con
     Writer& out = c.out;
     Writer& err = c.err;
     if (args.empty()) {
-        err << UsageText();
+        err << UsageText(kCommands);
         return kBadInput;
     }
     const std::string& name = args[0];
     if (name == "--help" || name == "-h" || name == "/?" || (name == "help" && args.size() == 1)) {
-        out << UsageText();
+        out << UsageText(kCommands);
         return kDone;
     }
     if (name == "--version") {
@@ -761,6 +581,8 @@ int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Con
     const std::string problem = Parse(*command, args, &a);
     if (!problem.empty())
         return Usage(c, problem);
+    for (const std::string& note : a.notes)
+        c.Error() << note << "\n";
     if (a.allUsers && !command->runAllUsers)
         return Usage(c, "--all-users is for list, check, apply, set and backup");
     if (!command->opensProfile)
@@ -776,26 +598,7 @@ int RunCtl(const std::vector<std::string>& args, Writer& out, Writer& err) {
     Console c{out, err};
     std::vector<std::string> rest;
     Arguments whose;
-    std::string problem;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const bool isUser = args[i] == "--user", isHive = args[i] == "--hive";
-        if (args[i] == "--all-users") {
-            if (!whose.user.empty() || !whose.hive.empty() || whose.allUsers)
-                problem = "give one --user, one --hive or --all-users";
-            whose.allUsers = true;
-            continue;
-        }
-        if (!isUser && !isHive) {
-            rest.push_back(args[i]);
-            continue;
-        }
-        if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1].starts_with("--"))
-            problem = args[i] + (isUser ? " needs a user name or SID" : " needs a profile file");
-        else if (!whose.user.empty() || !whose.hive.empty() || whose.allUsers)
-            problem = "give one --user, one --hive or --all-users";
-        else
-            (isUser ? whose.user : whose.hive) = args[++i];
-    }
+    const std::string problem = TakeWhose(args, &whose, &rest);
     if (!problem.empty())
         return Usage(c, problem);
     int code = RunCommand(rest, whose, c);

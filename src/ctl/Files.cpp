@@ -56,6 +56,12 @@ DWORD WriteNewNumberedFile(const std::string& stem, const std::string& extension
 }
 
 DWORD SaveFile(const std::string& path, const std::string& text) {
+    // Into a folder that exists only: OUT names a place the user chose.
+    if (const size_t slash = path.find_last_of("\\/"); slash != std::string::npos && slash > 0) {
+        const std::string folder = path.substr(0, slash);
+        if (folder.back() != ':' && !FileExists(folder))
+            return ERROR_PATH_NOT_FOUND;
+    }
     std::string failed;
     return WriteFiles({{path, text}}, true, &failed);
 }

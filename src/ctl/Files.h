@@ -16,7 +16,8 @@ DWORD WriteNewFile(const std::string& path, const std::string& text);
 // *path is the name taken.
 DWORD WriteNewNumberedFile(const std::string& stem, const std::string& extension,
                            const std::string& text, std::string* path);
-// One file through WriteFiles, replacing an existing one.
+// One file through WriteFiles, replacing an existing one; into a folder
+// that exists only (ERROR_PATH_NOT_FOUND otherwise).
 DWORD SaveFile(const std::string& path, const std::string& text);
 // A new file of the text in the temporary folder; *path is its UTF-16 name.
 DWORD WriteTemporaryFile(const std::string& text, std::wstring* path);

@@ -180,7 +180,7 @@ TEST_F(CheckTest, SetAndApplySayWhenAMachineWideValueStillDecides) {
     EXPECT_NE(r.out.find("4 of 4 tweaks differ"), std::string::npos) << r.out;
 
     PutBothRoots();
-    r = Ctl({"apply", preset.path, "--backup", backup.path, "--force"});
+    r = Ctl({"apply", preset.path, "--backup", backup.path, "--all"});
     EXPECT_EQ(r.code, kSomeFailed);
     EXPECT_EQ(r.err, kStillReads);
     EXPECT_NE(r.out.find(": 0 changed, 0 unchanged, 4 failed\n"), std::string::npos) << r.out;
@@ -220,6 +220,49 @@ TEST_F(CheckTest, ApplyLeavesWhatHoldsAloneUnlessForced) {
     r = Ctl({"apply", preset.path, "--backup", backup3.path, "--force"});
     EXPECT_EQ(r.code, kDone);
     EXPECT_NE(r.out.find(": 2 changed, 0 unchanged, 0 failed\n"), std::string::npos) << r.out;
+}
+
+// "Every line again" is apply --all; --force, its earlier name, still works
+// for apply with a note, and keeps its own meaning for save.
+struct ForceCase {
+    std::vector<std::string> extra; // after "apply PRESET --backup FILE"
+    const char* err;
+    const char* counts;
+};
+
+TEST_F(CheckTest, ApplyAllSetsEveryLineAndForceIsItsEarlierNameForApplyOnly) {
+    const char kNote[] =
+        "morvanectl: --force is now --all for apply; --force will be removed in a later version\n";
+    // clang-format off
+    const ForceCase cases[] = {
+        {{}, "", ": 0 changed, 2 unchanged, 0 failed\n"},
+        {{"--all"}, "", ": 2 changed, 0 unchanged, 0 failed\n"},
+        {{"--force"}, kNote, ": 2 changed, 0 unchanged, 0 failed\n"},
+        {{"--dry-run", "--force"}, kNote, ": 2 would change, 0 unchanged\n"},
+    };
+    // clang-format on
+    TempFile preset("all.preset");
+    preset.Write("usability/show-hidden-files = on\niexplorer/blank-home-page = on\n");
+    ASSERT_EQ(Ctl({"apply", preset.path, "--dry-run"}).code, kDone);
+    TempFile first("all-first.reg");
+    ASSERT_EQ(Ctl({"apply", preset.path, "--backup", first.path}).code, kDone);
+    int n = 0;
+    for (const ForceCase& c : cases) {
+        TempFile backup("all-" + std::to_string(++n) + ".reg");
+        std::vector<std::string> args = {"apply", preset.path, "--backup", backup.path};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        SCOPED_TRACE(testing::PrintToString(args));
+        const Result r = Ctl(args);
+        EXPECT_EQ(r.code, kDone);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_NE(r.out.find(c.counts), std::string::npos) << r.out;
+    }
+    const Result help = Ctl({"help", "apply"});
+    EXPECT_NE(help.out.find("\n  --all  "), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find("--force"), std::string::npos) << help.out;
+    const Result save = Ctl({"save", preset.path, "--force"});
+    EXPECT_EQ(save.code, kDone) << save.err;
+    EXPECT_EQ(save.err, "");
 }
 
 // A preset that names no tweak is an input error for every command that

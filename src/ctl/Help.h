@@ -1,0 +1,11 @@
+// What morvanectl says of itself: the usage over every command, and the
+// help of one, both made from the commands' records.
+#pragma once
+
+#include "ctl/CommandLine.h"
+
+#include <span>
+#include <string>
+
+std::string UsageText(std::span<const Command> commands);
+std::string CommandHelp(const Command& command);
