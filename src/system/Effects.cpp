@@ -7,36 +7,15 @@ namespace {
 constexpr char kServicesKey[] = "System\\CurrentControlSet\\Services\\";
 constexpr size_t kServicesKeyLength = sizeof(kServicesKey) - 1;
 
-Effect Plain(const Phrase& p) {
-    Effect e{.phrase = &p, .root = p.root, .key = p.key ? p.key : kStoreKey};
-    e.name = p.name ? p.name : "";
-    switch (p.kind) {
-    case PhraseKind::SetDword:
-        e.kind = Effect::SetValue;
-        e.type = REG_DWORD;
-        e.number = p.number;
-        break;
-    case PhraseKind::SetString:
-        e.kind = Effect::SetValue;
-        e.type = REG_SZ;
-        e.text = p.text;
-        break;
-    case PhraseKind::DeleteValue:
-        e.kind = Effect::DeleteValue;
-        break;
-    case PhraseKind::CreateClassKey:
-        e.kind = Effect::CreateClassKey;
-        e.text = p.text;
-        break;
-    case PhraseKind::DeleteClassKey:
-        e.kind = Effect::DeleteClassKey;
-        break;
-    case PhraseKind::Run:
-        e.kind = Effect::Run;
-        e.key = nullptr;
-        break;
-    }
-    return e;
+// The kind of effect each kind of phrase makes, in the order of PhraseKind.
+constexpr Effect::Kind kKindOf[] = {Effect::SetValue,       Effect::SetValue,
+                                    Effect::DeleteValue,    Effect::CreateClassKey,
+                                    Effect::DeleteClassKey, Effect::Run};
+
+DWORD TypeOf(PhraseKind kind) {
+    if (kind == PhraseKind::SetDword)
+        return REG_DWORD;
+    return kind == PhraseKind::SetString ? REG_SZ : REG_NONE;
 }
 
 // A service's start type written just before net.exe starts or stops that
@@ -58,10 +37,24 @@ void MarkService(Effect& write, Effect& run) {
 
 } // namespace
 
+Effect EffectOf(const Phrase& p) {
+    const Effect::Kind kind = kKindOf[static_cast<int>(p.kind)];
+    const bool run = kind == Effect::Run;
+    const bool text = p.kind == PhraseKind::SetString || kind == Effect::CreateClassKey;
+    return {.kind = kind,
+            .phrase = &p,
+            .root = p.root,
+            .key = run ? nullptr : KeyPath(p.key),
+            .name = p.name ? p.name : "",
+            .type = TypeOf(p.kind),
+            .number = p.kind == PhraseKind::SetDword ? p.number : 0,
+            .text = text ? p.text : nullptr};
+}
+
 Effects EffectsOf(const Cell& cell) {
     Effects effects;
     for (const Phrase& p : cell) {
-        effects.push_back(Plain(p));
+        effects.push_back(EffectOf(p));
         if (effects.size() >= 2)
             MarkService(effects[effects.size() - 2], effects.back());
     }
