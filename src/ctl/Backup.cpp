@@ -9,19 +9,13 @@ namespace {
 
 constexpr wchar_t kEol[] = L"\r\n";
 
-// The file's first lines: what it holds and how to put it back.
-std::wstring Notes(const std::string& taken) {
-    std::wstring out = std::wstring(kRegHeader) + kEol + kEol;
-    for (const wchar_t* note : {
-             L"; morvanectl: every registry value that the fifty tweaks read or write,",
-             L"; as it stood when this file was made.",
-             L"; Restore: morvanectl restore FILE, reg import FILE or regedit /s FILE.",
-             L"; A restore writes values only: it starts or stops no service, whatever",
-             L"; start type it puts back. Keys that did not exist stay, empty.",
-         })
-        out += std::wstring(note) + kEol;
-    return out + L"; Taken " + Wide(taken) + kEol + kEol;
-}
+// The notes under the header: what the file holds and how to put it back.
+constexpr wchar_t kNotes[] =
+    L"; morvanectl: every registry value that the fifty tweaks read or write,\r\n"
+    L"; as it stood when this file was made.\r\n"
+    L"; Restore: morvanectl restore FILE, reg import FILE or regedit /s FILE.\r\n"
+    L"; A restore writes values only: it starts or stops no service, whatever\r\n"
+    L"; start type it puts back. Keys that did not exist stay, empty.\r\n";
 
 // Each covered key's values as they stand; a written value that is missing
 // is deleted on restore.
@@ -51,14 +45,14 @@ bool ValueSections(const Coverage& coverage, std::wstring* out, std::string* err
 
 // One key of a class tree with its values; a created key without a default
 // value of its own gets it deleted.
-bool TreeKeySection(const Coverage& coverage, const RegKeyContentsW& key, std::wstring* out,
-                    std::string* error) {
+bool TreeKeySection(const Coverage& coverage, const std::wstring& top, const RegKeyContentsW& key,
+                    std::wstring* out, std::string* error) {
     if (!FitsOnALine(key.path)) {
         *error =
             "the key " + Shortened(Utf8(key.path)) + " has a name that a .reg file cannot hold";
         return false;
     }
-    *out += L"[" + coverage.RootName(HKCR) + L"\\" + key.path + L"]" + kEol;
+    *out += L"[" + top + key.path + L"]" + kEol;
     bool hasDefault = false;
     for (const auto& [name, data] : key.values) {
         if (!FitsOnALine(name)) {
@@ -94,7 +88,7 @@ bool TreeSections(const Coverage& coverage, const std::wstring& tree, std::wstri
         return false;
     }
     for (const RegKeyContentsW& key : keys)
-        if (!TreeKeySection(coverage, key, out, error))
+        if (!TreeKeySection(coverage, top, key, out, error))
             return false;
     for (const std::wstring& created : coverage.createdClassKeys) {
         bool present = false;
@@ -110,7 +104,8 @@ bool TreeSections(const Coverage& coverage, const std::wstring& tree, std::wstri
 
 bool BackupText(const std::string& taken, std::wstring* text, std::string* error) {
     const Coverage coverage = BackupCoverage();
-    std::wstring out = Notes(taken);
+    std::wstring out =
+        std::wstring(kRegHeader) + kEol + kEol + kNotes + L"; Taken " + Wide(taken) + kEol + kEol;
     if (!ValueSections(coverage, &out, error))
         return false;
     for (const std::wstring& tree : coverage.classTrees)

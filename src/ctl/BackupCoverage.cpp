@@ -32,8 +32,9 @@ public:
     void SetValue(const Effect& e) override { Add(e.root, e.key, e.name, true); }
     void DeleteValue(const Effect& e) override { Add(e.root, e.key, e.name, true); }
     void CreateClassKey(const Effect& e) override {
-        if (c.TreeOf(Wide(e.key)))
-            c.createdClassKeys.push_back(Wide(e.key));
+        std::wstring key = Wide(e.key);
+        if (c.TreeOf(key))
+            c.createdClassKeys.push_back(std::move(key));
         else
             Add(e.root, e.key, "", true);
     }
@@ -69,7 +70,8 @@ Coverage BackupCoverage() {
                 for (const RegRoot root : ReadOf(condition).Roots())
                     covering.Add(root, condition.key, condition.name, false);
             for (const Cell* cell : {&row.onCheck, &row.onUncheck})
-                VisitAll(EffectsOf(*cell), covering);
+                for (const Effect& e : EffectsOf(*cell))
+                    Visit(e, covering);
         }
     return c;
 }

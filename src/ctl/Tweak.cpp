@@ -57,12 +57,12 @@ std::string Decider(const Condition& c) {
         return RealKeyName(root, c.key) + " : " + name + " = " + DataWords(data) + " decides";
     }
     std::string words = RealKeyName(roots.front(), c.key) + " : " + name + " is missing";
-    if (roots.size() > 1)
-        for (size_t i = 0; i < roots.size(); ++i)
-            words += (i == 0                 ? " under "
-                      : i + 1 < roots.size() ? ", "
-                                             : " and ") +
-                     std::string(RootName(roots[i]));
+    if (roots.size() > 1) {
+        words += " under ";
+        words += RootName(roots.front());
+        words += " and ";
+        words += RootName(roots.back());
+    }
     if (read.type == ValueRead::String)
         return words + ", which reads as empty";
     if (read.missing == NONE)

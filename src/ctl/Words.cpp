@@ -25,13 +25,9 @@ std::string Quoted(const char* text) {
     return "\"" + std::string(text) + "\"";
 }
 
-std::string ValueName(const char* name) {
+const char* ValueName(const char* name) {
     return name && *name ? name : "(default)";
 }
-
-} // namespace
-
-namespace {
 
 // Words of one effect, as a dry run, `show` and the reference give them.
 class EffectWording : public EffectVisitor {
@@ -40,35 +36,55 @@ public:
     std::string words;
 
     void SetValue(const Effect& e) override {
-        words =
-            "set " + KeyName(e.root, e.key) + " : " + ValueName(e.name) + " = " +
-            (e.type == REG_DWORD ? "DWORD " + std::to_string(e.number) : "SZ " + Quoted(e.text));
+        Value("set ", e);
+        if (e.type == REG_DWORD) {
+            words += " = DWORD ";
+            words += std::to_string(e.number);
+        } else {
+            Text(e.text);
+        }
     }
-    void DeleteValue(const Effect& e) override {
-        words = "delete " + KeyName(e.root, e.key) + " : " + ValueName(e.name);
-    }
+    void DeleteValue(const Effect& e) override { Value("delete ", e); }
     void CreateClassKey(const Effect& e) override {
-        words = "create " + KeyName(e.root, e.key) + " : (default) = SZ " + Quoted(e.text);
+        Value("create ", e);
+        Text(e.text);
     }
     void DeleteClassKey(const Effect& e) override {
-        words = "delete key " + KeyName(e.root, e.key) + " with its subkeys";
+        words = "delete key ";
+        words += KeyName(e.root, e.key);
+        words += " with its subkeys";
     }
     void Run(const Effect& e) override {
         const Phrase& p = *e.phrase;
-        words = std::string("run ") + p.program + " " + RunParameters(p, m_systemFolder) +
-                (p.show == SW_HIDE ? " (hidden)" : "");
+        words = "run ";
+        words += p.program;
+        words += ' ';
+        words += RunParameters(p, m_systemFolder);
+        if (p.show == SW_HIDE)
+            words += " (hidden)";
     }
 
 private:
+    void Value(const char* verb, const Effect& e) {
+        words = verb;
+        words += KeyName(e.root, e.key);
+        words += " : ";
+        words += ValueName(e.name);
+    }
+    void Text(const char* text) {
+        words += " = SZ \"";
+        words += text;
+        words += '"';
+    }
     const std::string& m_systemFolder;
 };
 
 } // namespace
 
 std::string EffectWords(const Effect& effect, const std::string& systemFolder) {
-    EffectWording wording(systemFolder);
-    Visit(effect, wording);
-    return wording.words;
+    EffectWording w(systemFolder);
+    Visit(effect, w);
+    return std::move(w.words);
 }
 
 std::string PhraseWords(const Phrase& p, const std::string& systemFolder) {
@@ -84,10 +100,11 @@ std::string ConditionWords(const Condition& c) {
     else
         words += (c.kind == Condition::DwordEquals ? " is DWORD " : " is not DWORD ") +
                  std::to_string(c.number);
+    // One root, or HKCU and then HKLM.
     words += " (read from ";
-    for (size_t i = 0; i < roots.size(); ++i)
-        words += (i ? ", else " : "") + std::string(RootName(roots[i]));
-    words += roots.size() == 1 ? " only" : "";
+    words += RootName(roots.front());
+    words += roots.size() == 1 ? " only" : ", else ";
+    words += roots.size() == 1 ? "" : RootName(roots.back());
     if (read.type == ValueRead::String)
         return words + ")";
     return words + "; missing or not a DWORD " +

@@ -6,7 +6,6 @@
 #include "system/ErrorText.h"
 #include "tweaks/Tweaks.h"
 
-#include <map>
 #include <string>
 #include <string_view>
 

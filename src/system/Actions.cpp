@@ -48,24 +48,32 @@ namespace {
 class Performer : public EffectVisitor {
 public:
     explicit Performer(Executor& executor) : m_executor(executor) {}
-    Outcome outcome;
+    LSTATUS status = ERROR_SUCCESS;
+    bool deletes = false; // what it removes may be gone already
+    bool ran = false;     // a program: its outcome is `started`
+    Outcome started;
 
     void SetValue(const Effect& e) override {
         const bool dword = e.type == REG_DWORD;
         const void* data = dword ? static_cast<const void*>(&e.number) : e.text;
         const DWORD size = dword ? sizeof(DWORD) : static_cast<DWORD>(strlen(e.text) + 1);
-        outcome = Registry(SetUserValue(e.root, Key(e.key), e.name, e.type, data, size), false);
+        status = SetUserValue(e.root, Key(e.key), e.name, e.type, data, size);
     }
     void DeleteValue(const Effect& e) override {
-        outcome = Registry(DeleteRegValue(e.root, Key(e.key), e.name), true);
+        status = DeleteRegValue(e.root, Key(e.key), e.name);
+        deletes = true;
     }
     void CreateClassKey(const Effect& e) override {
-        outcome = Registry(CreateRegClassKey(Key(e.key), e.text), false);
+        status = CreateRegClassKey(Key(e.key), e.text);
     }
     void DeleteClassKey(const Effect& e) override {
-        outcome = Registry(DeleteRegClassKey(Key(e.key)), true);
+        status = DeleteRegClassKey(Key(e.key));
+        deletes = true;
     }
-    void Run(const Effect& e) override { outcome = m_executor.Start(*e.phrase); }
+    void Run(const Effect& e) override {
+        started = m_executor.Start(*e.phrase);
+        ran = true;
+    }
 
 private:
     Executor& m_executor;
@@ -76,7 +84,8 @@ private:
 Outcome Executor::Perform(const Effect& effect) {
     Performer performer(*this);
     Visit(effect, performer);
-    return performer.outcome;
+    return performer.ran ? std::move(performer.started)
+                         : Registry(performer.status, performer.deletes);
 }
 
 Outcome Executor::Perform(const Phrase& phrase) {
