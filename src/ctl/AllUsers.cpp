@@ -17,8 +17,7 @@ namespace {
 using Changes = std::vector<std::pair<const TweakRow*, bool>>;
 
 bool ReadsPerUser(const Condition& condition) {
-    return !condition.key || condition.kind == Condition::StringEquals ||
-           condition.search == HkcuFirst;
+    return !condition.key || ReadOf(condition).Roots().front() == HKCU;
 }
 
 bool WritesPerUser(const Phrase& phrase) {

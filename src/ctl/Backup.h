@@ -4,17 +4,11 @@
 // imported by the system's own tools.
 #pragma once
 
-#include "ctl/Coverage.h"
+#include "ctl/BackupCoverage.h"
 #include "ctl/RegFile.h"
 #include "system/Registry.h"
 
 #include <string>
-#include <string_view>
-
-Coverage BackupCoverage();
-
-// Registry names compare without regard to case.
-bool SameKeyName(std::wstring_view a, std::wstring_view b);
 
 // The whole file as UTF-16 text, lines ended by CR LF; `taken` goes into its
 // notes. False, with the key that could not be read or written exactly and

@@ -2,6 +2,8 @@
 
 #include "ctl/AllUsers.h"
 #include "ctl/Backup.h"
+#include "ctl/BackupCoverage.h"
+#include "ctl/Choices.h"
 #include "ctl/CommandLine.h"
 #include "ctl/Console.h"
 #include "ctl/Export.h"
@@ -19,6 +21,7 @@
 #include "ctl/Tweak.h"
 #include "ctl/Whose.h"
 #include "ctl/Words.h"
+#include "system/Effects.h"
 #include "system/Shell.h"
 #include "system/UserHive.h"
 #include "tweaks/Tweaks.h"
@@ -92,8 +95,8 @@ int Show(Console& c, const Arguments& a) {
         c.out << "    " << ConditionWords(condition) << "\n";
     for (const auto& [title, cell] : {std::pair{"On", &row->onCheck}, {"Off", &row->onUncheck}}) {
         c.out << "  " << title << ":\n";
-        for (const Phrase& p : *cell)
-            c.out << "    " << PhraseWords(p, kSystemFolderWords) << "\n";
+        for (const Effect& e : EffectsOf(*cell))
+            c.out << "    " << EffectWords(e, kSystemFolderWords) << "\n";
     }
     return kDone;
 }

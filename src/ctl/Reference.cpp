@@ -1,6 +1,7 @@
 #include "ctl/Reference.h"
 
 #include "ctl/Words.h"
+#include "system/Effects.h"
 #include "tweaks/Tweaks.h"
 
 namespace {
@@ -11,8 +12,8 @@ std::string Code(const std::string& text) {
 
 void Phrases(std::string& out, const char* title, const Cell& cell) {
     out += "- " + std::string(title) + ":\n";
-    for (const Phrase& p : cell)
-        out += "  - " + Code(PhraseWords(p, kSystemFolderWords)) + "\n";
+    for (const Effect& e : EffectsOf(cell))
+        out += "  - " + Code(EffectWords(e, kSystemFolderWords)) + "\n";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ctl/Tweak.h"
 
 #include "ctl/Words.h"
+#include "system/Effects.h"
 
 #include <cstring>
 
@@ -39,31 +40,34 @@ std::string DataWords(const RegData& data) {
            " bytes";
 }
 
-// The stored value a condition reads: a per-user read takes HKCU's value
-// when its query succeeds there (a DWORD read fails on more than 4 bytes)
-// and HKLM's otherwise.
+// The stored value a condition reads, as its read is described: the first
+// root whose value ends the search, or the last root's value when none
+// before it does.
 std::string Decider(const Condition& c) {
-    const bool dword = c.kind != Condition::StringEquals;
+    const ValueRead read = ReadOf(c);
+    const std::span<const RegRoot> roots = read.Roots();
     const char* name = c.name && *c.name ? c.name : "(default)";
-    for (RegRoot root : {HKCU, HKLM}) {
-        if (root == HKCU && dword && c.search == HklmOnly)
-            continue;
+    for (const RegRoot root : roots) {
         bool found = false;
         RegData data;
         if (ReadRegValue(root, c.key, c.name, &found, &data) != ERROR_SUCCESS || !found)
             continue;
-        if (root == HKCU && dword && data.bytes.size() > 4)
+        if (read.FallsThrough(data.bytes.size()) && root != roots.back())
             continue;
         return RealKeyName(root, c.key) + " : " + name + " = " + DataWords(data) + " decides";
     }
-    const RegRoot last = dword && c.search == HklmOnly ? HKLM : HKCU;
-    std::string words = RealKeyName(last, c.key) + " : " + name + " is missing";
-    words += dword && c.search == HkcuFirst ? " under HKCU and HKLM" : "";
-    if (!dword)
+    std::string words = RealKeyName(roots.front(), c.key) + " : " + name + " is missing";
+    if (roots.size() > 1) {
+        words += " under ";
+        words += RootName(roots.front());
+        words += " and ";
+        words += RootName(roots.back());
+    }
+    if (read.type == ValueRead::String)
         return words + ", which reads as empty";
-    if (c.defaultValue == NONE)
+    if (read.missing == NONE)
         return words + ", which never matches";
-    return words + ", which reads as " + std::to_string(c.defaultValue);
+    return words + ", which reads as " + std::to_string(read.missing);
 }
 
 } // namespace
@@ -118,20 +122,20 @@ SetResult SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on,
     const Cell& cell = on ? row.onCheck : row.onUncheck;
     c.out << row.name << " = " << State(on) << (mode.dryRun ? " (dry run)" : "") << "\n";
     bool allDone = true;
-    for (const Phrase& p : cell) {
-        const std::string words = PhraseWords(p, executor.SystemFolder());
+    for (const Effect& e : EffectsOf(cell)) {
+        const std::string words = EffectWords(e, executor.SystemFolder());
         if (mode.dryRun) {
             c.out << "  " << words << "\n";
             continue;
         }
-        // After a failure nothing more of the cell is made: a later phrase
+        // After a failure nothing more of the cell is made: a later effect
         // may record a state that then never came about.
         if (!allDone) {
             c.Error() << row.name << " " << State(on) << ": not done after that failure: " << words
                       << "\n";
             continue;
         }
-        const Outcome o = executor.Perform(p);
+        const Outcome o = executor.Perform(e);
         if (o.Succeeded()) {
             c.out << "  done: " << words
                   << (o.status == Outcome::WasNotThere ? " (was not there)" : "")

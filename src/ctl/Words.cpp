@@ -1,12 +1,9 @@
 #include "ctl/Words.h"
 
-#include "ctl/Text.h"
+#include "system/Effects.h"
 #include "system/UserHive.h"
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <vector>
 
 std::string KeyName(RegRoot root, const char* key) {
     return std::string(RootName(root)) + "\\" + KeyPath(key);
@@ -28,57 +25,97 @@ std::string Quoted(const char* text) {
     return "\"" + std::string(text) + "\"";
 }
 
-std::string ValueName(const char* name) {
+const char* ValueName(const char* name) {
     return name && *name ? name : "(default)";
 }
 
+// Words of one effect, as a dry run, `show` and the reference give them.
+class EffectWording : public EffectVisitor {
+public:
+    explicit EffectWording(const std::string& systemFolder) : m_systemFolder(systemFolder) {}
+    std::string words;
+
+    void SetValue(const Effect& e) override {
+        Value("set ", e);
+        if (e.type == REG_DWORD) {
+            words += " = DWORD ";
+            words += std::to_string(e.number);
+        } else {
+            Text(e.text);
+        }
+    }
+    void DeleteValue(const Effect& e) override { Value("delete ", e); }
+    void CreateClassKey(const Effect& e) override {
+        Value("create ", e);
+        Text(e.text);
+    }
+    void DeleteClassKey(const Effect& e) override {
+        words = "delete key ";
+        words += KeyName(e.root, e.key);
+        words += " with its subkeys";
+    }
+    void Run(const Effect& e) override {
+        const Phrase& p = *e.phrase;
+        words = "run ";
+        words += p.program;
+        words += ' ';
+        words += RunParameters(p, m_systemFolder);
+        if (p.show == SW_HIDE)
+            words += " (hidden)";
+    }
+
+private:
+    void Value(const char* verb, const Effect& e) {
+        words = verb;
+        words += KeyName(e.root, e.key);
+        words += " : ";
+        words += ValueName(e.name);
+    }
+    void Text(const char* text) {
+        words += " = SZ \"";
+        words += text;
+        words += '"';
+    }
+    const std::string& m_systemFolder;
+};
+
 } // namespace
 
+std::string EffectWords(const Effect& effect, const std::string& systemFolder) {
+    EffectWording w(systemFolder);
+    Visit(effect, w);
+    return std::move(w.words);
+}
+
 std::string PhraseWords(const Phrase& p, const std::string& systemFolder) {
-    switch (p.kind) {
-    case PhraseKind::SetDword:
-        return "set " + KeyName(p.root, p.key) + " : " + ValueName(p.name) + " = DWORD " +
-               std::to_string(p.number);
-    case PhraseKind::SetString:
-        return "set " + KeyName(HKCU, p.key) + " : " + ValueName(p.name) + " = SZ " +
-               Quoted(p.text);
-    case PhraseKind::DeleteValue:
-        return "delete " + KeyName(p.root, p.key) + " : " + ValueName(p.name);
-    case PhraseKind::CreateClassKey:
-        return "create " + KeyName(HKCR, p.key) + " : (default) = SZ " + Quoted(p.text);
-    case PhraseKind::DeleteClassKey:
-        return "delete key " + KeyName(HKCR, p.key) + " with its subkeys";
-    case PhraseKind::Run:
-        return std::string("run ") + p.program + " " + RunParameters(p, systemFolder) +
-               (p.show == SW_HIDE ? " (hidden)" : "");
-    }
-    return "?";
+    return EffectWords(EffectOf(p), systemFolder);
 }
 
 std::string ConditionWords(const Condition& c) {
-    const bool hklmOnly = c.kind != Condition::StringEquals && c.search == HklmOnly;
-    std::string words = KeyName(hklmOnly ? HKLM : HKCU, c.key) + " : " + ValueName(c.name);
-    switch (c.kind) {
-    case Condition::DwordEquals:
-    case Condition::DwordDiffers:
+    const ValueRead read = ReadOf(c);
+    const std::span<const RegRoot> roots = read.Roots();
+    std::string words = KeyName(roots.front(), c.key) + " : " + ValueName(c.name);
+    if (read.type == ValueRead::String)
+        words += " is SZ " + Quoted(c.text);
+    else
         words += (c.kind == Condition::DwordEquals ? " is DWORD " : " is not DWORD ") +
                  std::to_string(c.number);
-        words += hklmOnly ? " (read from HKLM only" : " (read from HKCU, else HKLM";
-        words += c.defaultValue == NONE
-                     ? "; missing or not a DWORD never matches)"
-                     : "; missing or not a DWORD reads as " + std::to_string(c.defaultValue) + ")";
-        break;
-    case Condition::StringEquals:
-        words += " is SZ " + Quoted(c.text) + " (read from HKCU, else HKLM)";
-        break;
-    }
-    return words;
+    // One root, or HKCU and then HKLM.
+    words += " (read from ";
+    words += RootName(roots.front());
+    words += roots.size() == 1 ? " only" : ", else ";
+    words += roots.size() == 1 ? "" : RootName(roots.back());
+    if (read.type == ValueRead::String)
+        return words + ")";
+    return words + "; missing or not a DWORD " +
+           (read.missing == NONE ? "never matches)"
+                                 : "reads as " + std::to_string(read.missing) + ")");
 }
 
 bool NeedsAdmin(const TweakRow& row) {
     for (const Cell* cell : {&row.onCheck, &row.onUncheck})
-        for (const Phrase& p : *cell)
-            if (p.kind == PhraseKind::Run || p.root == HKLM || p.root == HKCR)
+        for (const Effect& e : EffectsOf(*cell))
+            if (e.kind == Effect::Run || e.root == HKLM || e.root == HKCR)
                 return true;
     return false;
 }
@@ -109,83 +146,4 @@ std::string JsonText(const std::string& text) {
         }
     }
     return out + "\"";
-}
-
-namespace {
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
-}
-
-size_t Distance(std::string_view a, std::string_view b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t above = row[j];
-            row[j] = std::min(
-                {row[j] + 1, row[j - 1] + 1, diagonal + (Lower(a[i - 1]) != Lower(b[j - 1]))});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-bool Contains(std::string_view text, std::string_view part) {
-    return std::search(text.begin(), text.end(), part.begin(), part.end(),
-                       [](char x, char y) { return Lower(x) == Lower(y); }) != text.end();
-}
-
-// The known name a mistyped one was meant to be: one within a few edits of
-// it, or the only one that holds it whole; empty when none is that close.
-std::string NearestName(std::string_view name) {
-    const size_t nearEnough = std::max<size_t>(2, name.size() / 4);
-    constexpr size_t kShortestPart = 4;
-    std::string best, holder;
-    size_t bestDistance = SIZE_MAX, holders = 0;
-    for (const TweakTable& table : TweakTables())
-        for (const TweakRow& row : table.rows) {
-            std::string_view candidate = row.name;
-            // Never nearer than the difference in length: a long name is not
-            // compared letter by letter.
-            auto distance = [&](std::string_view other) {
-                const size_t least = name.size() > other.size() ? name.size() - other.size()
-                                                                : other.size() - name.size();
-                return least > nearEnough ? least : Distance(name, other);
-            };
-            size_t d = distance(candidate);
-            // A name given without its page is near its row too.
-            if (name.find('/') == std::string_view::npos)
-                d = std::min(d, distance(candidate.substr(candidate.find('/') + 1)));
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = row.name;
-            }
-            if (name.size() >= kShortestPart && Contains(candidate, name)) {
-                ++holders;
-                holder = row.name;
-            }
-        }
-    if (bestDistance <= nearEnough)
-        return best;
-    return holders == 1 ? holder : std::string();
-}
-
-} // namespace
-
-const TweakRow* ReadTweakName(std::string_view name, std::string* problem) {
-    for (const TweakTable& table : TweakTables())
-        for (const TweakRow& row : table.rows)
-            if (SameWord(name, row.name))
-                return &row;
-    if (!problem)
-        return nullptr;
-    const std::string nearest = NearestName(name);
-    *problem =
-        "unknown tweak \"" + Shortened(name) + "\"" +
-        (nearest.empty() ? "; morvanectl list names them all" : "; did you mean " + nearest + "?");
-    return nullptr;
 }

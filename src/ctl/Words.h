@@ -1,13 +1,11 @@
-// The tweaks' phrases and conditions written out in words, as the console
-// program shows them, the facts about a row that it reports, and the words
-// it reads: tweak names and states, the same for `set` and presets.
+// The tweaks' effects and conditions written out in words, as the console
+// program shows them, and the facts about a row that it reports. The words
+// it reads (tweak names and states) are in Choices.h.
 #pragma once
 
-#include "ctl/Choices.h"
 #include "system/ErrorText.h"
 #include "tweaks/Tweaks.h"
 
-#include <map>
 #include <string>
 #include <string_view>
 
@@ -20,9 +18,13 @@ std::string ShortUserRoot();
 // KeyName, with the per-user root named as ShortUserRoot names it.
 std::string RealKeyName(RegRoot root, const char* key);
 
-// What a phrase does, e.g. "set HKCU\...\Advanced : Hidden = DWORD 1" or
+struct Effect;
+
+// What an effect does, e.g. "set HKCU\...\Advanced : Hidden = DWORD 1" or
 // "run net.exe START "W32Time"". systemFolder completes the parameters of a
 // program that is given a system file.
+std::string EffectWords(const Effect& effect, const std::string& systemFolder);
+// The words of a phrase's effect on its own.
 std::string PhraseWords(const Phrase& phrase, const std::string& systemFolder);
 
 // What a condition reads and what it wants, e.g. "HKLM\...\Lsa : nolmhash is

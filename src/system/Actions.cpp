@@ -1,5 +1,6 @@
 #include "system/Actions.h"
 
+#include "system/Effects.h"
 #include "system/Registry.h"
 #include "system/Shell.h"
 
@@ -41,31 +42,63 @@ Outcome Executor::StartAndWait(const char* program, const char* parameters, int 
     return {.status = Outcome::StillRunning, .output = std::move(r.output)};
 }
 
-Outcome Executor::Perform(const Phrase& p) {
-    const Key key(p.key);
-    switch (p.kind) {
-    case PhraseKind::SetDword:
-        return Registry(SetUserValue(p.root, key, p.name, REG_DWORD, &p.number, sizeof(p.number)),
-                        false);
-    case PhraseKind::SetString:
-        return Registry(
-            SetUserValue(HKCU, key, p.name, REG_SZ, p.text, static_cast<DWORD>(strlen(p.text) + 1)),
-            false);
-    case PhraseKind::DeleteValue:
-        return Registry(DeleteRegValue(p.root, key, p.name), true);
-    case PhraseKind::CreateClassKey:
-        return Registry(CreateRegClassKey(key, p.text), false);
-    case PhraseKind::DeleteClassKey:
-        return Registry(DeleteRegClassKey(key), true);
-    case PhraseKind::Run:
-        return m_start(p.program, Parameters(p).c_str(), p.show);
+namespace {
+
+// Performs one effect with the calls its kind makes.
+class Performer : public EffectVisitor {
+public:
+    explicit Performer(Executor& executor) : m_executor(executor) {}
+    LSTATUS status = ERROR_SUCCESS;
+    bool deletes = false; // what it removes may be gone already
+    bool ran = false;     // a program: its outcome is `started`
+    Outcome started;
+
+    void SetValue(const Effect& e) override {
+        const bool dword = e.type == REG_DWORD;
+        const void* data = dword ? static_cast<const void*>(&e.number) : e.text;
+        const DWORD size = dword ? sizeof(DWORD) : static_cast<DWORD>(strlen(e.text) + 1);
+        status = SetUserValue(e.root, Key(e.key), e.name, e.type, data, size);
     }
-    return Registry(ERROR_INVALID_FUNCTION, false);
+    void DeleteValue(const Effect& e) override {
+        status = DeleteRegValue(e.root, Key(e.key), e.name);
+        deletes = true;
+    }
+    void CreateClassKey(const Effect& e) override {
+        status = CreateRegClassKey(Key(e.key), e.text);
+    }
+    void DeleteClassKey(const Effect& e) override {
+        status = DeleteRegClassKey(Key(e.key));
+        deletes = true;
+    }
+    void Run(const Effect& e) override {
+        started = m_executor.Start(*e.phrase);
+        ran = true;
+    }
+
+private:
+    Executor& m_executor;
+};
+
+} // namespace
+
+Outcome Executor::Perform(const Effect& effect) {
+    Performer performer(*this);
+    Visit(effect, performer);
+    return performer.ran ? std::move(performer.started)
+                         : Registry(performer.status, performer.deletes);
+}
+
+Outcome Executor::Perform(const Phrase& phrase) {
+    return Perform(EffectOf(phrase));
 }
 
 void Executor::Perform(const Cell& cell) {
-    for (const Phrase& phrase : cell)
-        Perform(phrase);
+    for (const Effect& effect : EffectsOf(cell))
+        Perform(effect);
+}
+
+Outcome Executor::Start(const Phrase& p) {
+    return m_start(p.program, Parameters(p).c_str(), p.show);
 }
 
 std::string Executor::Parameters(const Phrase& p) {
@@ -87,16 +120,17 @@ std::string RunParameters(const Phrase& p, const std::string& systemFolder) {
     return parameters;
 }
 
+ValueRead ReadOf(const Condition& c) {
+    if (c.kind == Condition::StringEquals)
+        return {.type = ValueRead::String, .search = kStringSearch};
+    return {.type = ValueRead::Dword, .search = c.search, .missing = c.defaultValue};
+}
+
 bool Holds(const Condition& c) {
-    switch (c.kind) {
-    case Condition::DwordEquals:
-        return ReadRegDword(c.key, c.name, c.defaultValue, c.search) == c.number;
-    case Condition::DwordDiffers:
-        return ReadRegDword(c.key, c.name, c.defaultValue, c.search) != c.number;
-    case Condition::StringEquals:
+    if (c.kind == Condition::StringEquals)
         return ReadRegString(c.name, c.key) == c.text;
-    }
-    return false;
+    const bool equal = ReadRegDword(c.key, c.name, c.defaultValue, c.search) == c.number;
+    return equal == (c.kind == Condition::DwordEquals);
 }
 
 bool Holds(const Conditions& conditions) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "system/Registry.h"
+#include "system/ValueRead.h"
 
 #include <windows.h>
 
@@ -15,7 +16,7 @@ inline constexpr DWORD NONE = 0xFFFFFFFF;
 
 enum class PhraseKind {
     SetDword,       // set ROOT key : name = DWORD n
-    SetString,      // set HKCU key : name = SZ text
+    SetString,      // set ROOT key : name = SZ text (the tables write HKCU)
     DeleteValue,    // delete ROOT key : name
     CreateClassKey, // create HKCR key : default = SZ text
     DeleteClassKey, // delete key HKCR key (with its subkeys)
@@ -89,6 +90,9 @@ constexpr Condition StringIs(Key key, const char* name, const char* text) {
     return {.kind = Condition::StringEquals, .key = key.path, .name = name, .text = text};
 }
 
+// How a condition's value is read.
+ValueRead ReadOf(const Condition& condition);
+
 // A cell's phrases and a row's conditions are lists written in place in a
 // constant table; the table keeps each list's array for the program's
 // lifetime, sized to what the row holds.
@@ -114,7 +118,10 @@ struct Outcome {
 // A program that a phrase starts is waited for this long, when it is waited for.
 inline constexpr DWORD kProgramWaitMs = 60000;
 
-// The one path from a tweak's cell to the registry and the shell. A click
+struct Effect;
+
+// The one path from a tweak's cell to the registry and the shell: it performs
+// the cell's effects (Effects.h), each as its kind says. A click
 // in the window leaves the programs it starts running and looks at no
 // result; the command-line program waits for them and reports each outcome.
 class Executor {
@@ -127,10 +134,13 @@ public:
 
     explicit Executor(StartFn start) : m_start(start) {}
 
+    Outcome Perform(const Effect& effect);
     Outcome Perform(const Phrase& phrase);
-    // Each phrase in order, whatever became of the ones before it.
+    // Each effect in order, whatever became of the ones before it.
     void Perform(const Cell& cell);
 
+    // Starts a run phrase's program as this executor starts programs.
+    Outcome Start(const Phrase& phrase);
     // The parameters a run phrase passes to its program.
     std::string Parameters(const Phrase& phrase);
     // Looked up when a phrase first needs it, then kept: one lookup for

@@ -1,42 +1,30 @@
 #include "system/Effects.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace {
 
 constexpr char kServicesKey[] = "System\\CurrentControlSet\\Services\\";
 constexpr size_t kServicesKeyLength = sizeof(kServicesKey) - 1;
 
-Effect Plain(const Phrase& p) {
-    Effect e{.phrase = &p, .root = p.root, .key = p.key ? p.key : kStoreKey};
-    e.name = p.name ? p.name : "";
-    switch (p.kind) {
-    case PhraseKind::SetDword:
-        e.kind = Effect::SetValue;
-        e.type = REG_DWORD;
-        e.number = p.number;
-        break;
-    case PhraseKind::SetString:
-        e.kind = Effect::SetValue;
-        e.type = REG_SZ;
-        e.text = p.text;
-        break;
-    case PhraseKind::DeleteValue:
-        e.kind = Effect::DeleteValue;
-        break;
-    case PhraseKind::CreateClassKey:
-        e.kind = Effect::CreateClassKey;
-        e.text = p.text;
-        break;
-    case PhraseKind::DeleteClassKey:
-        e.kind = Effect::DeleteClassKey;
-        break;
-    case PhraseKind::Run:
-        e.kind = Effect::Run;
-        e.key = nullptr;
-        break;
-    }
-    return e;
+// The kind of effect each kind of phrase makes, in the order of PhraseKind.
+constexpr Effect::Kind kKindOf[] = {Effect::SetValue,       Effect::SetValue,
+                                    Effect::DeleteValue,    Effect::CreateClassKey,
+                                    Effect::DeleteClassKey, Effect::Run};
+
+DWORD TypeOf(PhraseKind kind) {
+    if (kind == PhraseKind::SetDword)
+        return REG_DWORD;
+    return kind == PhraseKind::SetString ? REG_SZ : REG_NONE;
+}
+
+// Whether run parameters are exactly VERB "service".
+bool Commands(std::string_view parameters, std::string_view verb, std::string_view service) {
+    return parameters.size() == verb.size() + service.size() + 3 && parameters.starts_with(verb) &&
+           parameters.substr(verb.size(), 2) == " \"" &&
+           parameters.substr(verb.size() + 2, service.size()) == service &&
+           parameters.back() == '"';
 }
 
 // A service's start type written just before net.exe starts or stops that
@@ -47,10 +35,9 @@ void MarkService(Effect& write, Effect& run) {
         _stricmp(write.name, "Start") != 0 || run.kind != Effect::Run ||
         _stricmp(run.phrase->program, "net.exe") != 0 || run.phrase->systemFile)
         return;
-    const std::string service = write.key + kServicesKeyLength;
+    const char* service = write.key + kServicesKeyLength;
     for (const bool start : {true, false})
-        if (std::string(run.phrase->text) ==
-            std::string(start ? "START" : "STOP") + " \"" + service + "\"") {
+        if (Commands(run.phrase->text, start ? "START" : "STOP", service)) {
             write.service = run.service = service;
             write.start = run.start = start;
         }
@@ -58,12 +45,36 @@ void MarkService(Effect& write, Effect& run) {
 
 } // namespace
 
+namespace {
+
+// Sets an effect's fields from its phrase, in place: no copy of an effect.
+void Fill(Effect& e, const Phrase& p) {
+    e.kind = kKindOf[static_cast<int>(p.kind)];
+    e.phrase = &p;
+    e.root = p.root;
+    e.key = e.kind == Effect::Run ? nullptr : KeyPath(p.key);
+    e.name = p.name ? p.name : "";
+    e.type = TypeOf(p.kind);
+    e.number = p.kind == PhraseKind::SetDword ? p.number : 0;
+    e.text = p.kind == PhraseKind::SetString || e.kind == Effect::CreateClassKey ? p.text : nullptr;
+}
+
+} // namespace
+
+Effect EffectOf(const Phrase& p) {
+    Effect e;
+    Fill(e, p);
+    return e;
+}
+
 Effects EffectsOf(const Cell& cell) {
-    Effects effects;
+    Effects effects(cell.size());
+    size_t i = 0;
     for (const Phrase& p : cell) {
-        effects.push_back(Plain(p));
-        if (effects.size() >= 2)
-            MarkService(effects[effects.size() - 2], effects.back());
+        Fill(effects[i], p);
+        if (i > 0)
+            MarkService(effects[i - 1], effects[i]);
+        ++i;
     }
     return effects;
 }

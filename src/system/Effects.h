@@ -33,6 +33,9 @@ struct Effect {
 
 using Effects = std::vector<Effect>;
 
+// One phrase's effect on its own, never part of a service setting.
+Effect EffectOf(const Phrase& phrase);
+
 // The effects of a cell, in its order.
 Effects EffectsOf(const Cell& cell);
 

@@ -86,15 +86,15 @@ const char* RootFullName(RegRoot root) {
 LSTATUS GetUserValue(RegSearch search, Key key, const char* valueName, DWORD* type, void* data,
                      DWORD* size) {
     const DWORD sizeIn = size ? *size : 0;
-    if (search == HkcuFirst) {
-        const LSTATUS status =
-            QueryUnder(HKEY_CURRENT_USER, key.Path(), valueName, type, data, size);
-        if (status == ERROR_SUCCESS)
-            return status;
+    LSTATUS status = ERROR_FILE_NOT_FOUND;
+    for (const RegRoot root : RootsOf(search)) {
         if (size)
             *size = sizeIn; // a failed attempt must not shrink the buffer for the next
+        status = QueryUnder(RootKey(root), key.Path(), valueName, type, data, size);
+        if (status == ERROR_SUCCESS)
+            break;
     }
-    return QueryUnder(HKEY_LOCAL_MACHINE, key.Path(), valueName, type, data, size);
+    return status;
 }
 
 LSTATUS SetUserValue(RegRoot root, Key key, const char* valueName, DWORD type, const void* data,
@@ -108,24 +108,21 @@ LSTATUS SetUserValue(RegRoot root, Key key, const char* valueName, DWORD type, c
 
 std::string ReadRegString(const char* valueName, const char* key) {
     DWORD type = 0, size = 0;
-    if (GetUserValue(HkcuFirst, Key(key), valueName, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_SZ || size == 0)
+    if (GetUserValue(kStringSearch, Key(key), valueName, &type, nullptr, &size) != ERROR_SUCCESS ||
+        !HoldsText(type, size))
         return {};
     std::vector<char> buffer(size);
-    if (GetUserValue(HkcuFirst, Key(key), valueName, &type, buffer.data(), &size) !=
-            ERROR_SUCCESS ||
-        size == 0)
+    if (GetUserValue(kStringSearch, Key(key), valueName, &type, buffer.data(), &size) !=
+        ERROR_SUCCESS)
         return {};
-    // The last byte is taken as the terminating NUL.
-    return std::string(buffer.data(), size - 1);
+    return StringOf(type, buffer.data(), size);
 }
 
 DWORD ReadRegDword(const char* key, const char* valueName, DWORD defaultValue, RegSearch search) {
-    DWORD type = 0, data = 0, size = sizeof(data);
-    if (GetUserValue(search, Key(key), valueName, &type, &data, &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(data))
+    DWORD type = 0, data = 0, size = kDwordReadBytes;
+    if (GetUserValue(search, Key(key), valueName, &type, &data, &size) != ERROR_SUCCESS)
         return defaultValue;
-    return data;
+    return DwordOf(type, data, size, defaultValue);
 }
 
 bool WriteRegString(const char* key, const char* valueName, const char* text) {
@@ -154,24 +151,26 @@ LSTATUS DeleteRegClassKey(Key key) {
     return deleteKey ? deleteKey(HKEY_CLASSES_ROOT, key.Path()) : ERROR_PROC_NOT_FOUND;
 }
 
-LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool* found,
-                     RegData* data) {
+namespace {
+
+// Reads the value of a key opened with status `opened` through `query`,
+// RegQueryValueExA or W on that key. As ReadRegValue.
+template <typename Query>
+LSTATUS ReadOpenedValue(LSTATUS opened, Query query, bool* found, RegData* data) {
     *found = false;
-    RegKey k;
-    LSTATUS status = k.Open(RootKey(root), KeyPath(key), KEY_QUERY_VALUE);
-    if (status == ERROR_FILE_NOT_FOUND)
+    if (opened == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
-    if (status != ERROR_SUCCESS)
-        return status;
+    if (opened != ERROR_SUCCESS)
+        return opened;
+    LSTATUS status;
     // The value may grow between the two calls.
     for (;;) {
         DWORD type = 0, size = 0;
-        status = RegQueryValueExA(k.Handle(), valueName, nullptr, &type, nullptr, &size);
+        status = query(&type, nullptr, &size);
         if (status != ERROR_SUCCESS)
             break;
         std::string bytes(size, '\0');
-        status = RegQueryValueExA(k.Handle(), valueName, nullptr, &type,
-                                  reinterpret_cast<BYTE*>(bytes.data()), &size);
+        status = query(&type, reinterpret_cast<BYTE*>(bytes.data()), &size);
         if (status == ERROR_MORE_DATA)
             continue;
         if (status == ERROR_SUCCESS) {
@@ -184,34 +183,30 @@ LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool*
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
+} // namespace
+
+LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool* found,
+                     RegData* data) {
+    RegKey k;
+    const LSTATUS opened = k.Open(RootKey(root), KeyPath(key), KEY_QUERY_VALUE);
+    return ReadOpenedValue(
+        opened,
+        [&](DWORD* type, BYTE* bytes, DWORD* size) {
+            return RegQueryValueExA(k.Handle(), valueName, nullptr, type, bytes, size);
+        },
+        found, data);
+}
+
 LSTATUS ReadRegValueW(RegRoot root, const std::wstring& key, const std::wstring& valueName,
                       bool* found, RegData* data) {
-    *found = false;
     RegKey k;
-    LSTATUS status = k.Open(RootKey(root), key, KEY_QUERY_VALUE);
-    if (status == ERROR_FILE_NOT_FOUND)
-        return ERROR_SUCCESS;
-    if (status != ERROR_SUCCESS)
-        return status;
-    // The value may grow between the two calls.
-    for (;;) {
-        DWORD type = 0, size = 0;
-        status = RegQueryValueExW(k.Handle(), valueName.c_str(), nullptr, &type, nullptr, &size);
-        if (status != ERROR_SUCCESS)
-            break;
-        std::string bytes(size, '\0');
-        status = RegQueryValueExW(k.Handle(), valueName.c_str(), nullptr, &type,
-                                  reinterpret_cast<BYTE*>(bytes.data()), &size);
-        if (status == ERROR_MORE_DATA)
-            continue;
-        if (status == ERROR_SUCCESS) {
-            bytes.resize(size);
-            *data = RegData{type, std::move(bytes)};
-            *found = true;
-        }
-        break;
-    }
-    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+    const LSTATUS opened = k.Open(RootKey(root), key, KEY_QUERY_VALUE);
+    return ReadOpenedValue(
+        opened,
+        [&](DWORD* type, BYTE* bytes, DWORD* size) {
+            return RegQueryValueExW(k.Handle(), valueName.c_str(), nullptr, type, bytes, size);
+        },
+        found, data);
 }
 
 namespace {

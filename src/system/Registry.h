@@ -4,6 +4,7 @@
 #pragma once
 
 #include "system/RegValue.h"
+#include "system/ValueRead.h"
 
 #include <windows.h>
 
@@ -35,9 +36,6 @@ const char* RootName(RegRoot root);
 // "HKEY_CURRENT_USER" and so on: as .reg files name them.
 const char* RootFullName(RegRoot root);
 
-// Where a per-user lookup looks: HKCU and then HKLM, or HKLM alone.
-enum RegSearch { HkcuFirst, HklmOnly };
-
 // The text of a REG_SZ value, or the empty text when it cannot be read as
 // one. Looks under HKCU first, then under HKLM.
 std::string ReadRegString(const char* valueName, const char* key);
@@ -55,8 +53,9 @@ bool WriteRegString(const char* key, const char* valueName, const char* text);
 LSTATUS SetUserValue(RegRoot root, Key key, const char* valueName, DWORD type, const void* data,
                      DWORD size);
 
-// Queries a value under HKCU and, when that fails for any reason, under
-// HKLM; with HklmOnly only under HKLM. data may be null to learn type and
+// Queries a value under each root of the search in turn (ValueRead.h),
+// until a query succeeds: HKCU and, when that fails for any reason, HKLM;
+// with HklmOnly only HKLM. data may be null to learn type and
 // size; *size is in and out as for RegQueryValueExA.
 LSTATUS GetUserValue(RegSearch search, Key key, const char* valueName, DWORD* type, void* data,
                      DWORD* size);
