@@ -1,9 +1,11 @@
-// export ansible|gpp: what the files say for known rows, the input they
+// export ansible|gpp|reg: what the files say for known rows, the input they
 // refuse, and for the checks on the build machine (ctl_export_check) the
 // exports of all fifty on and all fifty off beside the sandboxed registry
-// before and after apply of the same preset and the programs apply started.
+// before and after apply of the same preset, the programs apply started,
+// and the registry that Wine's reg.exe import of the .reg export gave.
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
+#include "ctl/RegFile.h"
 #include "ctl/Text.h"
 #include "support/RegistrySandbox.h"
 #include "system/Registry.h"
@@ -52,7 +54,7 @@ std::string AllFifty(bool on) {
     return preset;
 }
 
-void WriteSnapshot(const std::string& path, const std::map<std::string, RegValue>& snapshot) {
+std::string SnapshotText(const std::map<std::string, RegValue>& snapshot) {
     std::string text;
     for (const auto& [where, value] : snapshot) {
         text += where + "\t" + std::to_string(value.type) + "\t";
@@ -63,20 +65,76 @@ void WriteSnapshot(const std::string& path, const std::map<std::string, RegValue
         }
         text += "\n";
     }
-    WriteFile(path, text);
+    return text;
 }
 
-// The preset applied over the opposite state, so that every line changes
-// something, with both exports of it beside the registry it left.
-void Record(bool on) {
-    const std::string folder = kOut + "\\" + (on ? "on" : "off");
-    CreateDirectoryA(kOut.c_str(), nullptr);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    RegistrySandbox sandbox;
-    StartRecorder recorder;
-    TempFile opposite("opposite.preset"), backup("first.reg"), second("second.reg");
+void WriteSnapshot(const std::string& path, const std::map<std::string, RegValue>& snapshot) {
+    WriteFile(path, SnapshotText(snapshot));
+}
+
+// The program's exit code, or -1 when it could not be run or did not end.
+DWORD RunProgram(std::wstring commandLine) {
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &si, &pi))
+        return static_cast<DWORD>(-1);
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+// The sandbox brought to the opposite of the preset's state, so that every
+// line of the preset changes something.
+void ApplyOpposite(bool on) {
+    TempFile opposite("opposite.preset"), backup("first.reg");
     opposite.Write(AllFifty(!on));
     ASSERT_EQ(Ctl({"apply", opposite.path, "--backup", backup.path}).code, kDone);
+}
+
+// The .reg export imported by Wine's own reg.exe into a second sandbox
+// brought to the state the first one was in: only its keys' roots are
+// renamed, to the sandbox's keys, which reg.exe reaches as another process.
+void ImportWithWine(bool on, const std::string& folder) {
+    RegistrySandbox sandbox;
+    StartRecorder recorder;
+    ASSERT_NO_FATAL_FAILURE(ApplyOpposite(on));
+    ASSERT_EQ(SnapshotText(sandbox.Snapshot()), ReadFile(folder + "\\before.txt"));
+    const std::string bytes = ReadFile(folder + "\\export.reg");
+    ASSERT_TRUE(bytes.starts_with("\xFF\xFE"));
+    const std::string text = Utf8(Utf16View(reinterpret_cast<const Utf16Char*>(bytes.data() + 2),
+                                            (bytes.size() - 2) / sizeof(Utf16Char)));
+    const std::pair<std::string, const char*> roots[] = {{"HKEY_CURRENT_USER\\", "HKCU"},
+                                                         {"HKEY_LOCAL_MACHINE\\", "HKLM"},
+                                                         {"HKEY_CLASSES_ROOT\\", "HKCR"}};
+    std::string sandboxed;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at) + 1, text.size());
+        std::string line = text.substr(at, end - at);
+        const size_t key = line.starts_with("[-") ? 2 : 1; // where the key's name starts
+        for (const auto& [root, name] : roots)
+            if (line.starts_with("[") && line.compare(key, root.size(), root) == 0)
+                line = line.substr(0, key) + "HKEY_CURRENT_USER\\" + sandbox.Path() + "\\" + name +
+                       "\\" + line.substr(key + root.size());
+        sandboxed += line;
+        at = end;
+    }
+    TempFile file("import.reg");
+    file.Write(FileBytes(Wide(sandboxed)));
+    EXPECT_EQ(RunProgram(L"reg.exe import \"" + Wide(file.path) + L"\""), 0u);
+    WriteSnapshot(folder + "\\imported.txt", sandbox.Snapshot());
+}
+
+// The preset applied over the opposite state, with its exports beside the
+// registry it left.
+void Apply(bool on, const std::string& folder) {
+    RegistrySandbox sandbox;
+    StartRecorder recorder;
+    ASSERT_NO_FATAL_FAILURE(ApplyOpposite(on));
+    TempFile second("second.reg");
     const std::string preset = folder + "\\preset";
     WriteFile(preset, AllFifty(on));
 
@@ -84,6 +142,8 @@ void Record(bool on) {
     Result r = Ctl({"export", "ansible", preset, folder + "\\playbook.yml"});
     ASSERT_EQ(r.code, kDone) << r.err;
     r = Ctl({"export", "gpp", preset, folder + "\\gpo"});
+    ASSERT_EQ(r.code, kDone) << r.err;
+    r = Ctl({"export", "reg", preset, folder + "\\export.reg"});
     ASSERT_EQ(r.code, kDone) << r.err;
     g_started.clear();
     r = Ctl({"apply", preset, "--backup", second.path});
@@ -93,6 +153,14 @@ void Record(bool on) {
     for (const std::string& s : g_started)
         started += s + "\n";
     WriteFile(folder + "\\started.txt", started);
+}
+
+void Record(bool on) {
+    const std::string folder = kOut + "\\" + (on ? "on" : "off");
+    CreateDirectoryA(kOut.c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    Apply(on, folder);
+    ImportWithWine(on, folder);
 }
 
 TEST(ExportRecordTest, AllFiftyOn) {
@@ -421,7 +489,7 @@ TEST_F(ExportTest, BadInputWritesNothing) {
     EXPECT_EQ(r.err, "morvanectl: " + broken.path +
                          ": line 2: unknown tweak \"usability/show-hiden-files\"; did you mean "
                          "usability/show-hidden-files?\nmorvanectl: nothing was exported\n");
-    EXPECT_EQ(Ctl(bad[0]).err, "morvanectl: unknown export format \"yaml\": ansible or gpp\n"
+    EXPECT_EQ(Ctl(bad[0]).err, "morvanectl: unknown export format \"yaml\": ansible, gpp or reg\n"
                                "Try \"morvanectl --help\".\n");
 }
 
