@@ -50,46 +50,11 @@ const ExportFormat* FormatNamed(const std::string& name) {
     return nullptr;
 }
 
-// Writes the three files below `folder`, making the folders that are
-// missing; on any failure removes what it made.
-DWORD WriteGpp(const std::string& folder, const std::vector<ExportFile>& files,
-               std::string* failed) {
-    std::vector<std::string> madeFolders, madeFiles;
-    DWORD status = ERROR_SUCCESS;
-    for (const auto& [relative, text] : files) {
-        std::string path = folder;
-        if (CreateDirectoryA(path.c_str(), nullptr))
-            madeFolders.push_back(path);
-        for (size_t at = 0; status == ERROR_SUCCESS;) {
-            const size_t slash = relative.find('\\', at);
-            if (slash == std::string::npos)
-                break;
-            path = folder + "\\" + relative.substr(0, slash);
-            if (CreateDirectoryA(path.c_str(), nullptr))
-                madeFolders.push_back(path);
-            else if (GetLastError() != ERROR_ALREADY_EXISTS)
-                status = GetLastError();
-            at = slash + 1;
-        }
-        const std::string file = folder + "\\" + relative;
-        if (status == ERROR_SUCCESS) {
-            const bool existed = GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES;
-            status = SaveFile(file, text);
-            if (status == ERROR_SUCCESS && !existed)
-                madeFiles.push_back(file);
-        }
-        if (status != ERROR_SUCCESS) {
-            *failed = file;
-            break;
-        }
-    }
-    if (status != ERROR_SUCCESS) {
-        for (const std::string& file : madeFiles)
-            DeleteFileA(file.c_str());
-        for (auto it = madeFolders.rbegin(); it != madeFolders.rend(); ++it)
-            RemoveDirectoryA(it->c_str());
-    }
-    return status;
+// Only the folders inside OUT are made: a mistyped folder above it is an error.
+bool ParentExists(const std::string& out) {
+    const size_t slash = out.find_last_of("\\/");
+    return slash == std::string::npos || slash == 0 || out[slash - 1] == ':' ||
+           FileExists(out.substr(0, slash));
 }
 
 // The first character that no export can hold as it is: a line break of
@@ -154,18 +119,27 @@ std::string ExportFormatNames(const char* separator, const char* last) {
 
 int ExportCommand(const std::vector<std::string>& words, const std::vector<PresetLine>& lines,
                   const ExportTarget& target, bool replace, std::string* out, std::string* err) {
-    (void)replace;
     const ExportFormat& format = *FormatNamed(words[0]);
     std::string notes;
-    const std::vector<ExportFile> files = format.emit({words[1], lines, target}, &notes);
+    std::vector<ExportFile> files = format.emit({words[1], lines, target}, &notes);
     if (words.size() == 2) {
         *out += files[0].bytes;
         *err += notes;
         return 0;
     }
+    for (ExportFile& file : files)
+        file.path = file.path.empty() ? words[2] : words[2] + "\\" + file.path;
+    // A GPO's folder is updated; a file is replaced only when asked.
     std::string failed = words[2];
-    const DWORD status = format.out == ExportFormat::Folder ? WriteGpp(words[2], files, &failed)
-                                                            : SaveFile(words[2], files[0].bytes);
+    const DWORD status =
+        !ParentExists(words[2])
+            ? ERROR_PATH_NOT_FOUND
+            : WriteExportFiles(files, replace || format.out == ExportFormat::Folder, &failed);
+    if (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS) {
+        *err += "morvanectl: " + failed + " exists already; export " + format.name +
+                " --force replaces it; nothing was exported\n";
+        return 2;
+    }
     if (status != ERROR_SUCCESS) {
         *err += "morvanectl: cannot write " + failed + ": " + ErrorText(status) +
                 "; nothing was exported\n";

@@ -15,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -491,6 +493,102 @@ TEST_F(ExportTest, BadInputWritesNothing) {
                          "usability/show-hidden-files?\nmorvanectl: nothing was exported\n");
     EXPECT_EQ(Ctl(bad[0]).err, "morvanectl: unknown export format \"yaml\": ansible, gpp or reg\n"
                                "Try \"morvanectl --help\".\n");
+}
+
+std::string ReadWide(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteWide(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every file an export writes: under any name (the system's wide
+// functions), an existing file replaced only with --force, whole or not at
+// all, with no temporary left beside it.
+TEST_F(ExportTest, FilesAreWrittenWholeUnderAnyNameAndReplacedOnlyWithForce) {
+    const std::filesystem::path base(Wide(TempFile("outs-\xC3\xA9").path));
+    std::filesystem::remove_all(base);
+    ASSERT_TRUE(std::filesystem::create_directory(base));
+    struct Case {
+        const char* format;
+        std::string out;      // below base
+        const char* existing; // the file there before, or null
+        bool force;
+        int code;
+        const char* starts; // the file written, or in the folder written
+    };
+    const std::string gppFile = "\\Machine\\Preferences\\Registry\\Registry.xml";
+    // clang-format off
+    const Case cases[] = {
+        {"gpp", "gpo-caf\xC3\xA9", nullptr, false, kDone, "<?xml"},
+        {"ansible", "caf\xC3\xA9 \xE5\x90\x8D.yml", nullptr, false, kDone, "---\n"},
+        {"reg", "caf\xC3\xA9 \xE5\x90\x8D.reg", nullptr, false, kDone, "\xFF\xFE"},
+        {"ansible", "old.yml", "keep me", false, kBadInput, "keep me"},
+        {"reg", "old.reg", "keep me", false, kBadInput, "keep me"},
+        {"ansible", "forced.yml", "replace me", true, kDone, "---\n"},
+        {"reg", "forced.reg", "replace me", true, kDone, "\xFF\xFE"},
+    };
+    // clang-format on
+    std::set<std::wstring> wanted;
+    for (const Case& c : cases) {
+        const std::filesystem::path out = base / Wide(c.out);
+        if (c.existing)
+            WriteWide(out, c.existing);
+        std::vector<std::string> args = {"export", c.format, preset.path, Utf8(out.wstring())};
+        if (c.force)
+            args.push_back("--force");
+        const Result r = Ctl(args);
+        EXPECT_EQ(r.code, c.code) << c.out << ": " << r.err;
+        if (c.code == kBadInput) {
+            EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+        }
+        const bool folder = std::string(c.format) == "gpp";
+        const std::string text = ReadWide(folder ? out.wstring() + Wide(gppFile) : out.wstring());
+        EXPECT_TRUE(text.starts_with(c.starts)) << c.out << ": " << text.substr(0, 20);
+        wanted.insert(out.filename().wstring());
+    }
+    std::set<std::wstring> found;
+    for (const auto& entry : std::filesystem::directory_iterator(base))
+        found.insert(entry.path().filename().wstring());
+    EXPECT_EQ(found, wanted);
+
+    // A failed export leaves the GPO's files as they were, though the
+    // machine's files were ready before the user's part failed.
+    std::filesystem::remove_all(base);
+    const std::filesystem::path gpo(Wide(TempFile("gpo-half").path));
+    std::filesystem::create_directories(gpo / L"Machine\\Preferences\\Registry");
+    WriteWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml", "old");
+    WriteWide(gpo / L"User", "a file where the User folder would be");
+    const auto files = [&gpo] {
+        std::set<std::wstring> names;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(gpo))
+            names.insert(std::filesystem::relative(entry.path(), gpo).wstring());
+        return names;
+    };
+    const std::set<std::wstring> before = files();
+    EXPECT_EQ(before.size(), 5u);
+    EXPECT_EQ(Ctl({"export", "gpp", preset.path, Utf8(gpo.wstring())}).code, kBadInput);
+    EXPECT_EQ(ReadWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml"), "old");
+    EXPECT_EQ(files(), before);
+
+    // Renamed into place last: the user's file held open, the machine's
+    // files that were already replaced are put back.
+    std::filesystem::remove(gpo / L"User");
+    const std::filesystem::path user = gpo / L"User\\Preferences\\Registry\\Registry.xml";
+    std::filesystem::create_directories(user.parent_path());
+    WriteWide(user, "old user");
+    const std::set<std::wstring> held = files();
+    const HANDLE hold =
+        CreateFileW(user.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Ctl({"export", "gpp", preset.path, Utf8(gpo.wstring())}).code, kBadInput);
+    CloseHandle(hold);
+    EXPECT_EQ(ReadWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml"), "old");
+    EXPECT_EQ(ReadWide(user), "old user");
+    EXPECT_EQ(files(), held);
+    std::filesystem::remove_all(gpo);
 }
 
 } // namespace
