@@ -1,26 +1,12 @@
 #include "ctl/Files.h"
 
+#include "ctl/FileWriting.h"
 #include "ctl/Text.h"
 
 namespace {
 
 DWORD WideName(const std::string& path, std::wstring* wide) {
     return WideFromUtf8(path, wide) && !wide->empty() ? ERROR_SUCCESS : ERROR_INVALID_NAME;
-}
-
-DWORD WriteNew(const std::wstring& path, const std::string& text) {
-    HANDLE hFile = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return GetLastError();
-    DWORD written = 0, status = ERROR_SUCCESS;
-    if (!WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size() || !FlushFileBuffers(hFile))
-        status = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
-    CloseHandle(hFile);
-    if (status != ERROR_SUCCESS)
-        DeleteFileW(path.c_str());
-    return status;
 }
 
 bool Exists(DWORD status) {
@@ -55,10 +41,8 @@ DWORD ReadWholeFile(const std::string& path, std::string* text) {
 }
 
 DWORD WriteNewFile(const std::string& path, const std::string& text) {
-    std::wstring wide;
-    if (const DWORD status = WideName(path, &wide); status != ERROR_SUCCESS)
-        return status;
-    return WriteNew(wide, text);
+    std::string failed;
+    return WriteFiles({{path, text}}, false, &failed);
 }
 
 DWORD WriteNewNumberedFile(const std::string& stem, const std::string& extension,
@@ -72,24 +56,8 @@ DWORD WriteNewNumberedFile(const std::string& stem, const std::string& extension
 }
 
 DWORD SaveFile(const std::string& path, const std::string& text) {
-    std::wstring wide;
-    if (const DWORD status = WideName(path, &wide); status != ERROR_SUCCESS)
-        return status;
-    // A temporary name that nothing else holds: a file there may be someone's.
-    std::wstring temporary = wide + L".new";
-    DWORD status = WriteNew(temporary, text);
-    for (int n = 2; (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS) && n < 100;
-         ++n) {
-        temporary = wide + L".new" + std::to_wstring(n);
-        status = WriteNew(temporary, text);
-    }
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (!MoveFileExW(temporary.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        status = GetLastError();
-        DeleteFileW(temporary.c_str());
-    }
-    return status;
+    std::string failed;
+    return WriteFiles({{path, text}}, true, &failed);
 }
 
 DWORD WriteTemporaryFile(const std::string& text, std::wstring* path) {
@@ -101,7 +69,7 @@ DWORD WriteTemporaryFile(const std::string& text, std::wstring* path) {
     for (int n = 0; n < 1000 && Exists(status); ++n) {
         *path = std::wstring(folder) + L"morvane-restore-" +
                 std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(n) + L".reg";
-        status = WriteNew(*path, text);
+        status = WriteNewFile(Utf8(*path), text);
     }
     return status;
 }

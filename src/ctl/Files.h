@@ -1,4 +1,4 @@
-// Whole-file reads and writes for backups and presets. Paths are UTF-8 and
+// Whole-file reads, and single-file writes, for backups and presets. Paths are UTF-8 and
 // go to the system as UTF-16, so any name works.
 #pragma once
 
@@ -8,16 +8,15 @@
 
 // ERROR_SUCCESS or the system's error code.
 DWORD ReadWholeFile(const std::string& path, std::string* text);
-// Never replaces an existing file (ERROR_FILE_EXISTS then); a file that
-// cannot be written whole is removed again.
+// One file through WriteFiles (ctl/FileWriting.h): never replaces an
+// existing file (ERROR_FILE_EXISTS then).
 DWORD WriteNewFile(const std::string& path, const std::string& text);
 // A new file named stem + extension, or stem-2 + extension and so on when
 // that exists: created exclusively, so two runs never take the same name.
 // *path is the name taken.
 DWORD WriteNewNumberedFile(const std::string& stem, const std::string& extension,
                            const std::string& text, std::string* path);
-// Replaces the file only once the new text is written whole, through a
-// temporary file of its own beside it.
+// One file through WriteFiles, replacing an existing one.
 DWORD SaveFile(const std::string& path, const std::string& text);
 // A new file of the text in the temporary folder; *path is its UTF-16 name.
 DWORD WriteTemporaryFile(const std::string& text, std::wstring* path);

@@ -2,6 +2,7 @@
 
 #include "ctl/Backup.h"
 #include "ctl/Commands.h"
+#include "ctl/FileWriting.h"
 #include "ctl/Files.h"
 #include "ctl/Kept.h"
 #include "ctl/TaskXml.h"
@@ -100,11 +101,10 @@ int KeepPreset(Console& c, const std::string& path) {
     const bool existed = FileExists(CopyPath(name));
     KeptTask task{TaskName(name), ProgramPath(), FullPath(CopyPath(name)),
                   Wide(LocalStamp("%04u-%02u-%02uT03:00:00"))};
-    DWORD status = MakeFolders(KeptFolder()) ? ERROR_SUCCESS : GetLastError();
-    if (status == ERROR_SUCCESS)
-        status = SaveFile(CopyPath(name), text);
-    if (status == ERROR_SUCCESS)
-        status = SaveFile(XmlPath(name), FileBytes(TaskXml(task)));
+    // The copy and its task's definition: both replaced, or neither.
+    std::string failed;
+    const DWORD status = WriteFiles(
+        {{CopyPath(name), text}, {XmlPath(name), FileBytes(TaskXml(task))}}, true, &failed);
     if (status != ERROR_SUCCESS) {
         c.Error() << "cannot write into " << KeptFolder() << ": " << ErrorText(status)
                   << "; nothing was registered\n";
