@@ -134,7 +134,7 @@ int ExportCommand(const std::vector<std::string>& words, const std::vector<Prese
     const DWORD status =
         !ParentExists(words[2])
             ? ERROR_PATH_NOT_FOUND
-            : WriteExportFiles(files, replace || format.out == ExportFormat::Folder, &failed);
+            : WriteFiles(files, replace || format.out == ExportFormat::Folder, &failed);
     if (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS) {
         *err += "morvanectl: " + failed + " exists already; export " + format.name +
                 " --force replaces it; nothing was exported\n";

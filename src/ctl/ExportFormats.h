@@ -5,33 +5,21 @@
 #pragma once
 
 #include "ctl/Export.h"
+#include "ctl/FileWriting.h"
 #include "system/Effects.h"
-
-#include <windows.h>
 
 #include <string>
 #include <vector>
 
 // One file an export writes: its path below OUT (empty for OUT itself) and
-// its bytes.
-struct ExportFile {
-    std::string path;
-    std::string bytes;
-};
+// its bytes; the command makes the path whole before writing.
+using ExportFile = FileToWrite;
 
 struct ExportInput {
     const std::string& presetPath;
     const std::vector<PresetLine>& lines;
     const ExportTarget& target;
 };
-
-// The files, each path whole, all or none: each to a new temporary beside
-// it, then renamed into place; an existing file is refused
-// (ERROR_FILE_EXISTS) unless `replace`; missing folders above a file are
-// made (and removed again on failure); if a rename fails, the files already
-// replaced are put back. ERROR_SUCCESS, or the status with *failed naming
-// the file.
-DWORD WriteExportFiles(const std::vector<ExportFile>& files, bool replace, std::string* failed);
 
 // An emitter's files; what the format cannot express goes to *notes, one
 // "morvanectl: ..." line each.
