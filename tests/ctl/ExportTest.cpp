@@ -189,6 +189,8 @@ TEST(ExportRecordTest, ForAnotherUserAndAProfileFile) {
     EXPECT_EQ(r.code, kDone) << r.err;
     r = Ctl({"--user", sid, "export", "gpp", preset.path, folder + "\\gpo-user"});
     EXPECT_EQ(r.code, kDone) << r.err;
+    r = Ctl({"--user", sid, "export", "reg", preset.path, folder + "\\user.reg"});
+    EXPECT_EQ(r.code, kDone) << r.err;
     r = Ctl({"--hive", "C:\\Users\\Default\\NTUSER.DAT", "export", "gpp", preset.path,
              folder + "\\gpo-hive"});
     EXPECT_EQ(r.code, kDone) << r.err;
@@ -466,6 +468,8 @@ TEST_F(ExportTest, BadInputWritesNothing) {
         {"export", "gpp", preset.path, existing.path},
         {"export", "gpp", preset.path, "C:\\no-such-folder-anywhere\\gpo"},
         {"--user", "no-such-user-anywhere", "export", "ansible", preset.path, out.path},
+        {"--hive", "C:\\Users\\Default\\NTUSER.DAT", "export", "reg", preset.path, out.path},
+        {"export", "reg", preset.path},
     };
     for (const auto& args : bad) {
         const Result r = Ctl(args);

@@ -31,7 +31,7 @@ import xml.etree.ElementTree as ET
 
 import yaml
 
-from hivex_check import parents
+from hivex_check import merge, parents
 from scratch_hive import main as write_scratch_hive
 
 # Text marked as data for Ansible is a string like any other here.
@@ -391,6 +391,28 @@ def interpret_reg(before_path, reg_path):
                                     if line.startswith(";")]
 
 
+def check_reg_files(folder):
+    """Every .reg export merges through hivexregedit; one for another user
+    names that user's keys, never the importing user's."""
+    files = sorted(glob.glob(os.path.join(folder, "**", "*.reg"), recursive=True))
+    if len(files) < 3:
+        fail("expected the .reg exports of ctl_fleet_tests in %s, found %d" % (folder, len(files)))
+    with tempfile.TemporaryDirectory() as work:
+        for path in files:
+            merged, why = merge(path, work)
+            if not merged:
+                fail("hivexregedit --merge %s: %s" % (path, why))
+    user = os.path.join(folder, "targets", "user.reg")
+    with open(user, "rb") as f:
+        text = f.read().decode("utf-16")
+    keys = [line for line in text.splitlines() if line.startswith("[")]
+    if any("HKEY_CURRENT_USER" in k for k in keys) or not any(
+            k.startswith("[HKEY_USERS\\S-1-5-21-3623811015-3361044348-30300820-1013\\")
+            for k in keys):
+        fail("%s does not name the user's keys: %s" % (user, keys))
+    return len(files)
+
+
 def check_reg(case, base, after, applied, system_folder):
     imported = Registry.load(os.path.join(base, "imported.txt"))
     for d in imported.differences(after):
@@ -525,12 +547,13 @@ def main():
     folder, xsd = sys.argv[1], sys.argv[2]
     books = check_playbooks(folder)
     gpos = check_gpp_files(folder, xsd)
+    regs = check_reg_files(folder)
     check_meaning(folder)
     hostile = check_hostile(folder)
     if hostile < 7:
         fail("expected 7 hostile exports, found %d" % hostile)
-    print("%d playbooks, %d Group Policy folders checked; %d failures"
-          % (books, gpos, len(failures)))
+    print("%d playbooks, %d Group Policy folders, %d .reg files checked; %d failures"
+          % (books, gpos, regs, len(failures)))
     return 1 if failures else 0
 
 
