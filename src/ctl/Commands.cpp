@@ -408,7 +408,7 @@ int Export(Console& c, const Arguments& a) {
     if (const int code = ReadPreset(c, a.words[1], "nothing was exported", &lines); code != kDone)
         return code;
     std::string text, messages;
-    const int code = ExportCommand(a.words, lines, target, &text, &messages);
+    const int code = ExportCommand(a.words, lines, target, a.Has(kForce), &text, &messages);
     c.out << text;
     c.out.Flush();
     // Its messages name paths from the command line: shown escaped.
@@ -500,8 +500,7 @@ const Command kCommands[] = {
      true, ApplyEvery},
     {"reference", "", Arity::None, {},
      "a Markdown reference of all tweaks", Reference},
-    {"export", "ansible|gpp PRESET [OUT]", Arity::TwoOrThree, {},
-     "the preset as an Ansible playbook (OUT a file, else\nstandard output) or as Group Policy preferences\n(OUT the GPO's folder)", Export, false},
+    {"export", ExportArguments(), Arity::TwoOrThree, {&kForce}, ExportSummary(), Export, false},
     {"keep", "[PRESET]", Arity::NoneOrOne, {&kKeepList, &kKeepRemove},
      "has the system's Task Scheduler apply the preset to\nevery profile (--all-users) as LocalSystem at\nstart-up, daily and after an installed update", Keep, false},
 };

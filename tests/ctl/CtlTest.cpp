@@ -542,8 +542,8 @@ const CommandUsage kUsages[] = {
     {"apply", "apply PRESET [--backup FILE.reg] [--dry-run] [--all]",
      {"--backup FILE.reg", "--dry-run", "--all"}, {"a.preset", "b.preset"}, "apply takes one PRESET"},
     {"reference", "reference", {}, {"x"}, "reference takes no arguments"},
-    {"export", "export ansible|gpp PRESET [OUT]", {}, {"ansible"},
-     "export takes ansible|gpp PRESET [OUT]"},
+    {"export", "export ansible|gpp|reg PRESET [OUT] [--force]", {"--force"}, {"ansible"},
+     "export takes ansible|gpp|reg PRESET [OUT]"},
     {"keep", "keep [PRESET] [--list] [--remove NAME]", {"--list", "--remove NAME"},
      {"a.preset", "b.preset"}, "keep takes at most one argument"},
 };

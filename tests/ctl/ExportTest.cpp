@@ -1,9 +1,11 @@
-// export ansible|gpp: what the files say for known rows, the input they
+// export ansible|gpp|reg: what the files say for known rows, the input they
 // refuse, and for the checks on the build machine (ctl_export_check) the
 // exports of all fifty on and all fifty off beside the sandboxed registry
-// before and after apply of the same preset and the programs apply started.
+// before and after apply of the same preset, the programs apply started,
+// and the registry that Wine's reg.exe import of the .reg export gave.
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
+#include "ctl/RegFile.h"
 #include "ctl/Text.h"
 #include "support/RegistrySandbox.h"
 #include "system/Registry.h"
@@ -13,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -52,7 +56,7 @@ std::string AllFifty(bool on) {
     return preset;
 }
 
-void WriteSnapshot(const std::string& path, const std::map<std::string, RegValue>& snapshot) {
+std::string SnapshotText(const std::map<std::string, RegValue>& snapshot) {
     std::string text;
     for (const auto& [where, value] : snapshot) {
         text += where + "\t" + std::to_string(value.type) + "\t";
@@ -63,20 +67,76 @@ void WriteSnapshot(const std::string& path, const std::map<std::string, RegValue
         }
         text += "\n";
     }
-    WriteFile(path, text);
+    return text;
 }
 
-// The preset applied over the opposite state, so that every line changes
-// something, with both exports of it beside the registry it left.
-void Record(bool on) {
-    const std::string folder = kOut + "\\" + (on ? "on" : "off");
-    CreateDirectoryA(kOut.c_str(), nullptr);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    RegistrySandbox sandbox;
-    StartRecorder recorder;
-    TempFile opposite("opposite.preset"), backup("first.reg"), second("second.reg");
+void WriteSnapshot(const std::string& path, const std::map<std::string, RegValue>& snapshot) {
+    WriteFile(path, SnapshotText(snapshot));
+}
+
+// The program's exit code, or -1 when it could not be run or did not end.
+DWORD RunProgram(std::wstring commandLine) {
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &si, &pi))
+        return static_cast<DWORD>(-1);
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+// The sandbox brought to the opposite of the preset's state, so that every
+// line of the preset changes something.
+void ApplyOpposite(bool on) {
+    TempFile opposite("opposite.preset"), backup("first.reg");
     opposite.Write(AllFifty(!on));
     ASSERT_EQ(Ctl({"apply", opposite.path, "--backup", backup.path}).code, kDone);
+}
+
+// The .reg export imported by Wine's own reg.exe into a second sandbox
+// brought to the state the first one was in: only its keys' roots are
+// renamed, to the sandbox's keys, which reg.exe reaches as another process.
+void ImportWithWine(bool on, const std::string& folder) {
+    RegistrySandbox sandbox;
+    StartRecorder recorder;
+    ASSERT_NO_FATAL_FAILURE(ApplyOpposite(on));
+    ASSERT_EQ(SnapshotText(sandbox.Snapshot()), ReadFile(folder + "\\before.txt"));
+    const std::string bytes = ReadFile(folder + "\\export.reg");
+    ASSERT_TRUE(bytes.starts_with("\xFF\xFE"));
+    const std::string text = Utf8(Utf16View(reinterpret_cast<const Utf16Char*>(bytes.data() + 2),
+                                            (bytes.size() - 2) / sizeof(Utf16Char)));
+    const std::pair<std::string, const char*> roots[] = {{"HKEY_CURRENT_USER\\", "HKCU"},
+                                                         {"HKEY_LOCAL_MACHINE\\", "HKLM"},
+                                                         {"HKEY_CLASSES_ROOT\\", "HKCR"}};
+    std::string sandboxed;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at) + 1, text.size());
+        std::string line = text.substr(at, end - at);
+        const size_t key = line.starts_with("[-") ? 2 : 1; // where the key's name starts
+        for (const auto& [root, name] : roots)
+            if (line.starts_with("[") && line.compare(key, root.size(), root) == 0)
+                line = line.substr(0, key) + "HKEY_CURRENT_USER\\" + sandbox.Path() + "\\" + name +
+                       "\\" + line.substr(key + root.size());
+        sandboxed += line;
+        at = end;
+    }
+    TempFile file("import.reg");
+    file.Write(FileBytes(Wide(sandboxed)));
+    EXPECT_EQ(RunProgram(L"reg.exe import \"" + Wide(file.path) + L"\""), 0u);
+    WriteSnapshot(folder + "\\imported.txt", sandbox.Snapshot());
+}
+
+// The preset applied over the opposite state, with its exports beside the
+// registry it left.
+void Apply(bool on, const std::string& folder) {
+    RegistrySandbox sandbox;
+    StartRecorder recorder;
+    ASSERT_NO_FATAL_FAILURE(ApplyOpposite(on));
+    TempFile second("second.reg");
     const std::string preset = folder + "\\preset";
     WriteFile(preset, AllFifty(on));
 
@@ -84,6 +144,8 @@ void Record(bool on) {
     Result r = Ctl({"export", "ansible", preset, folder + "\\playbook.yml"});
     ASSERT_EQ(r.code, kDone) << r.err;
     r = Ctl({"export", "gpp", preset, folder + "\\gpo"});
+    ASSERT_EQ(r.code, kDone) << r.err;
+    r = Ctl({"export", "reg", preset, folder + "\\export.reg"});
     ASSERT_EQ(r.code, kDone) << r.err;
     g_started.clear();
     r = Ctl({"apply", preset, "--backup", second.path});
@@ -93,6 +155,14 @@ void Record(bool on) {
     for (const std::string& s : g_started)
         started += s + "\n";
     WriteFile(folder + "\\started.txt", started);
+}
+
+void Record(bool on) {
+    const std::string folder = kOut + "\\" + (on ? "on" : "off");
+    CreateDirectoryA(kOut.c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    Apply(on, folder);
+    ImportWithWine(on, folder);
 }
 
 TEST(ExportRecordTest, AllFiftyOn) {
@@ -118,6 +188,8 @@ TEST(ExportRecordTest, ForAnotherUserAndAProfileFile) {
              "C:\\Users\\Default\\NTUSER.DAT"});
     EXPECT_EQ(r.code, kDone) << r.err;
     r = Ctl({"--user", sid, "export", "gpp", preset.path, folder + "\\gpo-user"});
+    EXPECT_EQ(r.code, kDone) << r.err;
+    r = Ctl({"--user", sid, "export", "reg", preset.path, folder + "\\user.reg"});
     EXPECT_EQ(r.code, kDone) << r.err;
     r = Ctl({"--hive", "C:\\Users\\Default\\NTUSER.DAT", "export", "gpp", preset.path,
              folder + "\\gpo-hive"});
@@ -396,6 +468,8 @@ TEST_F(ExportTest, BadInputWritesNothing) {
         {"export", "gpp", preset.path, existing.path},
         {"export", "gpp", preset.path, "C:\\no-such-folder-anywhere\\gpo"},
         {"--user", "no-such-user-anywhere", "export", "ansible", preset.path, out.path},
+        {"--hive", "C:\\Users\\Default\\NTUSER.DAT", "export", "reg", preset.path, out.path},
+        {"export", "reg", preset.path},
     };
     for (const auto& args : bad) {
         const Result r = Ctl(args);
@@ -421,8 +495,104 @@ TEST_F(ExportTest, BadInputWritesNothing) {
     EXPECT_EQ(r.err, "morvanectl: " + broken.path +
                          ": line 2: unknown tweak \"usability/show-hiden-files\"; did you mean "
                          "usability/show-hidden-files?\nmorvanectl: nothing was exported\n");
-    EXPECT_EQ(Ctl(bad[0]).err, "morvanectl: unknown export format \"yaml\": ansible or gpp\n"
+    EXPECT_EQ(Ctl(bad[0]).err, "morvanectl: unknown export format \"yaml\": ansible, gpp or reg\n"
                                "Try \"morvanectl --help\".\n");
+}
+
+std::string ReadWide(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteWide(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every file an export writes: under any name (the system's wide
+// functions), an existing file replaced only with --force, whole or not at
+// all, with no temporary left beside it.
+TEST_F(ExportTest, FilesAreWrittenWholeUnderAnyNameAndReplacedOnlyWithForce) {
+    const std::filesystem::path base(Wide(TempFile("outs-\xC3\xA9").path));
+    std::filesystem::remove_all(base);
+    ASSERT_TRUE(std::filesystem::create_directory(base));
+    struct Case {
+        const char* format;
+        std::string out;      // below base
+        const char* existing; // the file there before, or null
+        bool force;
+        int code;
+        const char* starts; // the file written, or in the folder written
+    };
+    const std::string gppFile = "\\Machine\\Preferences\\Registry\\Registry.xml";
+    // clang-format off
+    const Case cases[] = {
+        {"gpp", "gpo-caf\xC3\xA9", nullptr, false, kDone, "<?xml"},
+        {"ansible", "caf\xC3\xA9 \xE5\x90\x8D.yml", nullptr, false, kDone, "---\n"},
+        {"reg", "caf\xC3\xA9 \xE5\x90\x8D.reg", nullptr, false, kDone, "\xFF\xFE"},
+        {"ansible", "old.yml", "keep me", false, kBadInput, "keep me"},
+        {"reg", "old.reg", "keep me", false, kBadInput, "keep me"},
+        {"ansible", "forced.yml", "replace me", true, kDone, "---\n"},
+        {"reg", "forced.reg", "replace me", true, kDone, "\xFF\xFE"},
+    };
+    // clang-format on
+    std::set<std::wstring> wanted;
+    for (const Case& c : cases) {
+        const std::filesystem::path out = base / Wide(c.out);
+        if (c.existing)
+            WriteWide(out, c.existing);
+        std::vector<std::string> args = {"export", c.format, preset.path, Utf8(out.wstring())};
+        if (c.force)
+            args.push_back("--force");
+        const Result r = Ctl(args);
+        EXPECT_EQ(r.code, c.code) << c.out << ": " << r.err;
+        if (c.code == kBadInput) {
+            EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+        }
+        const bool folder = std::string(c.format) == "gpp";
+        const std::string text = ReadWide(folder ? out.wstring() + Wide(gppFile) : out.wstring());
+        EXPECT_TRUE(text.starts_with(c.starts)) << c.out << ": " << text.substr(0, 20);
+        wanted.insert(out.filename().wstring());
+    }
+    std::set<std::wstring> found;
+    for (const auto& entry : std::filesystem::directory_iterator(base))
+        found.insert(entry.path().filename().wstring());
+    EXPECT_EQ(found, wanted);
+
+    // A failed export leaves the GPO's files as they were, though the
+    // machine's files were ready before the user's part failed.
+    std::filesystem::remove_all(base);
+    const std::filesystem::path gpo(Wide(TempFile("gpo-half").path));
+    std::filesystem::create_directories(gpo / L"Machine\\Preferences\\Registry");
+    WriteWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml", "old");
+    WriteWide(gpo / L"User", "a file where the User folder would be");
+    const auto files = [&gpo] {
+        std::set<std::wstring> names;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(gpo))
+            names.insert(std::filesystem::relative(entry.path(), gpo).wstring());
+        return names;
+    };
+    const std::set<std::wstring> before = files();
+    EXPECT_EQ(before.size(), 5u);
+    EXPECT_EQ(Ctl({"export", "gpp", preset.path, Utf8(gpo.wstring())}).code, kBadInput);
+    EXPECT_EQ(ReadWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml"), "old");
+    EXPECT_EQ(files(), before);
+
+    // Renamed into place last: the user's file held open, the machine's
+    // files that were already replaced are put back.
+    std::filesystem::remove(gpo / L"User");
+    const std::filesystem::path user = gpo / L"User\\Preferences\\Registry\\Registry.xml";
+    std::filesystem::create_directories(user.parent_path());
+    WriteWide(user, "old user");
+    const std::set<std::wstring> held = files();
+    const HANDLE hold =
+        CreateFileW(user.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Ctl({"export", "gpp", preset.path, Utf8(gpo.wstring())}).code, kBadInput);
+    CloseHandle(hold);
+    EXPECT_EQ(ReadWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml"), "old");
+    EXPECT_EQ(ReadWide(user), "old user");
+    EXPECT_EQ(files(), held);
+    std::filesystem::remove_all(gpo);
 }
 
 } // namespace

@@ -7,12 +7,16 @@ and read for what they mean.
 Every playbook passes ansible-playbook --syntax-check and ansible-lint, and
 every task's arguments are those that ansible-doc gives for its module
 (names, types, choices). Every Group Policy file is valid against the
-schema. The exports over hostile paths hold one play of our tasks as
+schema. Every .reg file merges into a scratch hive through hivexregedit.
+The exports over hostile paths hold one play of our tasks as
 --list-tasks lists them, come through Ansible's own templating unchanged
 with nothing run, and name each path exactly. Then, for all fifty on and all fifty off, the playbook's and the
 Group Policy items' documented effects, carried out on the registry as it
 stood before apply, must give the registry that apply left, and start the
 programs apply started (what Group Policy cannot do must be named in it).
+So must the .reg file, imported by Wine's reg.exe over the same registry
+(by ctl_fleet_tests) and merged by Debian's hivexregedit into a hive that
+holds it; what it cannot do must be named in its comments.
 """
 import glob
 import json
@@ -26,6 +30,9 @@ import tempfile
 import xml.etree.ElementTree as ET
 
 import yaml
+
+from hivex_check import merge, parents
+from scratch_hive import main as write_scratch_hive
 
 # Text marked as data for Ansible is a string like any other here.
 yaml.SafeLoader.add_constructor("!unsafe", lambda loader, node: loader.construct_scalar(node))
@@ -296,6 +303,136 @@ def interpret_gpp(gpo, reg):
     return started, notes
 
 
+# --- .reg, through hivexregedit ------------------------------------------------
+
+ROOTS = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE", "HKCR": "HKEY_CLASSES_ROOT"}
+TEXT_TYPES = (1, 2, 7)
+
+
+def snapshot_as_reg(path):
+    """The snapshot as .reg text that hivexregedit merges: every key, every
+    value as hex(N), text as UTF-16LE the way the registry holds it."""
+    sections = {}
+    with open(path, encoding="latin-1") as f:
+        for line in f:
+            where, kind, data = line.rstrip("\n").split("\t")
+            key, is_value, name = where.partition("\\:")
+            root, _, rest = key.rstrip("\\").partition("\\")
+            lines = sections.setdefault(ROOTS[root] + ("\\" + rest if rest else ""), [])
+            if not is_value:
+                continue
+            raw = bytes.fromhex(data)
+            if int(kind) in TEXT_TYPES:
+                raw = raw.decode("latin-1").encode("utf-16-le")
+            quoted = "@" if not name else '"%s"' % name.replace("\\", "\\\\").replace('"', '\\"')
+            lines.append("%s=hex(%x):%s" % (quoted, int(kind), ",".join("%02x" % b for b in raw)))
+    return "".join("[%s]\n%s\n" % (k, "".join(v + "\n" for v in vs))
+                   for k, vs in sections.items())
+
+
+def parse_hive_export(text):
+    reg = Registry()
+    short = {v.lower(): k.lower() for k, v in ROOTS.items()}
+    key = None
+    for line in text.splitlines():
+        if line.startswith("[\\") and line.endswith("]"):
+            parts = line[2:-1].split("\\")
+            key = None
+            if parts[0].lower() in short:
+                key = "\\".join([short[parts[0].lower()]] + parts[1:])
+                reg.create(key)
+            continue
+        if key is None or "=" not in line:
+            continue
+        m = re.match(r'^(@|"(?:[^"\\]|\\.)*")=(dword:([0-9a-f]{8})|hex\(([0-9a-f]+)\):(.*)|hex:(.*))$',
+                     line)
+        if not m:
+            fail("hivexregedit --export gave a line not read here: %r" % line)
+            continue
+        name = "" if m.group(1) == "@" else re.sub(r'\\(.)', r"\1", m.group(1)[1:-1])
+        if m.group(3):
+            reg.set(key, name, REG_DWORD, dword(int(m.group(3), 16)))
+            continue
+        kind = int(m.group(4), 16) if m.group(4) else 3
+        hexes = m.group(5) if m.group(4) else m.group(6)
+        raw = bytes(int(h, 16) for h in hexes.split(",") if h)
+        if kind in TEXT_TYPES:
+            raw = raw.decode("utf-16-le").encode("latin-1")
+        reg.set(key, name, kind, raw)
+    return reg
+
+
+def interpret_reg(before_path, reg_path):
+    """The registry as it stood before, in a scratch hive, with the .reg file
+    merged by hivexregedit: the hive read back."""
+    with open(reg_path, "rb") as f:
+        raw = f.read()
+    if not raw.startswith(b"\xff\xfe") or "\n" in raw.decode("utf-16-le").replace("\r\n", ""):
+        fail("%s: not UTF-16LE with its byte-order mark and CR LF" % reg_path)
+    text = raw.decode("utf-16").replace("\r\n", "\n")
+    before = snapshot_as_reg(before_path)
+    with tempfile.TemporaryDirectory() as work:
+        hive = os.path.join(work, "scratch.hive")
+        write_scratch_hive(hive)
+        files = []
+        for name, body in (("parents", parents(before + text)),
+                           ("before", "Windows Registry Editor Version 5.00\n\n" + before),
+                           ("export", text)):
+            files.append(os.path.join(work, name + ".reg"))
+            with open(files[-1], "w", encoding="utf-8") as f:
+                f.write(body)
+        code, out = run(["hivexregedit", "--merge", hive] + files)
+        if code:
+            fail("hivexregedit --merge %s: %s" % (reg_path, out))
+        code, out = run(["hivexregedit", "--export", hive, "\\"])
+        if code:
+            fail("hivexregedit --export: " + out)
+    return parse_hive_export(out), [line[1:].strip() for line in text.splitlines()
+                                    if line.startswith(";")]
+
+
+def check_reg_files(folder):
+    """Every .reg export merges through hivexregedit; one for another user
+    names that user's keys, never the importing user's."""
+    files = sorted(glob.glob(os.path.join(folder, "**", "*.reg"), recursive=True))
+    if len(files) < 3:
+        fail("expected the .reg exports of ctl_fleet_tests in %s, found %d" % (folder, len(files)))
+    with tempfile.TemporaryDirectory() as work:
+        for path in files:
+            merged, why = merge(path, work)
+            if not merged:
+                fail("hivexregedit --merge %s: %s" % (path, why))
+    user = os.path.join(folder, "targets", "user.reg")
+    with open(user, "rb") as f:
+        text = f.read().decode("utf-16")
+    keys = [line for line in text.splitlines() if line.startswith("[")]
+    if any("HKEY_CURRENT_USER" in k for k in keys) or not any(
+            k.startswith("[HKEY_USERS\\S-1-5-21-3623811015-3361044348-30300820-1013\\")
+            for k in keys):
+        fail("%s does not name the user's keys: %s" % (user, keys))
+    return len(files)
+
+
+def check_reg(case, base, after, applied, system_folder):
+    imported = Registry.load(os.path.join(base, "imported.txt"))
+    for d in imported.differences(after):
+        fail("all fifty %s, .reg through Wine's reg import: %s" % (case, d))
+    merged, notes = interpret_reg(os.path.join(base, "before.txt"),
+                                  os.path.join(base, "export.reg"))
+    for d in merged.differences(after):
+        fail("all fifty %s, .reg through hivexregedit: %s" % (case, d))
+    check_named("all fifty %s, the .reg file" % case, applied, notes, system_folder)
+
+
+def check_named(what, dropped, notes, system_folder):
+    """Each program run that an export cannot make is named in its notes."""
+    for s in dropped:
+        program, parameters = s.split("\t")
+        if not any(program in n and parameters.split(system_folder)[0].strip() in n
+                   for n in notes):
+            fail("%s drops %s without naming it" % (what, s))
+
+
 def check_meaning(folder):
     for case in ("on", "off"):
         base = os.path.join(folder, case)
@@ -318,14 +455,11 @@ def check_meaning(folder):
         missing = [s for s in applied if s not in started]
         if [s for s in started if s not in applied]:
             fail("all fifty %s, Group Policy starts what apply did not: %s" % (case, started))
-        for s in missing:
-            program, parameters = s.split("\t")
-            if not any(program in n and parameters.split(system_folder)[0].strip() in n
-                       for n in notes):
-                fail("all fifty %s, Group Policy drops %s without naming it" % (case, s))
+        check_named("all fifty %s, Group Policy" % case, missing, notes, system_folder)
+        check_reg(case, base, after, applied, system_folder)
         if len(after.values) < 20:
             fail("all fifty %s: apply left only %d values" % (case, len(after.values)))
-        print("all fifty %s: %d values, %d programs, both exports agree with apply"
+        print("all fifty %s: %d values, %d programs, the three exports agree with apply"
               % (case, len(after.values), len(applied)))
 
 
@@ -413,12 +547,13 @@ def main():
     folder, xsd = sys.argv[1], sys.argv[2]
     books = check_playbooks(folder)
     gpos = check_gpp_files(folder, xsd)
+    regs = check_reg_files(folder)
     check_meaning(folder)
     hostile = check_hostile(folder)
     if hostile < 7:
         fail("expected 7 hostile exports, found %d" % hostile)
-    print("%d playbooks, %d Group Policy folders checked; %d failures"
-          % (books, gpos, len(failures)))
+    print("%d playbooks, %d Group Policy folders, %d .reg files checked; %d failures"
+          % (books, gpos, regs, len(failures)))
     return 1 if failures else 0
 
 

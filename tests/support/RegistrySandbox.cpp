@@ -141,6 +141,10 @@ std::map<std::string, RegValue> RegistrySandbox::Snapshot() const {
     return out;
 }
 
+std::string RegistrySandbox::Path() const {
+    return std::string(kSandboxParent) + "\\" + m_name;
+}
+
 void PutValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,
               DWORD size) {
     HKEY hKey;

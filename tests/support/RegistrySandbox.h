@@ -30,6 +30,9 @@ public:
     // Everything under the three sandboxed roots, as "ROOT\key\:name" -> value
     // (keys themselves as "ROOT\key\" with no value).
     std::map<std::string, RegValue> Snapshot() const;
+    // The sandbox's own key below the real HKEY_CURRENT_USER, which holds
+    // HKCU, HKLM and HKCR: where another process finds the sandboxed roots.
+    std::string Path() const;
 
 private:
     HKEY m_hRoot = nullptr;

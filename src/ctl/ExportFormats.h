@@ -1,0 +1,64 @@
+// What the export formats share: the walk over a preset's effects, where a
+// value goes for the export's target, the start types by name, and the
+// emitters themselves. Each format is one emitter file and one row of the
+// table in Export.cpp.
+#pragma once
+
+#include "ctl/Export.h"
+#include "ctl/FileWriting.h"
+#include "system/Effects.h"
+
+#include <string>
+#include <vector>
+
+// One file an export writes: its path below OUT (empty for OUT itself) and
+// its bytes; the command makes the path whole before writing.
+using ExportFile = FileToWrite;
+
+struct ExportInput {
+    const std::string& presetPath;
+    const std::vector<PresetLine>& lines;
+    const ExportTarget& target;
+};
+
+// An emitter's files; what the format cannot express goes to *notes, one
+// "morvanectl: ..." line each.
+using Emitter = std::vector<ExportFile> (*)(const ExportInput& input, std::string* notes);
+
+std::vector<ExportFile> AnsibleExport(const ExportInput& input, std::string* notes);
+std::vector<ExportFile> GppExport(const ExportInput& input, std::string* notes);
+std::vector<ExportFile> RegExport(const ExportInput& input, std::string* notes);
+
+// An emitter's view of the walk: the preset line whose effects it is given.
+class ExportVisitor : public EffectVisitor {
+public:
+    const PresetLine* line = nullptr;
+    // "general/compressed-folders on"
+    std::string Title() const;
+};
+
+// Every line's effects in the preset's order, the visitor's line set for each.
+void VisitLines(const std::vector<PresetLine>& lines, ExportVisitor& visitor);
+
+// morvanectl's own words for an effect, and for a service setting.
+std::string EffectWords(const Effect& e);
+std::string ServiceWords(const Effect& write, const Effect& run);
+
+// Where a value goes for the target. The per-user root is the connecting
+// user's, the named user's under HKEY_USERS (the key then starts with the
+// SID), or the profile file's.
+struct Place {
+    enum Hive { LocalMachine, ClassesRoot, CurrentUser, Users, ProfileFile } hive;
+    std::string key;
+};
+inline constexpr int kHives = Place::ProfileFile + 1;
+Place PlaceOf(const Effect& e, const ExportTarget& target);
+
+// A service's start type by the names the engines give it; null when the
+// number has none.
+struct StartType {
+    unsigned long number;
+    const char* ansible; // win_service start_mode
+    const char* gpp;     // NTService startupType
+};
+const StartType* StartTypeOf(unsigned long number);

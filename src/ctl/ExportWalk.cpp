@@ -1,0 +1,47 @@
+#include "ctl/ExportFormats.h"
+
+#include "ctl/Words.h"
+#include "tweaks/Tweaks.h"
+
+std::string ExportVisitor::Title() const {
+    return std::string(line->row->name) + (line->on ? " on" : " off");
+}
+
+void VisitLines(const std::vector<PresetLine>& lines, ExportVisitor& visitor) {
+    for (const PresetLine& line : lines) {
+        visitor.line = &line;
+        VisitAll(EffectsOf(line.on ? line.row->onCheck : line.row->onUncheck), visitor);
+    }
+}
+
+std::string EffectWords(const Effect& e) {
+    return PhraseWords(*e.phrase, kSystemFolderWords);
+}
+
+std::string ServiceWords(const Effect& write, const Effect& run) {
+    return EffectWords(write) + ", then " + EffectWords(run);
+}
+
+Place PlaceOf(const Effect& e, const ExportTarget& target) {
+    if (e.root == HKLM)
+        return {Place::LocalMachine, e.key};
+    if (e.root == HKCR)
+        return {Place::ClassesRoot, e.key};
+    if (target.kind == ExportTarget::User)
+        return {Place::Users, target.sid + "\\" + e.key};
+    if (target.kind == ExportTarget::HiveFile)
+        return {Place::ProfileFile, e.key};
+    return {Place::CurrentUser, e.key};
+}
+
+const StartType* StartTypeOf(unsigned long number) {
+    static constexpr StartType kStartTypes[] = {
+        {2, "auto", "AUTOMATIC"},
+        {3, "manual", "MANUAL"},
+        {4, "disabled", "DISABLED"},
+    };
+    for (const StartType& type : kStartTypes)
+        if (type.number == number)
+            return &type;
+    return nullptr;
+}
