@@ -88,9 +88,15 @@ DWORD Writing::Prepare(const std::vector<FileToWrite>& files, bool replace, std:
             *failed = file.path;
             return ERROR_INVALID_NAME;
         }
-        if (!replace && Exists(p.target)) {
+        const DWORD attributes = GetFileAttributesW(p.target.c_str());
+        // A folder is never put aside for a file, whatever `replace` says.
+        const DWORD refusal = attributes == INVALID_FILE_ATTRIBUTES   ? ERROR_SUCCESS
+                              : attributes & FILE_ATTRIBUTE_DIRECTORY ? ERROR_ACCESS_DENIED
+                              : replace                               ? ERROR_SUCCESS
+                                                                      : ERROR_FILE_EXISTS;
+        if (refusal != ERROR_SUCCESS) {
             *failed = file.path;
-            return ERROR_FILE_EXISTS;
+            return refusal;
         }
         placements_.push_back(p);
     }

@@ -41,6 +41,9 @@ const WriteCase kCases[] = {
      {{"a.txt", "old a"}, {"held.txt", "old held"}}, "held.txt",
      {{"a.txt", "A"}, {"made\\x.txt", "X"}, {"held.txt", "H"}}, true, ERROR_SHARING_VIOLATION,
      "held.txt", {{"a.txt", "old a"}, {"held.txt", "old held"}}},
+    {"a folder in the way is never replaced", {{"a.txt", "old a"}, {"d\\", ""}, {"d\\x.txt", "X"}}, "",
+     {{"a.txt", "A"}, {"d", "D"}}, true, ERROR_ACCESS_DENIED, "d",
+     {{"a.txt", "old a"}, {"d\\", ""}, {"d\\x.txt", "X"}}},
     {"a name that is not UTF-8", {}, "",
      {{"a.txt", "A"}, {"bad-\xC3(.txt", "B"}}, false, ERROR_INVALID_NAME, "bad-\xC3(.txt", {}},
 };
@@ -101,7 +104,10 @@ TEST(FileWritingTest, AllOrNoneNeverAnExistingFileUnlessReplacedNothingLeftBehin
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
         for (const auto& [name, bytes] : c.before) {
             std::string failed;
-            ASSERT_EQ(WriteFiles({{U(folder) + "\\" + name, bytes}}, false, &failed), 0u);
+            if (name.ends_with("\\"))
+                ASSERT_TRUE(CreateDirectoryW((folder + L"\\" + W(name)).c_str(), nullptr));
+            else
+                ASSERT_EQ(WriteFiles({{U(folder) + "\\" + name, bytes}}, false, &failed), 0u);
         }
         HANDLE held = INVALID_HANDLE_VALUE;
         if (*c.heldOpen)
