@@ -43,10 +43,6 @@ void MarkService(Effect& write, Effect& run) {
         }
 }
 
-} // namespace
-
-namespace {
-
 // Sets an effect's fields from its phrase, in place: no copy of an effect.
 void Fill(Effect& e, const Phrase& p) {
     e.kind = kKindOf[static_cast<int>(p.kind)];
