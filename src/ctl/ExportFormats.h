@@ -40,8 +40,7 @@ public:
 // Every line's effects in the preset's order, the visitor's line set for each.
 void VisitLines(const std::vector<PresetLine>& lines, ExportVisitor& visitor);
 
-// morvanectl's own words for an effect, and for a service setting.
-std::string EffectWords(const Effect& e);
+// morvanectl's own words for a service setting.
 std::string ServiceWords(const Effect& write, const Effect& run);
 
 // Where a value goes for the target. The per-user root is the connecting

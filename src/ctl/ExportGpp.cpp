@@ -2,6 +2,7 @@
 // for the machine and for the user, and service items; what preferences
 // cannot do is named in a comment and on standard error.
 #include "ctl/ExportFormats.h"
+#include "ctl/Words.h"
 
 #include <windows.h>
 

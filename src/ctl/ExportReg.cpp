@@ -7,6 +7,7 @@
 #include "ctl/Coverage.h"
 #include "ctl/RegFile.h"
 #include "ctl/Text.h"
+#include "ctl/Words.h"
 
 #include <windows.h>
 

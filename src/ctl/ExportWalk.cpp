@@ -14,10 +14,6 @@ void VisitLines(const std::vector<PresetLine>& lines, ExportVisitor& visitor) {
     }
 }
 
-std::string EffectWords(const Effect& e) {
-    return PhraseWords(*e.phrase, kSystemFolderWords);
-}
-
 std::string ServiceWords(const Effect& write, const Effect& run) {
     return EffectWords(write) + ", then " + EffectWords(run);
 }

@@ -87,10 +87,6 @@ std::string EffectWords(const Effect& effect, const std::string& systemFolder) {
     return std::move(w.words);
 }
 
-std::string PhraseWords(const Phrase& p, const std::string& systemFolder) {
-    return EffectWords(EffectOf(p), systemFolder);
-}
-
 std::string ConditionWords(const Condition& c) {
     const ValueRead read = ReadOf(c);
     const std::span<const RegRoot> roots = read.Roots();

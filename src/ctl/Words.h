@@ -20,12 +20,13 @@ std::string RealKeyName(RegRoot root, const char* key);
 
 struct Effect;
 
+// Stands for the system folder where a text must not depend on the machine.
+inline constexpr char kSystemFolderWords[] = "<system folder>";
+
 // What an effect does, e.g. "set HKCU\...\Advanced : Hidden = DWORD 1" or
 // "run net.exe START "W32Time"". systemFolder completes the parameters of a
 // program that is given a system file.
-std::string EffectWords(const Effect& effect, const std::string& systemFolder);
-// The words of a phrase's effect on its own.
-std::string PhraseWords(const Phrase& phrase, const std::string& systemFolder);
+std::string EffectWords(const Effect& effect, const std::string& systemFolder = kSystemFolderWords);
 
 // What a condition reads and what it wants, e.g. "HKLM\...\Lsa : nolmhash is
 // DWORD 0 (read from HKLM only; missing or not a DWORD reads as 1)".
@@ -40,9 +41,6 @@ const char* Rights(const TweakRow& row);
 
 // The page a row is on, by its tab text.
 const char* PageOf(const TweakRow& row);
-
-// Stands for the system folder where a text must not depend on the machine.
-inline constexpr char kSystemFolderWords[] = "<system folder>";
 
 // A JSON string literal of the text.
 std::string JsonText(const std::string& text);

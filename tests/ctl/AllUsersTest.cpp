@@ -202,8 +202,9 @@ protected:
         if (hSecond)
             RegCloseKey(hSecond);
         for (const ProfileCase& p : kCases)
-            if (p.kind == Kind::SignedIn)
+            if (p.kind == Kind::SignedIn) {
                 EXPECT_EQ(RegUnLoadKeyA(HKEY_USERS, p.sid), ERROR_SUCCESS);
+            }
         for (const ProfileCase& p : kCases) {
             DeleteFileA((Folder(p) + "\\NTUSER.DAT").c_str());
             RemoveDirectoryA(Folder(p).c_str());
@@ -306,8 +307,9 @@ TEST_F(AllUsersTest, EachKindOfProfileIsReadCheckedAppliedAndBackedUpAsItCanBe) 
         const std::string section =
             "[HKEY_USERS\\" + (p.kind == Kind::Default ? kHiveMount : Sid(p));
         EXPECT_EQ(text.find(section) != std::string::npos, p.inBackup) << text.substr(0, 3000);
-        if (!p.inBackup)
+        if (!p.inBackup) {
             EXPECT_NE(text.find("; Not included, not signed in: " + name), std::string::npos);
+        }
     }
     // The caller changes only as a profile of the machine; the second user in its own hive.
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "HideFileExt"), Dword(0));

@@ -208,8 +208,9 @@ TEST_F(BackupTest, RestoreRefusesADamagedOrReachingFileNamingItsFirstBadLine) {
                                  ": " + c.message + "\nmorvanectl: nothing was restored\n")
                 << c.what;
         }
-        if (c.hivexRefuses)
+        if (c.hivexRefuses) {
             EXPECT_TRUE(KeepForHivex(damaged.path, "refused-" + std::to_string(++kept), true));
+        }
     }
     EXPECT_TRUE(sandbox.Snapshot() == before) << Differences(before, sandbox.Snapshot());
 }

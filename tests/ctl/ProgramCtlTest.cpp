@@ -484,8 +484,9 @@ TEST(RestoreTest, ADamagedOrReachingFileImportsNothing) {
         EXPECT_NE(ran.err.find("nothing was restored"), std::string::npos) << what;
         const Snapshot now = Scope();
         EXPECT_TRUE(now == before) << what << Differences(before, now);
-        if (hivexRefuses)
+        if (hivexRefuses) {
             EXPECT_TRUE(KeepForHivex(damaged, "program-refused-" + std::to_string(++kept), true));
+        }
     }
     // The file itself restores.
     ran = Ctl("restore " + file);
