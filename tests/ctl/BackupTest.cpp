@@ -22,6 +22,30 @@ const std::string MAIN = "Software\\Microsoft\\Internet Explorer\\Main";
 const std::string STORE = "Software\\Quelt";
 const char kEnd[] = "; End of the morvanectl backup.\r\n";
 
+// Nobody may read the key while this lives; then it is open to all again.
+struct UnreadableKey {
+    HKEY hKey = nullptr;
+    bool denied = false;
+    UnreadableKey(HKEY root, const std::wstring& key) {
+        if (RegOpenKeyExW(root, key.c_str(), 0, WRITE_DAC, &hKey) == ERROR_SUCCESS)
+            denied = SetAcl("D:P(D;OICI;KR;;;WD)");
+    }
+    ~UnreadableKey() {
+        if (hKey) {
+            SetAcl("D:P(A;OICI;KA;;;WD)");
+            RegCloseKey(hKey);
+        }
+    }
+    bool SetAcl(const char* sddl) const {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, 1, &sd, nullptr))
+            return false;
+        const bool set = RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
+        LocalFree(sd);
+        return set;
+    }
+};
+
 class BackupTest : public testing::Test {
 protected:
     RegistrySandbox sandbox;
@@ -87,21 +111,13 @@ TEST_F(BackupTest, NamesAndTextOutsideTheCodePageAreKeptNeverTurnedIntoADeletion
 // would lose it.
 TEST_F(BackupTest, ABackupThatCannotBeExactIsNotWritten) {
     ASSERT_TRUE(PutWide(HKEY_CLASSES_ROOT, VERB + L"\\locked", L"", L"x"));
-    HKEY hKey;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, (VERB + L"\\locked").c_str(), 0, WRITE_DAC, &hKey),
-              ERROR_SUCCESS);
-    PSECURITY_DESCRIPTOR denied = nullptr, open = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(D;OICI;KR;;;WD)", 1,
-                                                                     &denied, nullptr));
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;KA;;;WD)", 1,
-                                                                     &open, nullptr));
-    ASSERT_EQ(RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, denied), ERROR_SUCCESS);
     WideFile file("unreadable.reg");
-    const Result r = Ctl({"backup", file.path});
-    RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, open);
-    RegCloseKey(hKey);
-    LocalFree(denied);
-    LocalFree(open);
+    Result r;
+    {
+        const UnreadableKey locked(HKEY_CLASSES_ROOT, VERB + L"\\locked");
+        ASSERT_TRUE(locked.denied);
+        r = Ctl({"backup", file.path});
+    }
     EXPECT_EQ(r.code, kBadInput);
     EXPECT_NE(r.err.find("no backup made: cannot read HKCR\\*\\shell\\edit whole: "),
               std::string::npos)
@@ -261,19 +277,12 @@ TEST_F(BackupTest, RestoreDryRunWordsAnUnreadableValueUnderADeletionAsThatDeleti
               std::string::npos)
         << text;
     ASSERT_EQ(Ctl({"set", "usability/notepad-in-context-menu", "on"}).code, kDone);
-    HKEY hKey;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, STORE.c_str(), 0, WRITE_DAC, &hKey), ERROR_SUCCESS);
-    PSECURITY_DESCRIPTOR denied = nullptr, open = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(D;OICI;KR;;;WD)", 1,
-                                                                     &denied, nullptr));
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;OICI;KA;;;WD)", 1,
-                                                                     &open, nullptr));
-    ASSERT_EQ(RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, denied), ERROR_SUCCESS);
-    const Result r = Ctl({"restore", file.path, "--dry-run"});
-    RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, open);
-    RegCloseKey(hKey);
-    LocalFree(denied);
-    LocalFree(open);
+    Result r;
+    {
+        const UnreadableKey locked(HKEY_CURRENT_USER, L"Software\\Quelt");
+        ASSERT_TRUE(locked.denied);
+        r = Ctl({"restore", file.path, "--dry-run"});
+    }
     EXPECT_EQ(r.code, kDone) << r.err;
     EXPECT_NE(r.out.find("\n  delete HKCU\\Software\\Quelt : Edit Window (now unreadable: " +
                          ErrorText(ERROR_ACCESS_DENIED) + ")\n"),
