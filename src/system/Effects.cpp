@@ -1,6 +1,7 @@
 #include "system/Effects.h"
 
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 namespace {
@@ -12,6 +13,7 @@ constexpr size_t kServicesKeyLength = sizeof(kServicesKey) - 1;
 constexpr Effect::Kind kKindOf[] = {Effect::SetValue,       Effect::SetValue,
                                     Effect::DeleteValue,    Effect::CreateClassKey,
                                     Effect::DeleteClassKey, Effect::Run};
+static_assert(std::size(kKindOf) == static_cast<size_t>(PhraseKind::Run) + 1);
 
 DWORD TypeOf(PhraseKind kind) {
     if (kind == PhraseKind::SetDword)
