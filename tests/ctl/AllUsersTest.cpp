@@ -65,19 +65,6 @@ void MakeHive(const std::string& path) {
     RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str());
 }
 
-std::set<std::string> UsersKeys() {
-    std::set<std::string> names;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(HKEY_USERS, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        names.insert(name);
-    }
-    return names;
-}
-
 std::string CallerSid() {
     HANDLE token;
     OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);

@@ -7,7 +7,22 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <set>
 #include <string>
+
+// The names of the keys loaded under HKEY_USERS.
+inline std::set<std::string> UsersKeys() {
+    std::set<std::string> names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof(name);
+        if (RegEnumKeyExA(HKEY_USERS, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.insert(name);
+    }
+    return names;
+}
 
 inline void EnableHivePrivileges() {
     HANDLE token;

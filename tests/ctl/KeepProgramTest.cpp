@@ -96,19 +96,6 @@ std::set<std::string> Files(const std::string& pattern) {
     return names;
 }
 
-std::set<std::string> UsersKeys() {
-    std::set<std::string> names;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(HKEY_USERS, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        names.insert(name);
-    }
-    return names;
-}
-
 // The definition as the task would hold it, and a copy for xmllint.
 std::string Definition(const std::string& name) {
     const std::string bytes = ReadAll(kKept + name + ".xml");
