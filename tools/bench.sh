@@ -20,6 +20,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
+wine=$here/wine.sh
 build=$(cd "${1:-$root/build}" && pwd)
 template=${2:-$build/wine-template}
 prefix=$build/wine-bench
@@ -50,7 +51,7 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISP
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 # Wine's note about its missing 32-bit half is no part of the table.
 quiet_wine() {
-    wine "$@" 2> >(grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-arch' \
+    "$wine" "$@" 2> >(grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-arch' \
         -e 'apt-get install wine32' >&2)
 }
 
@@ -67,7 +68,7 @@ restart_server() {
     else
         quiet wineserver -p
     fi
-    quiet wine cmd /c exit || true
+    quiet "$wine" cmd /c exit || true
 }
 
 # Server requests from process start to the main window visible and to its
@@ -103,7 +104,7 @@ section_startup_null() {
 section_startup_x11() {
     quiet wineserver -k || true
     quiet wineserver -w || true
-    (unset DISPLAY; quiet wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f) || true
+    (unset DISPLAY; quiet "$wine" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f) || true
     quiet wineserver -w || true
     source "$here/xvfb.sh"
     start_xvfb
@@ -116,7 +117,7 @@ section_startup_x11() {
     kill "$xvfb" 2>/dev/null || true
     xvfb=
     export DISPLAY=
-    (quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f) || true
+    (quiet "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f) || true
     restart_server
 }
 

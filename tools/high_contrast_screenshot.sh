@@ -13,7 +13,7 @@ source "$(dirname "$0")/xvfb.sh"
 x11_prefix "$template" "$(dirname "$out")/wine-high-contrast"
 colors='HKCU\Control Panel\Colors'
 while read -r name value; do
-    quiet wine reg add "$colors" /v "$name" /t REG_SZ /d "$value" /f
+    quiet "$wine" reg add "$colors" /v "$name" /t REG_SZ /d "$value" /f
 done <<'SCHEME'
 ActiveBorder 0 0 0
 ActiveTitle 128 0 128
@@ -49,12 +49,12 @@ WindowText 255 255 255
 SCHEME
 # As Windows does in high contrast: no visual style, the classic controls in
 # the scheme's colours.
-quiet wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' \
+quiet "$wine" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' \
     /v ThemeActive /t REG_SZ /d 0 /f
 quiet wineserver -w
 
 start_xvfb
-quiet wine "$exe" &
+quiet "$wine" "$exe" &
 find_window
 sleep 2
 import -window "$window" "$out"

@@ -8,7 +8,7 @@ exe=$1 shot=$2
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}" WINEDEBUG="${WINEDEBUG:--all}"
 
 if [ -n "${DISPLAY:-}" ]; then
-    exec wine "$exe"
+    exec "$(dirname "$0")/wine.sh" "$exe"
 fi
 
 tools/screenshot.sh "$exe" "$shot"

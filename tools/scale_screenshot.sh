@@ -9,11 +9,11 @@ mkdir -p "$(dirname "$out")"
 out=$(realpath "$out")
 source "$(dirname "$0")/xvfb.sh"
 x11_prefix "$template" "$(dirname "$out")/wine-scale-$dpi"
-quiet wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
+quiet "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
 quiet wineserver -w
 
 XVFB_SCREEN=2000x1400x24 start_xvfb
-quiet wine "$exe" &
+quiet "$wine" "$exe" &
 find_window
 sleep 2
 import -window "$window" "$out"

@@ -10,7 +10,7 @@ xvfb=
 trap '[ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true' EXIT
 start_xvfb
 
-wine "$exe" >/dev/null 2>&1 &
+"$wine" "$exe" >/dev/null 2>&1 &
 app=$!
 if ! find_window; then
     kill "$app" 2>/dev/null || true

@@ -18,13 +18,13 @@ x11_prefix "$template" "$out/wine-screenshots"
 quiet wineserver -w
 
 start_xvfb
-quiet wine "$exe" &
+quiet "$wine" "$exe" &
 find_window
 
 for tab in "${!pages[@]}"; do
     # Tab 0 is selected already: the click changes nothing, and the first
     # page shows as it does at start.
-    if ! wine "$clicker" "$tab" </dev/null >/dev/null; then
+    if ! "$wine" "$clicker" "$tab" </dev/null >/dev/null; then
         echo "could not select tab $tab" >&2
         exit 1
     fi

@@ -5,6 +5,9 @@
 # x11_prefix TEMPLATE PREFIX: PREFIX as a throwaway copy of the test template
 #   that draws on the X display, exported as WINEPREFIX; the prefix, its server
 #   and Xvfb go when the script exits.
+# $wine: `wine` with the same address-space layout at every start.
+
+wine=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine.sh
 
 start_xvfb() {
     local display=":$((90 + RANDOM % 100))"
@@ -39,7 +42,7 @@ x11_prefix() {
     rm -rf "$prefix"
     cp -a "$template" "$prefix"
     unset DISPLAY
-    quiet wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
+    quiet "$wine" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
 }
 
 x11_cleanup() {

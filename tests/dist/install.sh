@@ -6,6 +6,7 @@
 # prefix is removed when every step passed and kept for a look otherwise.
 set -euo pipefail
 prefix_script=$1 template=$2 release=$4 next=$5
+wine=$(cd "$(dirname "$0")/../../tools" && pwd)/wine.sh
 export WINEPREFIX=$3 WINEDEBUG=-all DISPLAY=
 # No menu entries on this machine for the installer's shortcut.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -34,22 +35,22 @@ msiexec() {
     local log=$1
     shift
     local code=0
-    wine msiexec "$@" /qn '/l*v' "C:\\$log.log" </dev/null >/dev/null 2>&1 || code=$?
+    "$wine" msiexec "$@" /qn '/l*v' "C:\\$log.log" </dev/null >/dev/null 2>&1 || code=$?
     echo "$code"
 }
 
 log_text() { tr -d '\0\r' <"$WINEPREFIX/drive_c/$1.log"; }
 
-installed() { wine "C:\\Program Files\\Morvane\\morvanectl.exe" "$@" </dev/null 2>&1 | tr -d '\r'; }
+installed() { "$wine" "C:\\Program Files\\Morvane\\morvanectl.exe" "$@" </dev/null 2>&1 | tr -d '\r'; }
 
 reg_value() { # key, value name: the data as reg.exe prints it, or nothing
-    wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
+    "$wine" reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
         awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
 }
 
 # Every Programs and Features entry named Morvane, one product code a line.
 entries() {
-    wine reg query "$uninstall" </dev/null 2>/dev/null | tr -d '\r' | grep -o '{[0-9A-F-]*}$' |
+    "$wine" reg query "$uninstall" </dev/null 2>/dev/null | tr -d '\r' | grep -o '{[0-9A-F-]*}$' |
         while read -r code; do
             [ "$(reg_value "$uninstall\\$code" DisplayName)" = Morvane ] && echo "$code"
         done

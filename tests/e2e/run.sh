@@ -18,7 +18,7 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISP
 # until the prefix's server ends.
 output=$prefix/test-output.txt
 status=0
-wine "$test_exe" "$program" "$@" >"$output" 2>&1 || status=$?
+"$here/../../tools/wine.sh" "$test_exe" "$program" "$@" >"$output" 2>&1 || status=$?
 cat "$output"
 trap - EXIT
 if [ "$status" -eq 0 ]; then

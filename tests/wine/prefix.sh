@@ -12,6 +12,8 @@
 # template and every later copy. The shared files are those whose checksums
 # were taken when the template was made, so the check covers every one.
 set -euo pipefail
+# Every Windows program starts through it (why: see there).
+wine=$(cd "$(dirname "$0")/../../tools" && pwd)/wine.sh
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 
@@ -29,11 +31,11 @@ template)
     rm -rf "$dir"
     mkdir -p "$dir"
     export WINEPREFIX=$dir
-    quiet wineboot -u
+    quiet "$wine" wineboot -u
     # Wine only finds its TrueType fonts once they sit in the prefix.
     cp /usr/share/wine/fonts/*.ttf "$dir/drive_c/windows/Fonts/" 2>/dev/null || true
-    quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
-    quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+    quiet "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+    quiet "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
     quiet wineserver -w
     (cd "$dir" && find . -type f -name '*.dll' -print0 | xargs -0 -r sha256sum) >"$dir/$sums.new"
     mv "$dir/$sums.new" "$dir/$sums"
@@ -53,7 +55,7 @@ fresh)
     # Start and warm the server with every stream closed, so CTest does not
     # wait on pipes inherited by wineserver and its helpers.
     quiet wineserver -p
-    quiet wine cmd /c exit || true
+    quiet "$wine" cmd /c exit || true
     ;;
 stop)
     WINEPREFIX=$2 quiet wineserver -k || true
