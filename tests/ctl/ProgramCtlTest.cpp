@@ -259,7 +259,7 @@ Snapshot Scope() {
     SnapshotKey(HKEY_CLASSES_ROOT, "*", "HKCR\\*\\", all);
     for (const std::string& key : MachineSoftwareKeys())
         SnapshotKey(HKEY_LOCAL_MACHINE, key.c_str(), "HKLM\\" + key + "\\", all);
-    std::erase_if(all, [](const auto& e) { return e.first.find("\\Wine\\") != std::string::npos; });
+    std::erase_if(all, [](const auto& e) { return IsWinesOwn(e.first); });
     return all;
 }
 

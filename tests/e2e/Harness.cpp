@@ -20,14 +20,13 @@ struct Root {
     const char* prefix;
 };
 
-// Wine keeps its own bookkeeping under ...\Wine\ (the test's DLL overrides
-// among it); every key on the way to a walked one counts as a key.
+// Wine's own bookkeeping (the test's DLL overrides among it) is left out;
+// every key on the way to a walked one counts as a key.
 Snapshot Walked(std::initializer_list<Root> roots) {
     Snapshot all;
     for (const Root& r : roots)
         SnapshotKey(r.root, r.key, r.prefix, all);
-    std::erase_if(
-        all, [](const auto& entry) { return entry.first.find("\\Wine\\") != std::string::npos; });
+    std::erase_if(all, [](const auto& entry) { return IsWinesOwn(entry.first); });
     Snapshot keys;
     for (const auto& entry : all)
         for (size_t at = entry.first.find('\\');

@@ -100,6 +100,11 @@ void SnapshotKey(HKEY root, const char* path, const std::string& prefix,
     RegCloseKey(hKey);
 }
 
+bool IsWinesOwn(const std::string& path) {
+    return path.find("\\Wine\\") != std::string::npos ||
+           path.starts_with("HKLM\\System\\CurrentControlSet\\Control\\Video\\");
+}
+
 RegistrySandbox::RegistrySandbox(Rights rights) {
     static int counter = 0;
     m_name = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);

@@ -46,6 +46,12 @@ private:
 void SnapshotKey(HKEY root, const char* path, const std::string& prefix,
                  std::map<std::string, RegValue>& out);
 
+// True for a snapshot path of Wine's own bookkeeping: its settings under
+// ...\Wine\, and the display adapters its desktop registers as volatile keys
+// under HKLM's Control\Video whenever it starts, which may be after a
+// snapshot was taken.
+bool IsWinesOwn(const std::string& path);
+
 // The keys under HKLM\Software but Classes, Wine's own and Wow6432Node
 // (which shows keys the 32-bit and 64-bit views share a second time), as
 // "Software\<name>".
