@@ -84,7 +84,8 @@ bool WriteAllUsersBackup(Console& c, const std::vector<Profile>& profiles, const
     const std::string stem = (folder.empty() ? "" : folder + "\\") +
                              LocalStamp("morvane-backup-%04u%02u%02u-%02u%02u%02u-%03u");
     const DWORD status = path.empty()
-                             ? WriteNewNumberedFile(stem, ".reg", FileBytes(text), &written)
+                             ? WriteNewNumberedFile(stem, ".reg", FileBytes(text), &written,
+                                                    folder.empty() ? nullptr : DataSecurity())
                              : WriteNewFile(path, FileBytes(text));
     if (status != ERROR_SUCCESS) {
         *failure = "cannot write " + written + ": " + ErrorText(status);
@@ -184,9 +185,9 @@ bool BackUp(AllUsersRun& run, const std::vector<Profile>& profiles) {
         return true;
     }
     const std::string folder = run.kept.empty() ? "" : KeptBackupFolder();
-    std::string failure;
-    if (!folder.empty() && !MakeFolders(folder))
-        failure = "cannot make the folder " + folder + ": " + ErrorText(GetLastError());
+    std::string failure = folder.empty() ? "" : MakeDataFolder(folder);
+    if (!failure.empty())
+        c.Error() << failure << "\n";
     if (failure.empty() && WriteAllUsersBackup(c, profiles, run.mode.backup, folder, &failure)) {
         if (!folder.empty())
             PruneBackups(folder, kKeptBackups);
@@ -194,7 +195,8 @@ bool BackUp(AllUsersRun& run, const std::vector<Profile>& profiles) {
     }
     c.Error() << "nothing was applied\n";
     run.Log("-", "-", "-", "failed: no backup: " + failure);
-    AppendKeptLog(run.log);
+    if (const std::string problem = AppendKeptLog(run.log); !problem.empty())
+        c.Error() << problem << "\n";
     return false;
 }
 
@@ -229,7 +231,9 @@ int ApplyAllUsers(Console& c, const std::string& path, const std::vector<PresetL
           << profiles.size() - refused << " of " << profiles.size() << " profiles: " << changed
           << (mode.dryRun ? " would change, " : " changed, ") << unchanged << " unchanged, "
           << failed << " failed\n";
-    if (!AppendKeptLog(run.log))
-        c.Error() << "cannot write " << KeptLogPath() << "\n";
+    if (const std::string problem = AppendKeptLog(run.log); !problem.empty()) {
+        c.Error() << problem << "\n";
+        return kSomeFailed;
+    }
     return failed || refused ? kSomeFailed : kDone;
 }

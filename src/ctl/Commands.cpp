@@ -449,6 +449,11 @@ int CheckEvery(Console& c, const Arguments& a) {
 }
 
 int ApplyEvery(Console& c, const Arguments& a) {
+    // A kept preset's run is LocalSystem's: it uses nothing others can change.
+    if (const std::string why = KeptRunProblem(a.words[0]); !why.empty()) {
+        c.Error() << why << "; nothing was applied\n";
+        return kBadInput;
+    }
     std::vector<PresetLine> lines;
     if (const int code = ReadPreset(c, a.words[0], "nothing was applied", &lines); code != kDone)
         return code;
@@ -463,16 +468,21 @@ int ApplyEvery(Console& c, const Arguments& a) {
 
 constexpr Option kKeepList{"--list", nullptr, "each kept preset, its triggers and its last run"};
 constexpr Option kKeepRemove{"--remove", "NAME", "removes the task and the kept copy of NAME"};
+constexpr Option kKeepRemoveAll{"--remove-all", nullptr,
+                                "removes every kept preset, as uninstalling does"};
 
-// keep PRESET, keep --list or keep --remove NAME: one of the three.
+// keep PRESET, keep --list, keep --remove NAME or keep --remove-all: one of them.
 int Keep(Console& c, const Arguments& a) {
     const bool list = a.Has(kKeepList), remove = a.Has(kKeepRemove);
-    if (list + remove + !a.words.empty() != 1)
-        return Usage(c, "keep takes one PRESET, --list or --remove NAME");
+    const bool removeAll = a.Has(kKeepRemoveAll);
+    if (list + remove + removeAll + !a.words.empty() != 1)
+        return Usage(c, "keep takes one PRESET, --list, --remove NAME or --remove-all");
     if (list)
         return ListKept(c);
     if (remove)
         return RemoveKept(c, a.Value(kKeepRemove));
+    if (removeAll)
+        return RemoveAllKept(c);
     std::vector<PresetLine> lines;
     if (const int code = ReadPreset(c, a.words[0], "nothing was registered", &lines); code != kDone)
         return code;
@@ -501,7 +511,7 @@ const Command kCommands[] = {
     {"reference", "", Arity::None, {},
      "a Markdown reference of all tweaks", Reference},
     {"export", ExportArguments(), Arity::TwoOrThree, {&kForce}, ExportSummary(), Export, false},
-    {"keep", "[PRESET]", Arity::NoneOrOne, {&kKeepList, &kKeepRemove},
+    {"keep", "[PRESET]", Arity::NoneOrOne, {&kKeepList, &kKeepRemove, &kKeepRemoveAll},
      "has the system's Task Scheduler apply the preset to\nevery profile (--all-users) as LocalSystem at\nstart-up, daily and after an installed update", Keep, false},
 };
 // clang-format on

@@ -19,8 +19,9 @@ std::wstring TemporaryBeside(const std::wstring& path) {
            std::to_wstring(++counter) + L".tmp";
 }
 
-DWORD WriteNew(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+DWORD WriteNew(const std::wstring& path, const FileToWrite& of) {
+    const std::string& bytes = of.bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, of.security, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError();
@@ -106,7 +107,7 @@ DWORD Writing::Prepare(const std::vector<FileToWrite>& files, bool replace, std:
         for (int tries = 0; status == ERROR_SUCCESS && p.temporary.empty() && tries < 100;
              ++tries) {
             const std::wstring temporary = TemporaryBeside(p.target);
-            status = WriteNew(temporary, files[i].bytes);
+            status = WriteNew(temporary, files[i]);
             if (status == ERROR_SUCCESS)
                 p.temporary = temporary;
             else if (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS)

@@ -12,6 +12,8 @@
 struct FileToWrite {
     std::string path; // UTF-8
     std::string bytes;
+    // Its own security, where what it would inherit is not enough.
+    SECURITY_ATTRIBUTES* security = nullptr;
 };
 
 // All or none: each file to a new temporary beside it, then renamed into place; an existing

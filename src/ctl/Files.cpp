@@ -40,17 +40,19 @@ DWORD ReadWholeFile(const std::string& path, std::string* text) {
     return status;
 }
 
-DWORD WriteNewFile(const std::string& path, const std::string& text) {
+DWORD WriteNewFile(const std::string& path, const std::string& text,
+                   SECURITY_ATTRIBUTES* security) {
     std::string failed;
-    return WriteFiles({{path, text}}, false, &failed);
+    return WriteFiles({{path, text, security}}, false, &failed);
 }
 
 DWORD WriteNewNumberedFile(const std::string& stem, const std::string& extension,
-                           const std::string& text, std::string* path) {
+                           const std::string& text, std::string* path,
+                           SECURITY_ATTRIBUTES* security) {
     DWORD status = ERROR_FILE_EXISTS;
     for (int n = 1; n <= 1000 && Exists(status); ++n) {
         *path = stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + extension;
-        status = WriteNewFile(*path, text);
+        status = WriteNewFile(*path, text, security);
     }
     return status;
 }

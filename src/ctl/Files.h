@@ -10,12 +10,14 @@
 DWORD ReadWholeFile(const std::string& path, std::string* text);
 // One file through WriteFiles (ctl/FileWriting.h): never replaces an
 // existing file (ERROR_FILE_EXISTS then).
-DWORD WriteNewFile(const std::string& path, const std::string& text);
+DWORD WriteNewFile(const std::string& path, const std::string& text,
+                   SECURITY_ATTRIBUTES* security = nullptr);
 // A new file named stem + extension, or stem-2 + extension and so on when
 // that exists: created exclusively, so two runs never take the same name.
 // *path is the name taken.
 DWORD WriteNewNumberedFile(const std::string& stem, const std::string& extension,
-                           const std::string& text, std::string* path);
+                           const std::string& text, std::string* path,
+                           SECURITY_ATTRIBUTES* security = nullptr);
 // One file through WriteFiles, replacing an existing one; into a folder
 // that exists only (ERROR_PATH_NOT_FOUND otherwise).
 DWORD SaveFile(const std::string& path, const std::string& text);

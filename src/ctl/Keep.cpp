@@ -7,6 +7,7 @@
 #include "ctl/Kept.h"
 #include "ctl/TaskXml.h"
 #include "ctl/Text.h"
+#include "ctl/Trust.h"
 #include "system/ErrorText.h"
 #include "system/Rights.h"
 #include "system/Shell.h"
@@ -83,6 +84,38 @@ std::wstring TaskName(const std::string& name) {
     return Wide(kTaskFolder + name);
 }
 
+constexpr char kWayOut[] =
+    "install Morvane from its MSI and run keep from C:\\Program Files\\Morvane";
+
+// Why the kept folder, or NAME's copy and definition in it, must not be used;
+// the folder is made first when `make`.
+std::string KeptFilesProblem(const std::string& name, bool make) {
+    std::string why = make ? MakeDataFolder(KeptFolder()) : DataPathProblem(KeptFolder());
+    for (const std::string& path : {CopyPath(name), XmlPath(name)})
+        if (why.empty())
+            why = DataPathProblem(path);
+    return why;
+}
+
+// The kept copy and definition as they were, to put back when the task
+// they would replace is not registered after all.
+std::vector<FileToWrite> Earlier(const std::string& name) {
+    std::vector<FileToWrite> earlier;
+    for (const std::string& path : {CopyPath(name), XmlPath(name)})
+        if (std::string bytes; ReadWholeFile(path, &bytes) == ERROR_SUCCESS)
+            earlier.push_back({path, bytes, DataSecurity()});
+    return earlier;
+}
+
+void PutBack(const std::string& name, const std::vector<FileToWrite>& earlier) {
+    for (const std::string& path : {CopyPath(name), XmlPath(name)})
+        if (std::none_of(earlier.begin(), earlier.end(),
+                         [&](const FileToWrite& f) { return f.path == path; }))
+            DeleteFileW(Wide(path).c_str());
+    std::string failed;
+    WriteFiles(earlier, true, &failed);
+}
+
 } // namespace
 
 int KeepPreset(Console& c, const std::string& path) {
@@ -93,18 +126,28 @@ int KeepPreset(Console& c, const std::string& path) {
         c.Error() << path << ": its name cannot name a task; nothing was registered\n";
         return kBadInput;
     }
+    if (const std::string why = ProgramDistrust(ProgramPath()); !why.empty()) {
+        c.Error() << why << "; " << kWayOut << ". Nothing was registered\n";
+        return kBadInput;
+    }
     std::string text;
     if (const DWORD status = ReadWholeFile(path, &text); status != ERROR_SUCCESS) {
         c.Error() << "cannot read " << path << ": " << ErrorText(status) << "\n";
         return kBadInput;
     }
+    if (const std::string why = KeptFilesProblem(name, true); !why.empty()) {
+        c.Error() << why << "; nothing was registered\n";
+        return kBadInput;
+    }
     const bool existed = FileExists(CopyPath(name));
-    KeptTask task{TaskName(name), ProgramPath(), FullPath(CopyPath(name)),
+    const std::vector<FileToWrite> earlier = Earlier(name);
+    KeptTask task{TaskName(name), ResolvedPath(ProgramPath()), FullPath(CopyPath(name)),
                   Wide(LocalStamp("%04u-%02u-%02uT03:00:00"))};
     // The copy and its task's definition: both replaced, or neither.
     std::string failed;
-    const DWORD status = WriteFiles(
-        {{CopyPath(name), text}, {XmlPath(name), FileBytes(TaskXml(task))}}, true, &failed);
+    const DWORD status = WriteFiles({{CopyPath(name), text, DataSecurity()},
+                                     {XmlPath(name), FileBytes(TaskXml(task)), DataSecurity()}},
+                                    true, &failed);
     if (status != ERROR_SUCCESS) {
         c.Error() << "cannot write into " << KeptFolder() << ": " << ErrorText(status)
                   << "; nothing was registered\n";
@@ -112,10 +155,7 @@ int KeepPreset(Console& c, const std::string& path) {
     }
     if (!Schtasks(c, L"/create /tn \"" + task.name + L"\" /xml \"" + FullPath(XmlPath(name)) +
                          L"\" /f")) {
-        if (!existed) {
-            DeleteFileW(Wide(CopyPath(name)).c_str());
-            DeleteFileW(Wide(XmlPath(name)).c_str());
-        }
+        PutBack(name, earlier);
         c.Error() << "the task " << Utf8(task.name) << " was not registered\n";
         return kSomeFailed;
     }
@@ -171,12 +211,11 @@ std::string LastRun(const std::string& log, const std::string& name) {
            " failed";
 }
 
-} // namespace
-
-int ListKept(Console& c) {
+// The names of the kept presets whose files match the pattern, sorted.
+std::vector<std::string> KeptNames(const char* pattern) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW found;
-    const HANDLE find = FindFirstFileW(Wide(KeptFolder() + "\\*.preset").c_str(), &found);
+    const HANDLE find = FindFirstFileW(Wide(KeptFolder() + "\\" + pattern).c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
         do
             names.push_back(KeptName(Utf8(found.cFileName)));
@@ -184,6 +223,30 @@ int ListKept(Console& c) {
         FindClose(find);
     }
     std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+// Why what keep --list reads must not be used; empty when all of it may.
+std::string ListProblem(const std::vector<std::string>& names) {
+    std::string why = DataPathProblem(KeptFolder());
+    for (const std::string& path : {KeptLogPath(), KeptLogPath() + ".1"})
+        if (why.empty())
+            why = DataPathProblem(path);
+    for (const std::string& name : names)
+        if (why.empty())
+            why = KeptFilesProblem(name, false);
+    return why;
+}
+
+} // namespace
+
+int ListKept(Console& c) {
+    const std::vector<std::string> names = KeptNames("*.preset");
+    if (const std::string why = ListProblem(names); !why.empty()) {
+        c.Error() << why << "; nothing of it was read\n";
+        return kBadInput;
+    }
     if (names.empty()) {
         c.out << "No preset is kept\n";
         return kDone;
@@ -191,15 +254,37 @@ int ListKept(Console& c) {
     std::string log, older;
     ReadWholeFile(KeptLogPath() + ".1", &older);
     ReadWholeFile(KeptLogPath(), &log);
+    int code = kDone;
     for (const std::string& name : names) {
-        const std::string triggers = TriggerWords(WideFile(XmlPath(name)));
+        const std::wstring xml = WideFile(XmlPath(name));
+        const std::string triggers = TriggerWords(xml);
         c.out << name << "\n  task:     " << kTaskFolder << name
               << "\n  preset:   " << CopyPath(name) << "\n  triggers: "
               << (triggers.empty() ? "unknown: its definition is missing" : triggers)
               << "\n  last run: " << LastRun(older + log, name) << "\n";
+        const std::wstring program = TaskProgram(xml);
+        if (const std::string why = program.empty() ? "" : ProgramDistrust(program); !why.empty()) {
+            c.out << "  program:  " << why << "; remove this task, then " << kWayOut << "\n";
+            code = kSomeFailed;
+        }
     }
-    return kDone;
+    return code;
 }
+
+namespace {
+
+bool RemoveOne(Console& c, const std::string& name) {
+    if (!Schtasks(c, L"/delete /tn \"" + TaskName(name) + L"\" /f")) {
+        c.Error() << "the task " << kTaskFolder << name << " and its preset stay\n";
+        return false;
+    }
+    DeleteFileW(Wide(CopyPath(name)).c_str());
+    DeleteFileW(Wide(XmlPath(name)).c_str());
+    c.out << "Removed the task " << kTaskFolder << name << " and " << CopyPath(name) << "\n";
+    return true;
+}
+
+} // namespace
 
 int RemoveKept(Console& c, const std::string& name) {
     if (Refused(c, "keep --remove"))
@@ -209,12 +294,32 @@ int RemoveKept(Console& c, const std::string& name) {
         c.Error() << "no preset named \"" << name << "\" is kept; see keep --list\n";
         return kBadInput;
     }
-    if (!Schtasks(c, L"/delete /tn \"" + TaskName(name) + L"\" /f")) {
-        c.Error() << "the task " << kTaskFolder << name << " and its preset stay\n";
-        return kSomeFailed;
+    if (const std::string why = KeptFilesProblem(name, false); !why.empty()) {
+        c.Error() << why << "; nothing was removed\n";
+        return kBadInput;
     }
-    DeleteFileW(Wide(CopyPath(name)).c_str());
-    DeleteFileW(Wide(XmlPath(name)).c_str());
-    c.out << "Removed the task " << kTaskFolder << name << " and " << CopyPath(name) << "\n";
-    return kDone;
+    return RemoveOne(c, name) ? kDone : kSomeFailed;
+}
+
+int RemoveAllKept(Console& c) {
+    if (Refused(c, "keep --remove-all"))
+        return kBadInput;
+    std::vector<std::string> names = KeptNames("*.preset"), definitions = KeptNames("*.xml");
+    names.insert(names.end(), definitions.begin(), definitions.end());
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    std::string why = DataPathProblem(KeptFolder());
+    for (const std::string& name : names)
+        if (why.empty())
+            why = KeptFilesProblem(name, false);
+    if (!why.empty()) {
+        c.Error() << why << "; nothing was removed\n";
+        return kBadInput;
+    }
+    size_t failed = 0;
+    for (const std::string& name : names)
+        failed += !RemoveOne(c, name);
+    if (!failed && RemoveDirectoryW(Wide(KeptFolder()).c_str()))
+        c.out << "Removed " << KeptFolder() << "\n";
+    return failed ? kSomeFailed : kDone;
 }

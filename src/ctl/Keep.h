@@ -17,3 +17,6 @@ int KeepPreset(Console& c, const std::string& path);
 int ListKept(Console& c);
 // Removes the task and the kept copy of NAME, nothing else.
 int RemoveKept(Console& c, const std::string& name);
+// Removes every kept preset's task and copy, and the kept folder: what the
+// uninstaller runs, as no task may outlive the program it starts.
+int RemoveAllKept(Console& c);

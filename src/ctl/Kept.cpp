@@ -1,9 +1,10 @@
 #include "ctl/Kept.h"
 
 #include "ctl/Text.h"
+#include "ctl/Trust.h"
+#include "system/ErrorText.h"
 
-#include <windows.h>
-
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -68,11 +69,54 @@ std::string KeptPresetName(const std::string& path) {
     return Utf8(name.substr(0, name.size() - kExtension.size()));
 }
 
-bool MakeFolders(const std::string& folder) {
-    const std::wstring wide = FullPath(folder);
-    for (size_t at = wide.find(L'\\', 3); at != std::wstring::npos; at = wide.find(L'\\', at + 1))
-        CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
-    return CreateDirectoryW(wide.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+SECURITY_ATTRIBUTES* DataSecurity() {
+    static SECURITY_ATTRIBUTES security{sizeof(security), nullptr, FALSE};
+    if (!security.lpSecurityDescriptor &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1,
+            &security.lpSecurityDescriptor, nullptr))
+        return nullptr;
+    return &security;
+}
+
+std::string DataPathProblem(const std::string& path) {
+    const std::wstring full = FullPath(path), root = FullPath(DataFolder());
+    if (full.size() < root.size() || (full.size() > root.size() && full[root.size()] != L'\\') ||
+        CompareStringOrdinal(full.c_str(), static_cast<int>(root.size()), root.c_str(),
+                             static_cast<int>(root.size()), TRUE) != CSTR_EQUAL)
+        return path + " is outside " + DataFolder();
+    for (size_t end = root.size();; end = std::min(full.find(L'\\', end + 1), full.size())) {
+        const std::wstring part = full.substr(0, end);
+        if (GetFileAttributesW(part.c_str()) == INVALID_FILE_ATTRIBUTES &&
+            (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
+            break;
+        if (const std::string why = Distrust(part, true); !why.empty())
+            return Utf8(part) + " " + why;
+        if (end == full.size())
+            break;
+    }
+    return {};
+}
+
+std::string MakeDataFolder(const std::string& folder) {
+    // The data folder is checked before anything is made inside it.
+    for (const std::string& made : {DataFolder(), folder}) {
+        if (!CreateDirectoryW(FullPath(made).c_str(), DataSecurity()) &&
+            GetLastError() != ERROR_ALREADY_EXISTS)
+            return "cannot make the folder " + made + ": " + ErrorText(GetLastError());
+        if (const std::string why = DataPathProblem(made); !why.empty())
+            return why;
+    }
+    return {};
+}
+
+std::string KeptRunProblem(const std::string& path) {
+    if (KeptPresetName(path).empty())
+        return {};
+    for (const std::string& used : {path, KeptBackupFolder(), KeptLogPath(), KeptLogPath() + ".1"})
+        if (const std::string why = DataPathProblem(used); !why.empty())
+            return why;
+    return {};
 }
 
 std::string LocalStamp(const char* format) {
@@ -84,29 +128,32 @@ std::string LocalStamp(const char* format) {
     return text;
 }
 
-bool AppendKeptLog(const std::vector<std::string>& lines) {
+std::string AppendKeptLog(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines)
         text += line + "\r\n";
     if (text.empty())
-        return true;
-    if (!MakeFolders(DataFolder()))
-        return false;
+        return {};
+    for (const std::string& problem : {MakeDataFolder(DataFolder()), DataPathProblem(KeptLogPath()),
+                                       DataPathProblem(KeptLogPath() + ".1")})
+        if (!problem.empty())
+            return problem;
     const std::wstring log = Wide(KeptLogPath());
     if (FileSize(log) + text.size() > kKeptLogLimit)
         MoveFileExW(log.c_str(), (log + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
     // Appends only: two runs writing at once each keep their lines whole.
     const HANDLE file =
-        CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    DataSecurity(), OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return "cannot write " + KeptLogPath() + ": " + ErrorText(GetLastError());
     DWORD written = 0;
     const bool ok =
         WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
         written == text.size();
+    const DWORD error = GetLastError();
     CloseHandle(file);
-    return ok;
+    return ok ? std::string() : "cannot write " + KeptLogPath() + ": " + ErrorText(error);
 }
 
 size_t PruneBackups(const std::string& folder, size_t keep) {

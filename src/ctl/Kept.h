@@ -4,6 +4,8 @@
 // one log of every change and failure (kept.log, rotated below kKeptLogLimit).
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -20,17 +22,32 @@ std::string KeptLogPath();
 // the run is a kept task's), else the empty text.
 std::string KeptPresetName(const std::string& path);
 
-// Creates the folder and those above it; false when it cannot be made.
-bool MakeFolders(const std::string& folder);
+// What Morvane makes there is made with this: owned by Administrators,
+// LocalSystem and Administrators in full control, Users reading, nothing
+// inherited from above.
+SECURITY_ATTRIBUTES* DataSecurity();
+
+// Why LocalSystem must not use `path`, or a folder between it and the data
+// folder: "PATH is a link …" or "PATH can be changed by …". A missing part
+// ends the check: what is not there yet is made with DataSecurity.
+std::string DataPathProblem(const std::string& path);
+
+// The data folder, and `folder` inside it, made where missing, then
+// checked; why they cannot be used, or empty.
+std::string MakeDataFolder(const std::string& folder);
+
+// For a run of a kept preset: why its preset, backups or log must not be
+// used; empty for every other run.
+std::string KeptRunProblem(const std::string& path);
 
 // The local time as "2026-12-10 01:02:03", or with `format` as
 // snprintf takes year, month, day, hour, minute, second and milliseconds.
 std::string LocalStamp(const char* format = "%04u-%02u-%02u %02u:%02u:%02u");
 
 // Appends the lines to the kept log, first moving a log that would grow past
-// kKeptLogLimit to kept.log.1 (replacing the one before). False when the
-// lines could not be written.
-bool AppendKeptLog(const std::vector<std::string>& lines);
+// kKeptLogLimit to kept.log.1 (replacing the one before). Why the lines
+// could not be written, or empty.
+std::string AppendKeptLog(const std::vector<std::string>& lines);
 
 // Deletes the oldest morvane-backup-*.reg of the folder until `keep` are
 // left; their names sort by the time they were taken. Returns how many went.

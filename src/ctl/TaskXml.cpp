@@ -1,5 +1,8 @@
 #include "ctl/TaskXml.h"
 
+#include <cwchar>
+#include <utility>
+
 namespace {
 
 std::wstring Escaped(const std::wstring& text) {
@@ -92,4 +95,16 @@ std::string TriggerWords(const std::wstring& xml) {
     if (xml.find(L"WindowsUpdateClient") != std::wstring::npos)
         add("after an installed update");
     return words;
+}
+
+std::wstring TaskProgram(const std::wstring& xml) {
+    const size_t begin = xml.find(L"<Command>"), end = xml.find(L"</Command>");
+    if (begin == std::wstring::npos || end == std::wstring::npos || end < begin)
+        return {};
+    std::wstring program = xml.substr(begin + 9, end - begin - 9);
+    for (const auto& [entity, ch] :
+         {std::pair{L"&lt;", L'<'}, {L"&gt;", L'>'}, {L"&quot;", L'"'}, {L"&amp;", L'&'}})
+        for (size_t at = 0; (at = program.find(entity, at)) != std::wstring::npos; ++at)
+            program.replace(at, wcslen(entity), 1, ch);
+    return program;
 }

@@ -24,3 +24,7 @@ std::wstring TaskXml(const KeptTask& task);
 // What a definition's triggers are, in words: "at start-up, daily at 03:00,
 // after an installed update"; empty when it has none.
 std::string TriggerWords(const std::wstring& xml);
+
+// The program a definition runs, as its <Command> names it; empty when it
+// names none.
+std::wstring TaskProgram(const std::wstring& xml);

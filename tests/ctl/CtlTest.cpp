@@ -544,7 +544,8 @@ const CommandUsage kUsages[] = {
     {"reference", "reference", {}, {"x"}, "reference takes no arguments"},
     {"export", "export ansible|gpp|reg PRESET [OUT] [--force]", {"--force"}, {"ansible"},
      "export takes ansible|gpp|reg PRESET [OUT]"},
-    {"keep", "keep [PRESET] [--list] [--remove NAME]", {"--list", "--remove NAME"},
+    {"keep", "keep [PRESET] [--list] [--remove NAME] [--remove-all]",
+     {"--list", "--remove NAME", "--remove-all"},
      {"a.preset", "b.preset"}, "keep takes at most one argument"},
 };
 // clang-format on

@@ -14,10 +14,14 @@
 #include <fstream>
 #include <regex>
 #include <set>
+#include <vector>
 
 namespace {
 
-std::string g_ctl, g_recorder;
+// morvanectl.exe as the build left it, and the copy installed in the
+// prefix's Program Files that keep registers.
+std::string g_built, g_ctl, g_recorder;
+const char kInstalled[] = "C:\\Program Files\\Morvane\\morvanectl.exe";
 
 const char kKept[] = "C:\\ProgramData\\Morvane\\kept\\";
 const char kBackups[] = "C:\\ProgramData\\Morvane\\backups\\";
@@ -306,6 +310,127 @@ TEST(KeepDefinitionTest, IsWhatSchtasksIsHandedAndItsCommandLineAppliesToEveryPr
     EXPECT_EQ(Files(std::string(kBackups) + "*").size(), 20u);
 }
 
+// A Unix program run from the prefix, as Wine's start.exe can: what makes a
+// folder a link, or lets everyone write a file.
+void Unix(const std::vector<std::string>& args) {
+    using UnixName = char*(CDECL*)(const WCHAR*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name"));
+    ASSERT_NE(unixName, nullptr);
+    std::string line = "start.exe /wait /unix";
+    for (const std::string& arg : args) {
+        const std::string path = arg.size() > 2 && arg[1] == ':' ? [&] {
+            char* name = unixName(W(arg).c_str());
+            std::string unix = name ? name : "";
+            HeapFree(GetProcessHeap(), 0, name);
+            return unix;
+        }() : arg;
+        line += " \"" + path + "\"";
+    }
+    EXPECT_EQ(Start(line).code, 0u) << line;
+}
+
+void RemoveTree(const std::string& path) {
+    Unix({"/bin/rm", "-rf", path});
+}
+
+// A preset kept again whose task is not registered leaves the task's own
+// copy and definition as they were; one kept anew leaves nothing.
+TEST(KeepDefinitionTest, AFailedRegistrationChangesNoKeptFile) {
+    InstallSchtasksRecorder();
+    RemoveTree("C:\\ProgramData\\Morvane");
+    Preset("C:\\lab.preset");
+    ASSERT_EQ(Ctl("keep C:\\lab.preset").code, 0u);
+    const std::string copy = ReadAll(std::string(kKept) + "lab.preset");
+    const std::string definition = ReadAll(std::string(kKept) + "lab.xml");
+    WriteAll("C:\\lab.preset", "usability/show-file-extensions = off\n");
+    WriteAll("C:\\new.preset", "usability/show-file-extensions = off\n");
+    SetEnvironmentVariableA("MORVANE_RECORDER_EXIT", "1");
+    const Ran again = Ctl("keep C:\\lab.preset"), anew = Ctl("keep C:\\new.preset");
+    SetEnvironmentVariableA("MORVANE_RECORDER_EXIT", nullptr);
+    EXPECT_EQ(again.code, 3u) << again.out << again.err;
+    EXPECT_EQ(anew.code, 3u) << anew.out << anew.err;
+    EXPECT_EQ(ReadAll(std::string(kKept) + "lab.preset"), copy);
+    EXPECT_EQ(ReadAll(std::string(kKept) + "lab.xml"), definition);
+    EXPECT_EQ(Files(std::string(kKept) + "*"), (std::set<std::string>{"lab.preset", "lab.xml"}));
+}
+
+// Each way an ordinary account could make LocalSystem run or apply what it
+// chose, refused with nothing registered, applied or written.
+enum class Run { KeepFromBuild, Keep, KeptRun };
+
+struct Distrusted {
+    const char* what;
+    std::vector<std::vector<std::string>> unix; // run first
+    Run run;
+    const char* said;
+    const char* untouched; // a place nothing may be written into
+};
+
+// clang-format off
+const Distrusted kDistrusted[] = {
+    {"a copy outside Program Files", {}, Run::KeepFromBuild, "is not below C:\\Program Files", nullptr},
+    {"Program Files\\Morvane writable by everyone",
+     {{"/bin/chmod", "o+w", "C:\\Program Files\\Morvane"}}, Run::Keep,
+     "C:\\Program Files\\Morvane can be changed by Everyone", nullptr},
+    {"ProgramData\\Morvane writable by everyone",
+     {{"/bin/mkdir", "-p", "C:\\ProgramData\\Morvane"}, {"/bin/chmod", "o+w", "C:\\ProgramData\\Morvane"}},
+     Run::Keep, "C:\\ProgramData\\Morvane can be changed by Everyone", "C:\\ProgramData\\Morvane\\kept"},
+    {"ProgramData\\Morvane a link",
+     {{"/bin/mkdir", "-p", "C:\\planted"}, {"/bin/ln", "-s", "C:\\planted", "C:\\ProgramData\\Morvane"}},
+     Run::Keep, "C:\\ProgramData\\Morvane is a link", "C:\\planted\\kept"},
+    {"a kept preset writable by everyone",
+     {{"/bin/chmod", "o+w", "C:\\ProgramData\\Morvane\\kept\\lab.preset"}}, Run::KeptRun,
+     "C:\\ProgramData\\Morvane\\kept\\lab.preset can be changed by Everyone",
+     "C:\\ProgramData\\Morvane\\backups"},
+    {"the backups folder a link",
+     {{"/bin/mkdir", "-p", "C:\\planted"}, {"/bin/ln", "-s", "C:\\planted", "C:\\ProgramData\\Morvane\\backups"}},
+     Run::KeptRun, "C:\\ProgramData\\Morvane\\backups is a link", "C:\\planted\\morvane-backup-*"},
+};
+// clang-format on
+
+TEST(KeepTrustTest, NothingAnOrdinaryAccountCanChangeIsRunAppliedOrWrittenThrough) {
+    InstallSchtasksRecorder();
+    Preset("C:\\lab.preset");
+    ASSERT_EQ(Ctl("set usability/show-file-extensions off usability/show-hidden-files off").code,
+              0u);
+    for (const Distrusted& row : kDistrusted) {
+        SCOPED_TRACE(row.what);
+        RemoveTree("C:\\ProgramData\\Morvane");
+        RemoveTree("C:\\planted");
+        Unix({"/bin/chmod", "go-w", "C:\\Program Files\\Morvane"});
+        DeleteFileA(kRecorderLog);
+        if (row.run == Run::KeptRun) {
+            ASSERT_EQ(Ctl("keep C:\\lab.preset").code, 0u);
+            DeleteFileA(kRecorderLog);
+        }
+        for (const std::vector<std::string>& args : row.unix)
+            Unix(args);
+        const std::string kept = "\"" + g_ctl + "\" --all-users apply \"" + kKept + "lab.preset\"";
+        const std::string program = row.run == Run::KeepFromBuild ? g_built : g_ctl;
+        const Ran r =
+            Start(row.run == Run::KeptRun ? kept : "\"" + program + "\" keep C:\\lab.preset");
+        EXPECT_EQ(r.code, 2u) << r.out << r.err;
+        EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
+        EXPECT_FALSE(Exists(kRecorderLog)) << "schtasks.exe ran";
+        EXPECT_EQ(Ctl("check C:\\lab.preset").code, 1u) << "the preset was applied";
+        if (row.untouched)
+            EXPECT_TRUE(Files(row.untouched).empty() && !Exists(row.untouched)) << row.untouched;
+    }
+    // The task of a preset kept from an installed copy that anyone may now
+    // replace is named as such.
+    RemoveTree("C:\\ProgramData\\Morvane");
+    ASSERT_EQ(Ctl("keep C:\\lab.preset").code, 0u);
+    Unix({"/bin/chmod", "o+w", kInstalled});
+    const Ran list = Ctl("keep --list");
+    Unix({"/bin/chmod", "o-w", kInstalled});
+    EXPECT_EQ(list.code, 3u);
+    EXPECT_NE(
+        list.out.find(std::string("  program:  ") + kInstalled + " can be changed by Everyone"),
+        std::string::npos)
+        << list.out;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -314,7 +439,13 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: ctl_keep_tests morvanectl.exe recorder.exe\n");
         return 2;
     }
-    g_ctl = WindowsPath(argv[1]);
+    g_built = WindowsPath(argv[1]);
+    g_ctl = kInstalled;
+    CreateDirectoryA("C:\\Program Files\\Morvane", nullptr);
+    if (!CopyFileA(g_built.c_str(), kInstalled, FALSE)) {
+        fprintf(stderr, "cannot install %s: %lu\n", kInstalled, GetLastError());
+        return 2;
+    }
     g_recorder = WindowsPath(argv[2]);
     return RunSelectedTests();
 }
