@@ -42,6 +42,12 @@ msiexec() {
 log_text() { tr -d '\0\r' <"$WINEPREFIX/drive_c/$1.log"; }
 
 installed() { "$wine" "C:\\Program Files\\Morvane\\morvanectl.exe" "$@" </dev/null 2>&1 | tr -d '\r'; }
+# The installed morvanectl's exit code alone.
+installed_code() {
+    local code=0
+    "$wine" "C:\\Program Files\\Morvane\\morvanectl.exe" "$@" </dev/null >/dev/null 2>&1 || code=$?
+    echo "$code"
+}
 
 reg_value() { # key, value name: the data as reg.exe prints it, or nothing
     "$wine" reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
@@ -96,10 +102,21 @@ expect "tweaks listed by the installed morvanectl" "$listed" 50
 # A setting the program changed, to outlive the uninstall.
 installed set general/net-crawling off >/dev/null
 advanced='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Advanced'
+# A kept preset, run once as its task would: its task and copy go with the
+# program, its backup and log stay.
+data="$WINEPREFIX/drive_c/ProgramData/Morvane"
+tasks="$WINEPREFIX/drive_c/windows/system32/tasks/Morvane"
+printf 'usability/show-file-extensions = on\r\n' >"$WINEPREFIX/drive_c/lab.preset"
+expect "keep from the installed copy" "$(installed_code keep 'C:\lab.preset')" 0
+expect "its run" "$(installed_code --all-users apply 'C:\ProgramData\Morvane\kept\lab.preset')" 0
+kept_state() { echo "task $(ls "$tasks" 2>/dev/null | tr '\n' ' ')kept $(ls "$data/kept" 2>/dev/null | tr '\n' ' ')"; }
+expect "the kept preset" "$(kept_state)" "task lab kept lab.preset lab.xml "
 
 echo "== msiexec /i $(basename "$(msi_of "$next")") over it"
 expect "exit code" "$(msiexec upgrade /i "$(windows_path "$(msi_of "$next")")")" 0
 is_installed "$next" "$next_version"
+
+expect "the kept preset after the upgrade" "$(kept_state)" "task lab kept lab.preset lab.xml "
 
 echo "== msiexec /i $(basename "$(msi_of "$release")") over the later version"
 # 1603, the installation failed, as the low byte Wine's exit status keeps.
@@ -117,6 +134,9 @@ expect "the program folder" "$([ -e "$folder" ] && echo present || echo gone)" g
 expect "the Start menu shortcut" "$([ -e "$shortcut" ] && echo present || echo gone)" gone
 expect "the Programs and Features entries" "$(entries | wc -l)" 0
 expect "the setting changed before" "$(reg_value "$advanced" NoNetCrawling)" "0x1"
+expect "the kept preset" "$(kept_state)" "task kept "
+expect "the kept run's backup and log" \
+    "$(ls "$data/backups" | grep -c '^morvane-backup-.*\.reg$') $(ls "$data" | grep -c '^kept\.log$')" "1 1"
 
 if [ "$failures" = 0 ]; then
     "$prefix_script" drop "$WINEPREFIX"

@@ -52,6 +52,14 @@ CASES = [
     ("Shortcut", "StartMenuShortcut", "Target", "[#morvane.exe]"),
     ("InstallExecuteSequence", "RemoveExistingProducts", "Sequence", "1401"),
     ("InstallExecuteSequence", "InstallValidate", "Sequence", "1400"),
+    # The kept presets' tasks go before their program, as LocalSystem
+    # (deferred, no impersonation: 3090), whatever the program says (+64).
+    ("CustomAction", "RemoveKeptPresets", "Type", "3154"),
+    ("CustomAction", "RemoveKeptPresets", "Source", "morvanectl.exe"),
+    ("CustomAction", "RemoveKeptPresets", "Target", "keep --remove-all"),
+    ("InstallExecuteSequence", "RemoveKeptPresets", "Sequence", "3400"),
+    ("InstallExecuteSequence", "RemoveKeptPresets", "Condition",
+     'REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE'),
     ("summary", "Template", "", "x64;1033"),
     ("summary", "Subject", "", "Morvane VERSION"),
     ("summary", "Created", "", "COMMIT"),
