@@ -59,9 +59,12 @@ std::wstring WideMount() {
 LSTATUS Unmount() {
     if (!InterlockedExchange(&g_mounted, 0))
         return ERROR_SUCCESS;
-    RegOverridePredefKey(HKEY_CURRENT_USER, g_previous);
-    if (g_target)
+    // Not redirected yet when opening the loaded file failed: HKEY_CURRENT_USER
+    // still stands for what it did.
+    if (g_target) {
+        RegOverridePredefKey(HKEY_CURRENT_USER, g_previous);
         RegCloseKey(g_target);
+    }
     g_target = nullptr;
     const LSTATUS status = RegUnLoadKeyA(HKEY_USERS, g_mount);
     HivePrivileges(false);
@@ -91,6 +94,10 @@ bool MountOfOurs(const std::string& name, DWORD* pid) {
     return rest.empty();
 }
 
+LSTATUS OpenUsersKey(const char* below, HKEY* key) {
+    return RegOpenKeyExA(HKEY_USERS, below, 0, MAXIMUM_ALLOWED, key);
+}
+
 bool ProcessRuns(DWORD pid) {
     const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!process)
@@ -104,6 +111,7 @@ bool ProcessRuns(DWORD pid) {
 } // namespace
 
 CallerIsLocalSystemFn g_pfnCallerIsLocalSystem = RunsAsLocalSystem;
+OpenUsersKeyFn g_pfnOpenUsersKey = OpenUsersKey;
 
 std::string HiveMountName() {
     return std::string(kHiveMount) + "." + std::to_string(GetCurrentProcessId());
@@ -196,7 +204,7 @@ UserHive::~UserHive() {
 }
 
 bool UserHive::Redirect(const std::string& below, std::string* error) {
-    LSTATUS status = RegOpenKeyExA(HKEY_USERS, below.c_str(), 0, MAXIMUM_ALLOWED, &m_target);
+    LSTATUS status = g_pfnOpenUsersKey(below.c_str(), &m_target);
     if (status != ERROR_SUCCESS) {
         m_target = nullptr;
         *error = ErrorText(static_cast<DWORD>(status));

@@ -15,6 +15,11 @@
 using CallerIsLocalSystemFn = bool (*)();
 extern CallerIsLocalSystemFn g_pfnCallerIsLocalSystem;
 
+// Opens HKEY_USERS\<below> for HKEY_CURRENT_USER to stand for. Tests replace
+// it: Wine keeps no security in a profile file, so no file can deny it.
+using OpenUsersKeyFn = LSTATUS (*)(const char* below, HKEY* key);
+extern OpenUsersKeyFn g_pfnOpenUsersKey;
+
 // How a backup names a profile file's keys, below HKEY_USERS: one name for
 // every run, so that a backup taken from a file restores into that file
 // loaded again. Each run loads the file as "Morvane.Hive.<PID>", a name of

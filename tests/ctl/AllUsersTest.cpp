@@ -1,8 +1,9 @@
 // --all-users over every kind of profile a machine keeps: the signed-in
 // caller, a second signed-in user, profile files that are not loaded (one of
-// them held open by another process, one damaged, one missing), the default profile, and the
-// system's own accounts that are never touched. The profile list is the
-// sandbox's HKLM; hives are loaded under the prefix's HKEY_USERS.
+// them held open by another process, one damaged, one missing, one that loads
+// but denies opening), the default profile, and the system's own accounts
+// that are never touched. The profile list is the sandbox's HKLM; hives are
+// loaded under the prefix's HKEY_USERS.
 #include "ctl/BackupFiles.h"
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
@@ -26,7 +27,7 @@ using Snapshot = std::map<std::string, RegValue>;
 const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 const char kAdvanced[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
 
-enum class Kind { Caller, SignedIn, File, HeldOpen, Damaged, Missing, Default, System };
+enum class Kind { Caller, SignedIn, File, HeldOpen, Damaged, Missing, Denied, Default, System };
 
 // One profile of the test machine and what each command makes of it.
 struct ProfileCase {
@@ -47,19 +48,35 @@ const ProfileCase kCases[] = {
     {Kind::HeldOpen, "S-1-5-21-1111111111-222222222-3333333-2003", "busy",    false, nullptr, "it is in use",  false},
     {Kind::Damaged,  "S-1-5-21-1111111111-222222222-3333333-2004", "damaged", false, nullptr, "is not a registry hive file", false},
     {Kind::Missing,  "S-1-5-21-1111111111-222222222-3333333-2005", "gone",    false, nullptr, "cannot find the profile file", false},
+    {Kind::Denied,   "S-1-5-21-1111111111-222222222-3333333-2006", "denied",  false, nullptr, "once loaded: ",  false},
     {Kind::Default,  nullptr,                              "Default", true,  "on",  nullptr,                  false},
     {Kind::System,   "S-1-5-18",                           "system",  false, nullptr, nullptr,                false},
 };
 // clang-format on
 
+// Wine keeps no security in a profile file: one whose keys deny this
+// administrator, as a file from another machine may, holds this value, and
+// the opening of its keys is refused once it is loaded.
+const char kDenies[] = "MorvaneTestDeniesOpening";
+LSTATUS OpenUnlessDenied(const char* below, HKEY* key) {
+    const LSTATUS status = RegOpenKeyExA(HKEY_USERS, below, 0, MAXIMUM_ALLOWED, key);
+    if (status != ERROR_SUCCESS ||
+        RegQueryValueExA(*key, kDenies, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return status;
+    RegCloseKey(*key);
+    return ERROR_ACCESS_DENIED;
+}
+
 // A profile file holding Hidden = 1, saved from a scratch key.
-void MakeHive(const std::string& path) {
+void MakeHive(const std::string& path, bool denies = false) {
     const std::string scratch = "Software\\MorvaneAllUsers" + std::to_string(GetCurrentProcessId());
     HKEY hKey;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &hKey, nullptr),
               ERROR_SUCCESS);
     PutDword(hKey, kAdvanced, "Hidden", 1);
+    if (denies)
+        PutDword(hKey, "", kDenies, 1);
     ASSERT_EQ(RegSaveKeyA(hKey, path.c_str(), nullptr), ERROR_SUCCESS);
     RegCloseKey(hKey);
     RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str());
@@ -131,6 +148,7 @@ protected:
     HANDLE holder = nullptr; // the process that holds one profile file open
     HANDLE holderInput = nullptr;
     HKEY hSecond = nullptr;
+    OpenUsersKeyFn previousOpen = g_pfnOpenUsersKey;
 
     std::string Folder(const ProfileCase& p) const { return root + "\\" + p.folder; }
     std::string Sid(const ProfileCase& p) const { return p.sid ? p.sid : callerSid; }
@@ -141,6 +159,7 @@ protected:
     }
 
     void SetUp() override {
+        g_pfnOpenUsersKey = OpenUnlessDenied;
         EnableHivePrivileges();
         char temp[MAX_PATH];
         GetTempPathA(sizeof(temp), temp);
@@ -158,8 +177,8 @@ protected:
         PutString(HKEY_LOCAL_MACHINE, key.c_str(),
                   p.kind == Kind::Default ? "Default" : "ProfileImagePath", folder);
         if (p.kind == Kind::File || p.kind == Kind::HeldOpen || p.kind == Kind::Default ||
-            p.kind == Kind::SignedIn || p.kind == Kind::System)
-            MakeHive(file);
+            p.kind == Kind::SignedIn || p.kind == Kind::System || p.kind == Kind::Denied)
+            MakeHive(file, p.kind == Kind::Denied);
         if (p.kind == Kind::Damaged)
             TempFileAt(file, "this is no registry hive\r\n");
         if (p.kind == Kind::HeldOpen)
@@ -179,6 +198,7 @@ protected:
     }
 
     void TearDown() override {
+        g_pfnOpenUsersKey = previousOpen;
         EnableHivePrivileges(); // each run gives them up when it ends
         if (holder) {
             TerminateProcess(holder, 0);
@@ -302,6 +322,8 @@ TEST_F(AllUsersTest, EachKindOfProfileIsReadCheckedAppliedAndBackedUpAsItCanBe) 
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "HideFileExt"), Dword(0));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "Hidden"), Dword(1));
     EXPECT_EQ(GetValue(hSecond, kAdvanced, "HideFileExt"), Dword(0));
+    // HKEY_CURRENT_USER stood for the sandbox all along, also after a refused profile.
+    EXPECT_FALSE(GetValue(HKEY_USERS, (callerSid + "\\" + kAdvanced).c_str(), "HideFileExt"));
     EXPECT_EQ(text.find("HKEY_CURRENT_USER"), std::string::npos);
     EXPECT_TRUE(text.ends_with("; End of the morvanectl backup.\r\n"));
     EXPECT_NE(Section(after.out, "Profile " + callerSid).find("all 2 hold"), std::string::npos)

@@ -844,4 +844,45 @@ TEST_F(CtlTest, CommandsThatChangeTheMachineWaitForTheLockAndNameItsHolder) {
     CloseHandle(release);
 }
 
+// Run only as the helper process of the test below: takes the lock, then
+// ends without giving it up, as a run that was killed.
+TEST(MachineLockHolder, DISABLED_TakesTheLockAndEnds) {
+    MachineLock lock;
+    std::string who;
+    if (lock.Acquire("apply killed.preset", &who))
+        TerminateProcess(GetCurrentProcess(), 3);
+    FAIL() << who;
+}
+
+// A run that held the lock and was killed leaves it abandoned to the runs
+// waiting for it, which keep it in being: the next command takes it over.
+TEST_F(CtlTest, ALockWhoseHolderDiedIsTakenOver) {
+    const HANDLE waiting = CreateMutexA(nullptr, FALSE, "Global\\Morvane.MachineLock");
+    ASSERT_TRUE(waiting);
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, sizeof(exe));
+    std::string line = std::string("\"") + exe +
+                       "\" --gtest_filter=MachineLockHolder.* --gtest_also_run_disabled_tests";
+    STARTUPINFOA si{sizeof(si)};
+    si.dwFlags = STARTF_USESTDHANDLES; // its output is of no use here
+    si.hStdInput = si.hStdOutput = si.hStdError = INVALID_HANDLE_VALUE;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &si, &pi));
+    DWORD code = 0;
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+    EXPECT_EQ(code, 3u) << "the helper did not end holding the lock";
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+
+    const DWORD wait = g_machineLockWaitMs;
+    g_machineLockWaitMs = 200;
+    const Result r = Ctl({"set", "usability/show-hidden-files", "on"});
+    g_machineLockWaitMs = wait;
+    EXPECT_EQ(r.code, kDone) << r.err;
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, ADVANCED.c_str(), "Hidden"), Dword(1));
+    CloseHandle(waiting);
+}
+
 } // namespace
