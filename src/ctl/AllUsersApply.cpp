@@ -8,6 +8,7 @@
 #include "ctl/Kept.h"
 #include "ctl/Text.h"
 #include "ctl/Tweak.h"
+#include "ctl/Whose.h"
 #include "system/ErrorText.h"
 #include "system/Profiles.h"
 #include "ctl/ProfileWalk.h"
@@ -34,10 +35,15 @@ bool SignedIn(const Profile& p, const std::string& own) {
     return !p.sid.empty() && (p.sid == own || ProfileLoaded(p.sid));
 }
 
+// A profile a backup leaves out: not signed in, or why not (LinkRefusal).
+struct LeftOut {
+    std::string name, why;
+};
+
 // One backup of the machine-wide values and of each signed-in profile's, in
 // HKEY_USERS\<SID>; the others are named in *leftOut.
 bool AllUsersBackupText(const std::vector<Profile>& profiles, std::wstring* text,
-                        std::vector<std::string>* leftOut, std::string* error) {
+                        std::vector<LeftOut>* leftOut, std::string* error) {
     const std::string own = OwnSid(), taken = LocalStamp();
     std::wstring whole;
     if (!BackupText(taken, &whole, error))
@@ -50,7 +56,7 @@ bool AllUsersBackupText(const std::vector<Profile>& profiles, std::wstring* text
     users.clear();
     for (const Profile& p : profiles) {
         if (!SignedIn(p, own)) {
-            leftOut->push_back(p.name);
+            leftOut->push_back({p.name, ""});
             continue;
         }
         UserHive hive;
@@ -58,6 +64,10 @@ bool AllUsersBackupText(const std::vector<Profile>& profiles, std::wstring* text
             hive.OpenOwn(p.sid);
         else if (!hive.OpenUser(p.sid, error))
             return false;
+        else if (std::string why = LinkRefusal(); !why.empty()) {
+            leftOut->push_back({p.name, why});
+            continue;
+        }
         if (!BackupText(taken, &whole, error))
             return false;
         for (const std::wstring& block : Blocks(whole))
@@ -65,8 +75,10 @@ bool AllUsersBackupText(const std::vector<Profile>& profiles, std::wstring* text
                 users += block;
     }
     std::wstring notes;
-    for (const std::string& name : *leftOut)
-        notes += L"; Not included, not signed in: " + Wide(name) + kBlockEnd;
+    for (const auto& [name, why] : *leftOut)
+        notes += (why.empty() ? L"; Not included, not signed in: " + Wide(name)
+                              : L"; Not included: " + Wide(name + " " + why)) +
+                 kBlockEnd;
     *text = head + notes + machine + users + kEndMarker + L"\r\n";
     return true;
 }
@@ -75,7 +87,7 @@ bool AllUsersBackupText(const std::vector<Profile>& profiles, std::wstring* text
 bool WriteAllUsersBackup(Console& c, const std::vector<Profile>& profiles, const std::string& path,
                          const std::string& folder, std::string* failure) {
     std::wstring text;
-    std::vector<std::string> leftOut;
+    std::vector<LeftOut> leftOut;
     if (!AllUsersBackupText(profiles, &text, &leftOut, failure)) {
         c.Error() << "no backup made: " << *failure << "\n";
         return false;
@@ -95,9 +107,11 @@ bool WriteAllUsersBackup(Console& c, const std::vector<Profile>& profiles, const
         return false;
     }
     c.out << "Backup written to " << written << "\n";
-    for (const std::string& name : leftOut)
-        c.out << "  not included: " << name
-              << " is not signed in, and reg import restores only a loaded profile\n";
+    for (const auto& [name, why] : leftOut)
+        c.out << "  not included: " << name << " "
+              << (why.empty() ? "is not signed in, and reg import restores only a loaded profile"
+                              : why)
+              << "\n";
     return true;
 }
 

@@ -540,8 +540,11 @@ int RunHoldingLock(const Command& command, const std::vector<std::string>& args,
     }
     UserHive hive;
     std::string error;
-    if ((!a.user.empty() && !hive.OpenUser(a.user, &error)) ||
-        (!a.hive.empty() && !hive.OpenFile(a.hive, &error))) {
+    const bool opened = (a.user.empty() || hive.OpenUser(a.user, &error)) &&
+                        (a.hive.empty() || hive.OpenFile(a.hive, &error));
+    if (opened && CurrentUserRedirected() && !(error = LinkRefusal()).empty())
+        error = (a.user.empty() ? a.hive : a.user) + " " + error;
+    if (!opened || !error.empty()) {
         c.Error() << error << "; nothing was done\n";
         return kBadInput;
     }

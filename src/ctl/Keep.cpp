@@ -316,6 +316,8 @@ int RemoveAllKept(Console& c) {
         c.Error() << why << "; nothing was removed\n";
         return kBadInput;
     }
+    if (names.empty())
+        c.out << "No preset is kept\n";
     size_t failed = 0;
     for (const std::string& name : names)
         failed += !RemoveOne(c, name);

@@ -1,5 +1,6 @@
 #include "ctl/ProfileWalk.h"
 
+#include "ctl/Whose.h"
 #include "system/UserHive.h"
 
 bool ReadProfiles(Console& c, std::vector<Profile>* profiles) {
@@ -16,13 +17,15 @@ bool OpenProfile(UserHive& hive, const Profile& p, int n, const std::string& own
         hive.OpenOwn(p.sid);
         return true;
     }
-    if (ProfileLoaded(p.sid))
-        return hive.OpenUser(p.sid, error);
-    if (p.file.empty()) {
+    const bool loaded = ProfileLoaded(p.sid);
+    if (!loaded && p.file.empty()) {
         *error = "the profile list names no folder for it";
         return false;
     }
-    return hive.OpenFile(p.file, error, ProfileMount(n));
+    if (loaded ? !hive.OpenUser(p.sid, error) : !hive.OpenFile(p.file, error, ProfileMount(n)))
+        return false;
+    *error = LinkRefusal();
+    return error->empty();
 }
 
 std::string Heading(const Profile& p) {

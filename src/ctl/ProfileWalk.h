@@ -14,6 +14,8 @@ bool ReadProfiles(Console& c, std::vector<Profile>* profiles);
 
 // Redirects HKEY_CURRENT_USER to the n-th profile of a walk: the caller's
 // own as it is, a signed-in user's hive, or its file loaded for the moment.
+// False for another user's profile that holds a registry link on a tweak's
+// path (LinkRefusal), before anything of it is read.
 bool OpenProfile(UserHive& hive, const Profile& p, int n, const std::string& own,
                  std::string* error);
 

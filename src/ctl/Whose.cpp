@@ -1,5 +1,8 @@
 #include "ctl/Whose.h"
 
+#include "ctl/BackupCoverage.h"
+#include "ctl/Text.h"
+#include "system/RegLinks.h"
 #include "system/UserHive.h"
 
 bool WritesPerUser(const TweakRow& row, bool on) {
@@ -30,5 +33,14 @@ std::string RestoreRefusal(const std::vector<RegFileEntry>& entries) {
         if (e.root == HKCU)
             return "running as LocalSystem, this backup's HKEY_CURRENT_USER values would go to "
                    "LocalSystem's own profile; restore a backup made with --user instead";
+    return {};
+}
+
+std::string LinkRefusal() {
+    for (const CoveredKey& k : BackupCoverage().keys)
+        if (k.root == HKCU)
+            if (const std::wstring link = LinkOnPath(HKEY_CURRENT_USER, k.key); !link.empty())
+                return "holds a registry link at " + CurrentUserKeyText() + "\\" + Utf8(link) +
+                       ", and no link in another user's profile is followed";
     return {};
 }

@@ -1,6 +1,7 @@
 #include "system/Registry.h"
 
 #include "framework/OnDemand.h"
+#include "system/RegLinks.h"
 
 #include <shlwapi.h>
 
@@ -42,19 +43,36 @@ public:
     RegKey& operator=(const RegKey&) = delete;
 
     LSTATUS Open(HKEY parent, const char* path, REGSAM access) {
+        if (WithoutLinks(parent, path))
+            return Open(parent, Widened(path), access);
         return Kept(RegOpenKeyExA(parent, path, 0, access, &m_hKey));
     }
     LSTATUS Open(HKEY parent, const std::wstring& path, REGSAM access) {
+        if (WithoutLinks(parent, path.c_str()))
+            return Kept(OpenKeyWithoutLinks(parent, path, access, false, &m_hKey));
         return Kept(RegOpenKeyExW(parent, path.c_str(), 0, access, &m_hKey));
     }
     // Opens the key, creating it and the keys above it when missing.
     LSTATUS Create(HKEY parent, const char* path, REGSAM access) {
+        if (WithoutLinks(parent, path))
+            return Kept(OpenKeyWithoutLinks(parent, Widened(path), access, true, &m_hKey));
         return Kept(RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
                                     nullptr, &m_hKey, nullptr));
     }
     HKEY Handle() const { return m_hKey; }
 
 private:
+    // Another user's hive is never read or written through a link.
+    template <typename Char> static bool WithoutLinks(HKEY parent, const Char* path) {
+        return parent == HKEY_CURRENT_USER && *path && UserLinksRefused();
+    }
+    // As the "A" functions read a name: in the code page.
+    static std::wstring Widened(const char* path) {
+        std::wstring wide(strlen(path), L'\0');
+        wide.resize(MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(wide.size()), wide.data(),
+                                        static_cast<int>(wide.size())));
+        return wide;
+    }
     // A failed open leaves nothing to close, whatever the call left behind.
     LSTATUS Kept(LSTATUS status) {
         if (status != ERROR_SUCCESS)

@@ -1,6 +1,7 @@
 #include "system/UserHive.h"
 
 #include "system/ErrorText.h"
+#include "system/RegLinks.h"
 #include "system/WideNames.h"
 
 #include <sddl.h>
@@ -225,6 +226,7 @@ bool UserHive::Redirect(const std::string& below, std::string* error) {
         return false;
     }
     g_root = g_key = "HKEY_USERS\\" + below;
+    RefuseUserLinks(true);
     return true;
 }
 
@@ -350,6 +352,7 @@ bool UserHive::Close(std::string* error) {
     m_previous = nullptr;
     g_previous = nullptr;
     g_root = g_key = "HKEY_CURRENT_USER";
+    RefuseUserLinks(false);
     return done;
 }
 

@@ -45,7 +45,9 @@ bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string*
 
 // Redirects HKEY_CURRENT_USER until it is closed or destroyed; the previous
 // meaning of HKEY_CURRENT_USER comes back then, and a loaded file is
-// unloaded, also on Ctrl+C. Only one may be open at a time.
+// unloaded, also on Ctrl+C. Only one may be open at a time. While it
+// redirects, no registry link below HKEY_CURRENT_USER is followed
+// (RegLinks.h).
 class UserHive : NonCopyable {
 public:
     ~UserHive();

@@ -26,6 +26,7 @@ using Snapshot = std::map<std::string, RegValue>;
 
 const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 const char kAdvanced[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+const char kCabinet[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CabinetState";
 
 enum class Kind { Caller, SignedIn, File, HeldOpen, Damaged, Missing, Denied, Default, System };
 
@@ -67,8 +68,9 @@ LSTATUS OpenUnlessDenied(const char* below, HKEY* key) {
     return ERROR_ACCESS_DENIED;
 }
 
-// A profile file holding Hidden = 1, saved from a scratch key.
-void MakeHive(const std::string& path, bool denies = false) {
+// A profile file holding Hidden = 1, saved from a scratch key; with a
+// target, its CabinetState key a registry link there.
+void MakeHive(const std::string& path, bool denies = false, const std::wstring& link = {}) {
     const std::string scratch = "Software\\MorvaneAllUsers" + std::to_string(GetCurrentProcessId());
     HKEY hKey;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
@@ -77,23 +79,13 @@ void MakeHive(const std::string& path, bool denies = false) {
     PutDword(hKey, kAdvanced, "Hidden", 1);
     if (denies)
         PutDword(hKey, "", kDenies, 1);
+    if (!link.empty())
+        MakeLink(hKey, kCabinet, link);
     ASSERT_EQ(RegSaveKeyA(hKey, path.c_str(), nullptr), ERROR_SUCCESS);
+    if (!link.empty())
+        RemoveLink(hKey, kCabinet);
     RegCloseKey(hKey);
     RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str());
-}
-
-std::string CallerSid() {
-    HANDLE token;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    BYTE buffer[256];
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size);
-    CloseHandle(token);
-    char* text = nullptr;
-    ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
-    const std::string sid = text ? text : "";
-    LocalFree(text);
-    return sid;
 }
 
 // The process id of a process that has ended: what a killed run leaves.
@@ -338,6 +330,71 @@ TEST_F(AllUsersTest, EachKindOfProfileIsReadCheckedAppliedAndBackedUpAsItCanBe) 
     EXPECT_FALSE(UnloadHiveOnBreak(CTRL_C_EVENT));
     EXPECT_EQ(UsersKeys(), users);
     hive.Close(&error);
+}
+
+// A user makes a key on a tweak's path in their own hive a registry link to
+// a key of HKLM. No command reads or writes through it: with --all-users
+// that profile is named and the others go ahead; with --user or --hive
+// nothing is done.
+struct LinkCase {
+    std::vector<std::string> args; // "P" the preset, "B" a backup, "F" the file, "S" the user
+    int code;
+    std::vector<std::string> said; // in what the command writes
+};
+
+TEST_F(AllUsersTest, ARegistryLinkInAUsersHiveIsNeverReadOrWrittenThrough) {
+    const std::string victim = "Software\\MorvaneVictim", file = Folder(kCases[2]) + "\\NTUSER.DAT";
+    const std::string user = kCases[1].sid, away = kCases[2].sid;
+    MakeLink(hSecond, kCabinet, SandboxMachineTarget(sandbox, victim));
+    ASSERT_TRUE(DeleteFileA(file.c_str()));
+    MakeHive(file, false, SandboxMachineTarget(sandbox, victim));
+    TempFile preset("link.preset"), backup("link.reg");
+    preset.Write("usability/full-path-in-title = on\n");
+    const std::string at = "holds a registry link at HKEY_USERS\\",
+                      why = at + user + "\\" + kCabinet +
+                            ", and no link in another user's profile is followed",
+                      signedIn = "Profile " + user + "\n  cannot be read: " + why + "\n",
+                      inFile = "Profile " + away + "\n  cannot be read: " + at + HiveMountName(),
+                      leftOut = "  not included: " + user + " " + why + "\n",
+                      refused = "morvanectl: " + user + " " + why + "; nothing was done\n";
+    // clang-format off
+    const LinkCase cases[] = {
+        {{"--all-users", "check", "P"}, kDiffers, {signedIn, inFile}},
+        {{"--all-users", "apply", "P", "--backup", "B"}, kSomeFailed, {signedIn, inFile, leftOut}},
+        {{"--all-users", "set", "usability/full-path-in-title", "on"}, kSomeFailed, {signedIn, inFile}},
+        {{"--all-users", "backup", "B"}, kDone, {leftOut}},
+        {{"--user", "S", "apply", "P", "--backup", "B"}, kBadInput, {refused}},
+        {{"--user", "S", "set", "usability/full-path-in-title", "on"}, kBadInput, {refused}},
+        {{"--user", "S", "check", "P"}, kBadInput, {refused}},
+        {{"--hive", "F", "set", "usability/full-path-in-title", "on"}, kBadInput,
+         {"morvanectl: " + file + " " + at + HiveMountName() + "\\" + kCabinet}},
+    };
+    // clang-format on
+    const std::map<std::string, std::string> named = {
+        {"P", preset.path}, {"B", backup.path}, {"F", file}, {"S", user}};
+    const std::set<std::string> users = UsersKeys();
+    for (const LinkCase& c : cases) {
+        std::vector<std::string> args;
+        for (const std::string& arg : c.args)
+            args.push_back(named.count(arg) ? named.at(arg) : arg);
+        SCOPED_TRACE(testing::PrintToString(args));
+        DeleteFileA(backup.path.c_str());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, victim.c_str()); // as it was, whatever came before
+        PutDword(HKEY_LOCAL_MACHINE, victim.c_str(), "FullPath", 0);
+        Snapshot before, after;
+        SnapshotKey(HKEY_LOCAL_MACHINE, victim.c_str(), "HKLM\\", before);
+        const Result r = Ctl(args);
+        EXPECT_EQ(r.code, c.code) << r.out << r.err;
+        for (const std::string& said : c.said)
+            EXPECT_NE((r.out + r.err).find(said), std::string::npos) << said << "\n"
+                                                                     << r.out << r.err;
+        EXPECT_TRUE(c.code != kBadInput || r.out.empty()) << r.out;
+        SnapshotKey(HKEY_LOCAL_MACHINE, victim.c_str(), "HKLM\\", after);
+        EXPECT_TRUE(after == before) << "written through the link";
+        EXPECT_EQ(UsersKeys(), users);
+    }
+    // The caller's own profile went ahead.
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kCabinet, "FullPath"), Dword(1));
 }
 
 TEST_F(AllUsersTest, TheOptionGoesWithFiveCommandsAloneAndWithoutRightsKeepRegistersNothing) {

@@ -5,6 +5,7 @@
 #include "support/RegistrySandbox.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <windows.h>
 
 #include <set>
@@ -58,4 +59,60 @@ inline bool Mounted(const char* below) {
         return false;
     RegCloseKey(hKey);
     return true;
+}
+
+// Makes root\path a registry link to target ("\Registry\..."), as any user
+// may in their own hive; the keys above it are made as needed.
+inline void MakeLink(HKEY root, const std::string& path, const std::wstring& target) {
+    const size_t cut = path.rfind('\\');
+    HKEY parent, link;
+    ASSERT_EQ(RegCreateKeyExA(root, path.substr(0, cut).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &parent, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(parent, path.substr(cut + 1).c_str(), 0, nullptr,
+                              REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr,
+                              &link, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                             reinterpret_cast<const BYTE*>(target.data()),
+                             static_cast<DWORD>(target.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    RegCloseKey(link);
+    RegCloseKey(parent);
+}
+
+// Removes the link root\path itself: RegDeleteKey and RegDeleteTree would
+// follow it and delete what it leads to.
+inline void RemoveLink(HKEY root, const std::string& path) {
+    HKEY link;
+    const std::wstring wide(path.begin(), path.end()); // ASCII
+    ASSERT_EQ(RegOpenKeyExW(root, wide.c_str(), REG_OPTION_OPEN_LINK, DELETE, &link),
+              ERROR_SUCCESS);
+    using NtDeleteKeyFn = LONG(WINAPI*)(HANDLE);
+    const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+    EXPECT_EQ(ntDeleteKey(link), 0);
+    RegCloseKey(link);
+}
+
+// The SID of the account this process runs as.
+inline std::string CallerSid() {
+    HANDLE token;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    BYTE buffer[256];
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size);
+    CloseHandle(token);
+    char* text = nullptr;
+    ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
+    const std::string sid = text ? text : "";
+    LocalFree(text);
+    return sid;
+}
+
+// Where a link leads to reach key below this process's (sandboxed) HKLM.
+inline std::wstring SandboxMachineTarget(const RegistrySandbox& sandbox, const std::string& key) {
+    const std::string path =
+        "\\Registry\\User\\" + CallerSid() + "\\" + sandbox.Path() + "\\HKLM\\" + key;
+    return std::wstring(path.begin(), path.end()); // ASCII
 }

@@ -5,7 +5,10 @@
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
 #include "ctl/HiveFiles.h"
+#include "ctl/Whose.h"
 #include "support/RegistrySandbox.h"
+#include "system/RegLinks.h"
+#include "system/Registry.h"
 #include "system/Shell.h"
 #include "system/UserHive.h"
 
@@ -249,6 +252,30 @@ TEST_F(OtherUserTest, AnAccountNameMeansItsSidAndBadUsersChangeNothing) {
     EXPECT_NE(r.err.find("S-1-5-21-1-2-3-4242 has no loaded profile under HKEY_USERS"),
               std::string::npos)
         << r.err;
+}
+
+// A link made after the profile was looked at (while its user is signed in)
+// is not followed either: each key below HKEY_CURRENT_USER is opened one name
+// at a time, as itself.
+TEST_F(OtherUserTest, ALinkMadeOnceTheHiveIsOpenIsNotFollowed) {
+    const char victim[] = "Software\\MorvaneVictim";
+    const char cabinet[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CabinetState";
+    PutDword(HKEY_LOCAL_MACHINE, victim, "FullPath", 1);
+    UserHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.OpenUser(kOtherSid, &error)) << error;
+    EXPECT_EQ(LinkRefusal(), "");
+    MakeLink(hOther, cabinet, SandboxMachineTarget(sandbox, victim));
+    const Snapshot before = sandbox.Snapshot();
+    const DWORD one = 1;
+    EXPECT_EQ(SetUserValue(HKCU, Key(cabinet), "FullPathAddress", REG_DWORD, &one, 4), kLinkOnPath);
+    EXPECT_EQ(DeleteRegValue(HKCU, Key(cabinet), "FullPath"), kLinkOnPath);
+    bool found = true;
+    RegData data;
+    EXPECT_EQ(ReadRegValue(HKCU, cabinet, "FullPath", &found, &data), kLinkOnPath);
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(sandbox.Snapshot() == before);
+    EXPECT_TRUE(hive.Close(&error)) << error;
 }
 
 // A profile file is loaded for one command and unloaded on every path.
