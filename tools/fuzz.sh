@@ -1,6 +1,7 @@
 #!/bin/bash
 # Fuzzes every parser of untrusted input with libFuzzer for a bounded time:
-# the GIF block walk, the backup reader and the preset reader.
+# the GIF block walk, the backup reader, the preset reader and the reader of
+# a GPO's preference files.
 #
 # Builds tests/native's fuzz targets natively with clang (ASan, UBSan), fetches
 # the GIF seed corpus (tools/fuzz_corpus.sh), then runs each target in turn
@@ -10,7 +11,7 @@
 # Environment:
 #   FUZZ_SECONDS   run time of each target in seconds (default 600)
 #   FUZZ_MAX_LEN   largest input the fuzzer makes, in bytes (default 65536)
-#   FUZZ_TARGETS   the targets to run (default "gif_walk regfile preset")
+#   FUZZ_TARGETS   the targets to run (default "gif_walk regfile preset gppfile")
 #   FUZZ_DIR       work folder (default build/fuzz): seeds/ (GIFs), and for each
 #                  target TARGET/corpus (inputs found while fuzzing),
 #                  TARGET/artifacts (crashing inputs), TARGET/fuzz.log
@@ -19,7 +20,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SECONDS_TO_RUN=${FUZZ_SECONDS:-600}
 MAX_LEN=${FUZZ_MAX_LEN:-65536}
-TARGETS=${FUZZ_TARGETS:-"gif_walk regfile preset"}
+TARGETS=${FUZZ_TARGETS:-"gif_walk regfile preset gppfile"}
 DIR=${FUZZ_DIR:-"$ROOT/build/fuzz"}
 CXX_CLANG=${FUZZ_CXX:-clang++}
 
@@ -82,7 +83,7 @@ failed=0
 for target in $TARGETS; do
     case $target in
     gif_walk) run gif_walk "$DIR/seeds" "$DIR/gif_walk.dict" || failed=$? ;;
-    regfile | preset) run "$target" "$ROOT/tests/fuzz/$target-corpus" "$ROOT/tests/fuzz/$target.dict" || failed=$? ;;
+    regfile | preset | gppfile) run "$target" "$ROOT/tests/fuzz/$target-corpus" "$ROOT/tests/fuzz/$target.dict" || failed=$? ;;
     *) echo "fuzz: unknown target $target" >&2; exit 2 ;;
     esac
 done

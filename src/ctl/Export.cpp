@@ -4,6 +4,7 @@
 
 #include "ctl/ExportFormats.h"
 #include "ctl/Files.h"
+#include "ctl/GppFile.h"
 #include "ctl/Text.h"
 #include "ctl/Words.h"
 
@@ -26,6 +27,10 @@ struct ExportFormat {
     Emitter emit;
     // Why it cannot write for a profile file (--hive), or null when it can.
     const char* noProfileFile = nullptr;
+    // Updates an existing file with what the emitter made (UpdateGppFile);
+    // null when an existing file is replaced, and only with --force.
+    std::string (*update)(std::string_view existing, std::string_view made,
+                          std::string* updated) = nullptr;
 };
 
 // clang-format off
@@ -34,7 +39,10 @@ constexpr ExportFormat kFormats[] = {
      nullptr, "a playbook", "", "Playbook written to ", AnsibleExport},
     {"gpp", ExportFormat::Folder, "Group Policy preferences", "the GPO's folder",
      "the folder to write the Group Policy files in", "Group Policy files", "programs run",
-     "Group Policy preferences written below ", GppExport},
+     "Group Policy preferences written below ", GppExport,
+     "Group Policy sends the per-user values to every user it reaches, and a profile file is "
+     "none of them; export ansible loads it",
+     UpdateGppFile},
     {"reg", ExportFormat::File, "a .reg file for reg import", "the file",
      "the .reg file to write", "a .reg file", "service starts/stops, programs run",
      "Registry file written to ", RegExport,
@@ -71,6 +79,24 @@ std::string Unwritable(const std::string& text) {
             snprintf(name, sizeof(name), "U+%04X", static_cast<unsigned>(c));
             return name;
         }
+    }
+    return {};
+}
+
+// Each file that exists already, updated with what the emitter made: the
+// empty text, or why one of them cannot be.
+std::string UpdateExisting(const ExportFormat& format, std::vector<ExportFile>* files) {
+    for (ExportFile& file : *files) {
+        std::string existing, updated;
+        const DWORD status = ReadWholeFile(file.path, &existing);
+        if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND)
+            continue;
+        if (status != ERROR_SUCCESS)
+            return "cannot read " + file.path + ": " + ErrorText(status);
+        if (const std::string why = format.update(existing, file.bytes, &updated); !why.empty())
+            return file.path + " is not " + format.what + " that export " + format.name +
+                   " can update: " + why;
+        file.bytes = std::move(updated);
     }
     return {};
 }
@@ -129,12 +155,16 @@ int ExportCommand(const std::vector<std::string>& words, const std::vector<Prese
     }
     for (ExportFile& file : files)
         file.path = file.path.empty() ? words[2] : words[2] + "\\" + file.path;
-    // A GPO's folder is updated; a file is replaced only when asked.
+    if (format.update)
+        if (const std::string why = UpdateExisting(format, &files); !why.empty()) {
+            *err += "morvanectl: " + why + "; nothing was exported\n";
+            return 2;
+        }
+    // A file is replaced only when asked; an updated one always.
     std::string failed = words[2];
-    const DWORD status =
-        !ParentExists(words[2])
-            ? ERROR_PATH_NOT_FOUND
-            : WriteFiles(files, replace || format.out == ExportFormat::Folder, &failed);
+    const DWORD status = !ParentExists(words[2])
+                             ? ERROR_PATH_NOT_FOUND
+                             : WriteFiles(files, replace || format.update, &failed);
     if (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS) {
         *err += "morvanectl: " + failed + " exists already; export " + format.name +
                 " --force replaces it; nothing was exported\n";

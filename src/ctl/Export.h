@@ -34,7 +34,8 @@ const char* ExportSummary();
 // Writes the export of the preset's lines, once ExportProblem found nothing
 // wrong with `words`. Text for standard output goes to *out, messages for
 // standard error (each line starting "morvanectl: ") to *err. An existing
-// OUT file is replaced only with `replace`. The exit code: 0 written, 2
-// nothing written.
+// OUT file is replaced only with `replace`; a GPO's existing files are
+// updated, only morvanectl's own items in them replaced. The exit code: 0
+// written, 2 nothing written.
 int ExportCommand(const std::vector<std::string>& words, const std::vector<PresetLine>& lines,
                   const ExportTarget& target, bool replace, std::string* out, std::string* err);

@@ -35,9 +35,17 @@ public:
     const PresetLine* line = nullptr;
     // "general/compressed-folders on"
     std::string Title() const;
+    // Whether the format makes this program run.
+    virtual bool Makes(const Effect& /*run*/) const { return true; }
+    // Names what the format cannot express, in its file and on standard error.
+    virtual void Cannot(const std::string& /*what*/) {}
 };
 
-// Every line's effects in the preset's order, the visitor's line set for each.
+// Every line's effects in the preset's order, the visitor's line set for
+// each. What follows a program run that the format cannot make is left out
+// and named, as apply leaves it out when a run fails: it would record a
+// state that never came about (Compressed Folders' value without its DLL
+// registered).
 void VisitLines(const std::vector<PresetLine>& lines, ExportVisitor& visitor);
 
 // morvanectl's own words for a service setting.

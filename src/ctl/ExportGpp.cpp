@@ -2,6 +2,7 @@
 // for the machine and for the user, and service items; what preferences
 // cannot do is named in a comment and on standard error.
 #include "ctl/ExportFormats.h"
+#include "ctl/GppFile.h"
 #include "ctl/Words.h"
 
 #include <windows.h>
@@ -35,7 +36,8 @@ std::string Comment(std::string text) {
 }
 
 // The same item gets the same id in every export, so that a GPO updated from
-// a new export keeps its items.
+// a new export keeps its items; every id starts with kOwnGppUid, so that the
+// update knows its own items from the GPO's others.
 std::string Uid(const std::string& seed) {
     unsigned long long a = 14695981039346656037ull, b = 1099511628211ull * 31;
     for (unsigned char c : seed) {
@@ -43,10 +45,8 @@ std::string Uid(const std::string& seed) {
         b = (b ^ c) * 6364136223846793005ull + 1442695040888963407ull;
     }
     char text[48];
-    snprintf(text, sizeof(text), "{%08lX-%04X-4%03X-%04X-%012llX}",
-             static_cast<unsigned long>(a >> 32), static_cast<unsigned>((a >> 16) & 0xFFFF),
-             static_cast<unsigned>(a & 0xFFF), static_cast<unsigned>(0x8000 | ((b >> 48) & 0x3FFF)),
-             b & 0xFFFFFFFFFFFFull);
+    snprintf(text, sizeof(text), "%s%03X-%04X-%012llX}", kOwnGppUid, static_cast<unsigned>(a >> 52),
+             static_cast<unsigned>(0x8000 | ((b >> 48) & 0x3FFF)), (a ^ b) & 0xFFFFFFFFFFFFull);
     return text;
 }
 
@@ -69,14 +69,18 @@ constexpr char kXmlHead[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
 
 // Each place's hive as preferences name it, and whether its items go to the
 // machine's file. Another user's values go to the machine part under
-// HKEY_USERS\<SID>: the user part would reach every user who signs in.
+// HKEY_USERS\<SID>: the user part would reach every user who signs in. A
+// profile file has no hive here (the format's row refuses that target).
 struct GppHive {
     const char* name;
     bool machine;
 };
 constexpr GppHive kHiveOf[kHives] = {
-    {"HKEY_LOCAL_MACHINE", true}, {"HKEY_CLASSES_ROOT", true},  {"HKEY_CURRENT_USER", false},
-    {"HKEY_USERS", true},         {"HKEY_CURRENT_USER", false},
+    {"HKEY_LOCAL_MACHINE", true},
+    {"HKEY_CLASSES_ROOT", true},
+    {"HKEY_CURRENT_USER", false},
+    {"HKEY_USERS", true},
+    {nullptr, false},
 };
 
 class Items : public ExportVisitor {
@@ -84,7 +88,9 @@ public:
     Items(const ExportTarget& target, std::string* notes) : target_(target), notes_(notes) {}
     std::string machineRegistry, userRegistry, services, machineNotes;
 
-    void Cannot(const std::string& what) {
+    // A service's start and stop are items; another program run is beyond them.
+    bool Makes(const Effect& run) const override { return !run.service.empty(); }
+    void Cannot(const std::string& what) override {
         machineNotes += Comment("morvanectl: not expressible in Group Policy Preferences: " + what);
         *notes_ += "morvanectl: gpp cannot express " + what + "\n";
     }
@@ -152,10 +158,6 @@ std::string RegistryFile(const std::string& notes, const std::string& items) {
 
 std::vector<ExportFile> GppExport(const ExportInput& input, std::string* notes) {
     Items items(input.target, notes);
-    if (input.target.kind == ExportTarget::HiveFile)
-        items.Cannot("a profile file (" + input.target.file +
-                     "): the per-user values are in User\\Preferences\\Registry\\Registry.xml and "
-                     "reach each user who signs in");
     VisitLines(input.lines, items);
     return {
         {"Machine\\Preferences\\Registry\\Registry.xml",

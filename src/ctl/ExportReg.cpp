@@ -51,6 +51,11 @@ public:
     void Run(const Effect& e) override {
         Cannot(Title() + ": " + EffectWords(e) + " (a program run, such as a DLL registration)");
     }
+    bool Makes(const Effect&) const override { return false; }
+    void Cannot(const std::string& what) override {
+        comments += Wide("; morvanectl: not expressible in a .reg file: " + what) + kEol;
+        *notes_ += "morvanectl: reg cannot express " + what + "\n";
+    }
     // The start type is the setting; the start or stop itself is beyond the file.
     void Service(const Effect& write, const Effect& run) override {
         SetValue(write);
@@ -74,10 +79,6 @@ private:
             text += (open_.empty() ? UTF16("") : kEol) + (UTF16("[") + key + UTF16("]")) + kEol;
         open_ = key;
         text += line + kEol;
-    }
-    void Cannot(const std::string& what) {
-        comments += Wide("; morvanectl: not expressible in a .reg file: " + what) + kEol;
-        *notes_ += "morvanectl: reg cannot express " + what + "\n";
     }
 };
 

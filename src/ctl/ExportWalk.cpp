@@ -10,7 +10,16 @@ std::string ExportVisitor::Title() const {
 void VisitLines(const std::vector<PresetLine>& lines, ExportVisitor& visitor) {
     for (const PresetLine& line : lines) {
         visitor.line = &line;
-        VisitAll(EffectsOf(line.on ? line.row->onCheck : line.row->onUncheck), visitor);
+        const Effects effects = EffectsOf(line.on ? line.row->onCheck : line.row->onUncheck);
+        // Up to and with the first program run that the format cannot make.
+        size_t made = 0;
+        for (bool cut = false; made < effects.size() && !cut; ++made)
+            cut = effects[made].kind == Effect::Run && !visitor.Makes(effects[made]);
+        VisitAll(std::span(effects).first(made), visitor);
+        for (size_t i = made; i < effects.size(); ++i)
+            visitor.Cannot(visitor.Title() + ": " + EffectWords(effects[i]) +
+                           " (left out: apply makes it only once the program run before it "
+                           "succeeded)");
     }
 }
 

@@ -92,7 +92,7 @@ void Visit(const Effect& e, EffectVisitor& visitor) {
     }
 }
 
-void VisitAll(const Effects& effects, EffectVisitor& visitor) {
+void VisitAll(std::span<const Effect> effects, EffectVisitor& visitor) {
     for (size_t i = 0; i < effects.size(); ++i) {
         const bool pair = !effects[i].service.empty() && i + 1 < effects.size() &&
                           effects[i].kind == Effect::SetValue;

@@ -6,6 +6,7 @@
 
 #include "system/Actions.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -59,4 +60,4 @@ public:
 // The one dispatch on an effect's kind.
 void Visit(const Effect& e, EffectVisitor& visitor);
 // Each effect in order, a service setting as one call of Service.
-void VisitAll(const Effects& effects, EffectVisitor& visitor);
+void VisitAll(std::span<const Effect> effects, EffectVisitor& visitor);

@@ -1,10 +1,12 @@
 // export ansible|gpp|reg: what the files say for known rows, the input they
 // refuse, and for the checks on the build machine (ctl_export_check) the
 // exports of all fifty on and all fifty off beside the sandboxed registry
-// before and after apply of the same preset, the programs apply started,
-// and the registry that Wine's reg.exe import of the .reg export gave.
+// before and after apply of the same preset (and after it with every
+// program failing), the programs apply started, and the registry that
+// Wine's reg.exe import of the .reg export gave.
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
+#include "ctl/GppFile.h"
 #include "ctl/RegFile.h"
 #include "ctl/Text.h"
 #include "support/RegistrySandbox.h"
@@ -33,16 +35,18 @@ void WriteFile(const std::string& path, const std::string& text) {
 }
 
 // Records what apply starts instead of starting it; each program then
-// ends at once with exit code 0.
+// ends at once with exit code g_exitCode (0 unless a test fails them).
 std::vector<std::string> g_started;
+DWORD g_exitCode = 0;
 RunResult RecordStart(const char* file, const char* parameters, int, DWORD) {
     g_started.push_back(std::string(file) + "\t" + parameters);
-    return {.outcome = RunResult::Ended};
+    return {.outcome = RunResult::Ended, .exitCode = g_exitCode};
 }
 struct StartRecorder {
     RunAndWaitFn previous = g_pfnRunAndWait;
     StartRecorder() {
         g_started.clear();
+        g_exitCode = 0;
         g_pfnRunAndWait = RecordStart;
     }
     ~StartRecorder() { g_pfnRunAndWait = previous; }
@@ -128,6 +132,27 @@ void ImportWithWine(bool on, const std::string& folder) {
     file.Write(FileBytes(Wide(sandboxed)));
     EXPECT_EQ(RunProgram(L"reg.exe import \"" + Wide(file.path) + L"\""), 0u);
     WriteSnapshot(folder + "\\imported.txt", sandbox.Snapshot());
+    // No DLL was registered: check must not find Compressed Folders as wanted.
+    const Result check = Ctl({"check", folder + "\\preset"});
+    EXPECT_EQ(check.code, kDiffers) << check.out;
+    EXPECT_NE(check.out.find(std::string("general/compressed-folders: ") +
+                             (on ? "off, wanted on" : "on, wanted off")),
+              std::string::npos)
+        << check.out;
+}
+
+// The preset applied over the opposite state with every program failing
+// (regsvr32.exe ends with 3 where zipfldr.dll is missing): what an export
+// that runs no program must make.
+void ApplyWithRunsFailing(bool on, const std::string& folder) {
+    RegistrySandbox sandbox;
+    StartRecorder recorder;
+    ASSERT_NO_FATAL_FAILURE(ApplyOpposite(on));
+    g_exitCode = 3;
+    TempFile backup("failing.reg");
+    const Result r = Ctl({"apply", folder + "\\preset", "--backup", backup.path});
+    EXPECT_EQ(r.code, kSomeFailed) << r.err;
+    WriteSnapshot(folder + "\\runs-failed.txt", sandbox.Snapshot());
 }
 
 // The preset applied over the opposite state, with its exports beside the
@@ -163,6 +188,7 @@ void Record(bool on) {
     CreateDirectoryA(folder.c_str(), nullptr);
     Apply(on, folder);
     ImportWithWine(on, folder);
+    ApplyWithRunsFailing(on, folder);
 }
 
 TEST(ExportRecordTest, AllFiftyOn) {
@@ -191,11 +217,14 @@ TEST(ExportRecordTest, ForAnotherUserAndAProfileFile) {
     EXPECT_EQ(r.code, kDone) << r.err;
     r = Ctl({"--user", sid, "export", "reg", preset.path, folder + "\\user.reg"});
     EXPECT_EQ(r.code, kDone) << r.err;
+    // Group Policy would send a profile file's values to every user it reaches.
     r = Ctl({"--hive", "C:\\Users\\Default\\NTUSER.DAT", "export", "gpp", preset.path,
              folder + "\\gpo-hive"});
-    EXPECT_EQ(r.code, kDone) << r.err;
-    EXPECT_NE(r.err.find("morvanectl: gpp cannot express a profile file"), std::string::npos)
-        << r.err;
+    EXPECT_EQ(r.code, kBadInput) << r.err;
+    EXPECT_EQ(r.err, "morvanectl: export gpp cannot write for a profile file: Group Policy sends "
+                     "the per-user values to every user it reaches, and a profile file is none of "
+                     "them; export ansible loads it; nothing was exported\n");
+    EXPECT_EQ(GetFileAttributesA((folder + "\\gpo-hive").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // A path as a string of hex digits, for the manifest that the check on the
@@ -213,8 +242,8 @@ std::string Hex(const std::string& text) {
 // Hostile and careless paths of a profile file and of the preset. What an
 // export can hold is written as data (ctl_export_check then runs the
 // formats' own tools over it: ansible-playbook --syntax-check and
-// --list-tasks, Ansible's templating, xmllint); what would break a line or
-// the file is refused with nothing written.
+// --list-tasks, Ansible's templating); what would break a line or the file
+// is refused with nothing written. export gpp refuses every profile file.
 TEST(ExportSafetyTest, HostilePathsAreWrittenAsDataOrRefused) {
     const std::string folder = kOut + "\\hostile";
     CreateDirectoryA(kOut.c_str(), nullptr);
@@ -222,27 +251,27 @@ TEST(ExportSafetyTest, HostilePathsAreWrittenAsDataOrRefused) {
     const std::string pwned = "{{ lookup('pipe', 'touch morvane-pwned') }}";
     struct Case {
         std::string hive, preset; // the preset's file name
-        bool ansible, gpp;        // written, else refused
+        bool ansible;             // written, else refused
     };
     // clang-format off
     const Case cases[] = {
-        {"C:\\" + pwned + "\\NTUSER.DAT", "p.preset", true, true},
-        {"C:\\{% for x in range(3) %}" + pwned + "{% endfor %}\\a.dat", "p.preset", true, true},
-        {"C:\\it's \"quoted\" # no comment: - x\\NTUSER.DAT", "p.preset", true, true},
-        {"C:\\&anchor *alias !tag %x @y `z` [a] {b}\\NTUSER.DAT", "p.preset", true, true},
-        {"C:\\a & b <c> ]]> --x-- -\\NTUSER.DAT-", "p.preset", true, true},
-        {"C:\\\xD0\x9F\xD1\x80\xD0\xBE\xD1\x84\xD0\xB8\xD0\xBB\xD1\x8C\\\xE5\x90\x8D.dat", "p.preset", true, true},
-        {"C:\\Default\\NTUSER.DAT", pwned + " #'x.preset", true, true},
-        {"C:\\x.dat\n- name: Pwn\n  hosts: all\n  tasks:\n    - ansible.windows.win_command: cmd /c calc\n#", "p.preset", false, false},
-        {"C:\\x\r.dat", "p.preset", false, false},
-        {"C:\\x\xE2\x80\xA8- name: Pwn.dat", "p.preset", false, false},
-        {"C:\\x\xE2\x80\xA9.dat", "p.preset", false, false},
-        {"C:\\x\xC2\x85.dat", "p.preset", false, false},
-        {"C:\\x\x01.dat", "p.preset", false, false},
-        {"C:\\x\x1B[31m.dat", "p.preset", false, false},
-        {"C:\\x\x7F.dat", "p.preset", false, false},
-        {"C:\\x\t.dat", "p.preset", false, false},
-        {"C:\\Default\\NTUSER.DAT", "p\xE2\x80\xA8- name: Pwn.preset", false, true},
+        {"C:\\" + pwned + "\\NTUSER.DAT", "p.preset", true},
+        {"C:\\{% for x in range(3) %}" + pwned + "{% endfor %}\\a.dat", "p.preset", true},
+        {"C:\\it's \"quoted\" # no comment: - x\\NTUSER.DAT", "p.preset", true},
+        {"C:\\&anchor *alias !tag %x @y `z` [a] {b}\\NTUSER.DAT", "p.preset", true},
+        {"C:\\a & b <c> ]]> --x-- -\\NTUSER.DAT-", "p.preset", true},
+        {"C:\\\xD0\x9F\xD1\x80\xD0\xBE\xD1\x84\xD0\xB8\xD0\xBB\xD1\x8C\\\xE5\x90\x8D.dat", "p.preset", true},
+        {"C:\\Default\\NTUSER.DAT", pwned + " #'x.preset", true},
+        {"C:\\x.dat\n- name: Pwn\n  hosts: all\n  tasks:\n    - ansible.windows.win_command: cmd /c calc\n#", "p.preset", false},
+        {"C:\\x\r.dat", "p.preset", false},
+        {"C:\\x\xE2\x80\xA8- name: Pwn.dat", "p.preset", false},
+        {"C:\\x\xE2\x80\xA9.dat", "p.preset", false},
+        {"C:\\x\xC2\x85.dat", "p.preset", false},
+        {"C:\\x\x01.dat", "p.preset", false},
+        {"C:\\x\x1B[31m.dat", "p.preset", false},
+        {"C:\\x\x7F.dat", "p.preset", false},
+        {"C:\\x\t.dat", "p.preset", false},
+        {"C:\\Default\\NTUSER.DAT", "p\xE2\x80\xA8- name: Pwn.preset", false},
     };
     // clang-format on
     std::string manifest;
@@ -264,12 +293,15 @@ TEST(ExportSafetyTest, HostilePathsAreWrittenAsDataOrRefused) {
             const std::string out = name + (ansible ? ".yml" : "-gpo");
             const Result r =
                 Ctl({"--hive", c.hive, "export", ansible ? "ansible" : "gpp", preset, out});
-            const bool wanted = ansible ? c.ansible : c.gpp;
+            const bool wanted = ansible && c.ansible;
             EXPECT_EQ(r.code, wanted ? kDone : kBadInput) << i << (ansible ? " ansible" : " gpp");
             EXPECT_EQ(GetFileAttributesA(out.c_str()) != INVALID_FILE_ATTRIBUTES, wanted) << i;
-            if (!wanted) {
+            if (ansible && !wanted) {
                 EXPECT_NE(r.err.find("which cannot be written safely into "), std::string::npos)
                     << r.err;
+            }
+            if (!wanted) {
+                EXPECT_TRUE(r.err.ends_with("; nothing was exported\n")) << r.err;
             }
             EXPECT_EQ(r.err.find_first_of("\r\x01\x1B\x7F\t"), std::string::npos) << r.err;
         }
@@ -380,7 +412,13 @@ TEST_F(ExportTest, GroupPolicyFilesHoldTheItemsAndNameWhatTheyCannotDo) {
     EXPECT_EQ(r.code, kDone) << r.err;
     const std::string why = "general/compressed-folders on: run regsvr32.exe /s <system "
                             "folder>\\zipfldr.dll (a program run, such as a DLL registration)";
-    EXPECT_EQ(r.err, "morvanectl: gpp cannot express " + why + "\n");
+    // Without the registration, the state value would say Compressed
+    // Folders are on when they are not: apply leaves it out when the run fails.
+    const std::string leftOut = "general/compressed-folders on: set HKCU\\Software\\Quelt : "
+                                "Compressed Folder = SZ \"1\" (left out: apply makes it only once "
+                                "the program run before it succeeded)";
+    EXPECT_EQ(r.err, "morvanectl: gpp cannot express " + why + "\nmorvanectl: gpp cannot express " +
+                         leftOut + "\n");
     const std::string machine =
         ReadFile(gpo.path + "\\Machine\\Preferences\\Registry\\Registry.xml");
     const std::string services =
@@ -390,7 +428,8 @@ TEST_F(ExportTest, GroupPolicyFilesHoldTheItemsAndNameWhatTheyCannotDo) {
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<RegistrySettings "
         "clsid=\"{A3CCFC41-DFDB-43a5-8D26-0FE8B954DA51}\">\r\n\t<!-- morvanectl: not expressible "
         "in Group Policy Preferences: " +
-        why + " -->\r\n"))
+        why + " -->\r\n\t<!-- morvanectl: not expressible in Group Policy Preferences: " + leftOut +
+        " -->\r\n"))
         << machine;
     for (const char* item : {
              "<Properties action=\"U\" displayDecimal=\"1\" default=\"0\" "
@@ -404,11 +443,9 @@ TEST_F(ExportTest, GroupPolicyFilesHoldTheItemsAndNameWhatTheyCannotDo) {
              "<Properties action=\"U\" displayDecimal=\"1\" default=\"0\" "
              "hive=\"HKEY_CURRENT_USER\" key=\"Software\\Quelt\" name=\"Edit Window\" "
              "type=\"REG_DWORD\" value=\"00000000\"/>",
-             "<Properties action=\"U\" displayDecimal=\"1\" default=\"0\" "
-             "hive=\"HKEY_CURRENT_USER\" key=\"Software\\Quelt\" name=\"Compressed Folder\" "
-             "type=\"REG_SZ\" value=\"1\"/>",
          })
         EXPECT_NE(user.find(item), std::string::npos) << item << "\nin\n" << user;
+    EXPECT_EQ(user.find("Compressed Folder"), std::string::npos) << user;
     EXPECT_NE(services.find("<NTService clsid=\"{AB6F0B67-341F-4e51-92F9-005FBFBA1A43}\" "
                             "name=\"W32Time\" image=\"2\""),
               std::string::npos)
@@ -439,8 +476,6 @@ TEST_F(ExportTest, GroupPolicyFilesForAnotherUserNameTheirHive) {
     for (const std::string item : {
              "hive=\"HKEY_USERS\" key=\"S-1-5-21-1-2-3-1013\\Software\\Quelt\" "
              "name=\"Edit Window\" type=\"REG_DWORD\" value=\"00000000\"/>",
-             "hive=\"HKEY_USERS\" key=\"S-1-5-21-1-2-3-1013\\Software\\Quelt\" "
-             "name=\"Compressed Folder\" type=\"REG_SZ\" value=\"1\"/>",
              "hive=\"HKEY_LOCAL_MACHINE\" key=\"SYSTEM\\CurrentControlSet\\Control\\Lsa\" "
              "name=\"nolmhash\"",
          })
@@ -449,6 +484,180 @@ TEST_F(ExportTest, GroupPolicyFilesForAnotherUserNameTheirHive) {
     EXPECT_EQ(user.find("<Properties"), std::string::npos) << user;
     EXPECT_EQ(machine.find("HKEY_CURRENT_USER"), std::string::npos) << machine;
     RemoveGpp(gpo.path);
+}
+
+// A GPO's preferences as others wrote them, each one to come through an
+// export byte for byte and in its order: items as the Group Policy
+// Management Console writes them (no spaces between), a collection holding
+// items, a comment.
+const char* const kGppParts[] = {"Machine\\Preferences\\Registry\\Registry.xml",
+                                 "Machine\\Preferences\\Services\\Services.xml",
+                                 "User\\Preferences\\Registry\\Registry.xml"};
+const std::vector<std::string> kForeign[] = {
+    {"<Registry clsid=\"{9CD4B2F4-923D-47f5-A062-E897DD1DAD50}\" name=\"AUOptions\" "
+     "status=\"AUOptions\" image=\"2\" changed=\"2024-03-01 10:00:00\" "
+     "uid=\"{0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}\" bypassErrors=\"1\"><Properties action=\"U\" "
+     "displayDecimal=\"1\" default=\"0\" hive=\"HKEY_LOCAL_MACHINE\" "
+     "key=\"SOFTWARE\\Policies\\Microsoft\\Windows\\WindowsUpdate\\AU\" name=\"AUOptions\" "
+     "type=\"REG_DWORD\" value=\"00000004\"/></Registry>",
+     "<Collection clsid=\"{53B533F5-224C-47e3-B01B-CA3B3F3FF4BF}\" name=\"Helpdesk &amp; co\">"
+     "<Registry clsid=\"{9CD4B2F4-923D-47f5-A062-E897DD1DAD50}\" name=\"Banner\" image=\"1\" "
+     "changed=\"2024-03-01 10:00:00\" uid=\"{1B2C3D4E-5F6A-4B7C-8D9E-0F1A2B3C4D5E}\">"
+     "<Properties action=\"R\" hive=\"HKEY_LOCAL_MACHINE\" key=\"SOFTWARE\\Helpdesk\" "
+     "name=\"Banner\" type=\"REG_SZ\" value=\"&lt;call 1234&gt;\"/></Registry></Collection>",
+     "<!-- kept: the helpdesk's own -->"},
+    {"<NTService clsid=\"{AB6F0B67-341F-4e51-92F9-005FBFBA1A43}\" name=\"Spooler\" image=\"2\" "
+     "changed=\"2024-03-01 10:00:00\" uid=\"{2C3D4E5F-6A7B-4C8D-9E0F-1A2B3C4D5E6F}\" "
+     "disabled=\"1\"><Properties startupType=\"DISABLED\" serviceName=\"Spooler\" "
+     "serviceAction=\"STOP\" timeout=\"30\"/></NTService>"},
+    {"<Registry clsid=\"{9CD4B2F4-923D-47f5-A062-E897DD1DAD50}\" name=\"Wallpaper\" image=\"2\" "
+     "changed=\"2024-03-01 10:00:00\" uid=\"{3D4E5F6A-7B8C-4D9E-8F0A-1B2C3D4E5F6A}\" "
+     "desc=\"caf\xC3\xA9\"><Properties action=\"U\" hive=\"HKEY_CURRENT_USER\" "
+     "key=\"Control Panel\\Desktop\" name=\"Wallpaper\" type=\"REG_SZ\" "
+     "value=\"C:\\caf\xC3\xA9.bmp\"/></Registry>"},
+};
+const char* const kRoots[] = {
+    "<RegistrySettings clsid=\"{A3CCFC41-DFDB-43a5-8D26-0FE8B954DA51}\">",
+    "<NTServices clsid=\"{2CFB484A-4E96-4b5d-A0B6-093D2F91E6AE}\" disabled=\"0\">",
+    "<RegistrySettings clsid=\"{A3CCFC41-DFDB-43a5-8D26-0FE8B954DA51}\" disabled=\"0\">"};
+
+// A GPO file of the foreign items, the console's way or with spaces, and
+// `own` (an item of an older morvanectl) after the first of them.
+std::string ForeignFile(int part, const char* space, const std::string& own = "") {
+    const std::string root = kRoots[part];
+    std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n" + root;
+    for (const std::string& item : kForeign[part])
+        text += space + item + (&item == &kForeign[part][0] ? own : "");
+    return text + space + "</" + root.substr(1, root.find(' ') - 1) + ">\r\n";
+}
+
+// Morvane's item ids in a file in their order, then how many notes it has.
+std::vector<std::string> Own(const std::string& text) {
+    std::vector<std::string> own;
+    const std::string uid = std::string("uid=\"") + kOwnGppUid;
+    for (size_t at = text.find(uid); at != std::string::npos; at = text.find(uid, at + 1))
+        own.push_back(text.substr(at + 5, 38));
+    size_t notes = 0;
+    for (size_t at = text.find("<!-- morvanectl:"); at != std::string::npos;
+         at = text.find("<!-- morvanectl:", at + 1))
+        ++notes;
+    own.push_back(std::to_string(notes) + " notes");
+    return own;
+}
+
+// An item that an older morvanectl wrote, with its note.
+std::string StaleItem() {
+    return std::string("<Registry clsid=\"{9CD4B2F4-923D-47f5-A062-E897DD1DAD50}\" name=\"Old\" "
+                       "image=\"2\" changed=\"2024-01-01 00:00:00\" uid=\"") +
+           kOwnGppUid +
+           "000-8000-000000000000}\"><Properties action=\"D\" hive=\"HKEY_CURRENT_USER\" "
+           "key=\"Software\\Quelt\" name=\"Old\"/></Registry><!-- morvanectl: old -->";
+}
+
+// A GPO of these three files ("" for none), with the presets exported into it.
+void MakeGpo(const std::string& gpo, const std::vector<std::string>& files,
+             const std::vector<std::string>& presets) {
+    RemoveGpp(gpo);
+    for (int part = 0; part < 3; ++part)
+        if (!files[part].empty()) {
+            std::filesystem::create_directories(
+                std::filesystem::path(gpo + "\\" + kGppParts[part]).parent_path());
+            WriteFile(gpo + "\\" + kGppParts[part], files[part]);
+        }
+    TempFile preset("earlier.preset");
+    for (const std::string& text : presets) {
+        preset.Write(text);
+        ASSERT_EQ(Ctl({"export", "gpp", preset.path, gpo}).code, kDone) << text;
+    }
+}
+
+// The file after an update: morvanectl's items and notes as `wanted`, and
+// when it held foreign items, its root and each of them as they were.
+void ExpectUpdated(const char* what, int part, const std::string& now, bool foreign,
+                   const std::vector<std::string>& wanted) {
+    EXPECT_EQ(Own(now), wanted) << what << ": " << kGppParts[part];
+    if (!foreign)
+        return;
+    EXPECT_NE(now.find(kRoots[part]), std::string::npos) << what << ":\n" << now;
+    size_t at = 0;
+    for (const std::string& item : kForeign[part]) {
+        at = now.find(item, at);
+        EXPECT_NE(at, std::string::npos) << what << ": lost\n" << item << "\nin\n" << now;
+    }
+}
+
+// Morvane's items and notes in each file of an export into an empty GPO.
+std::vector<std::vector<std::string>> OwnOfFresh(const std::string& preset) {
+    TempFile fresh("fresh-gpo");
+    EXPECT_EQ(Ctl({"export", "gpp", preset, fresh.path}).code, kDone);
+    std::vector<std::vector<std::string>> own;
+    for (const char* part : kGppParts)
+        own.push_back(Own(ReadFile(fresh.path + "\\" + part)));
+    RemoveGpp(fresh.path);
+    return own;
+}
+
+// An export into a GPO that holds other preferences: Morvane's items (by
+// their ids) and notes are replaced, everything else is kept; a file that
+// is not Group Policy preferences, or cut short, is refused with every file
+// as it was. The GPOs written stay for ctl_export_check (xmllint, ids).
+TEST_F(ExportTest, GroupPolicyUpdateKeepsEveryOtherPreference) {
+    const std::string other = "usability/show-hidden-files = on\ngeneral/store-lm-hash = off\n"
+                              "services/time-synchronization = on\n";
+    const std::string files[] = {ForeignFile(0, ""), ForeignFile(1, ""), ForeignFile(2, "\r\n\t")};
+    const std::string& cut = files[2];
+    struct Case {
+        const char* what;
+        std::vector<std::string> earlier; // presets exported into the GPO first
+        std::vector<std::string> before;  // its three files, "" for none
+        int code;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"foreign items", {}, {files[0], files[1], files[2]}, kDone},
+        {"an earlier export of another preset", {other}, {files[0], files[1], files[2]}, kDone},
+        {"the same preset twice", {kFour}, {"", "", ""}, kDone},
+        {"twice over foreign items", {kFour, other, kFour}, {files[0], "", files[2]}, kDone},
+        {"an older item among foreign ones", {}, {ForeignFile(0, "", StaleItem()), "",
+         ForeignFile(2, "\r\n\t", "\r\n\t" + StaleItem())}, kDone},
+        {"another kind of preferences", {}, {"<?xml version=\"1.0\"?>\r\n<ScheduledTasks "
+         "clsid=\"{CC63F200-7309-4ba0-B154-A71CD118DBCC}\"/>", files[1], files[2]}, kBadInput},
+        {"another class id", {}, {files[0], "<NTServices clsid=\"{00000000-0000-0000-0000-"
+         "000000000000}\"/>", files[2]}, kBadInput},
+        {"not XML", {}, {files[0], "Spooler = disabled\r\n", ""}, kBadInput},
+        {"cut short", {}, {files[0], files[1], cut.substr(0, cut.size() / 2)}, kBadInput},
+        {"cut short in its end tag", {}, {files[0], "", cut.substr(0, cut.size() - 4)}, kBadInput},
+        {"UTF-16", {}, {std::string("\xFF\xFE<\0?\0x\0m\0l\0", 12), files[1], files[2]}, kBadInput},
+        {"a document type", {}, {"<!DOCTYPE r [<!ENTITY a \"aaaa\">]><RegistrySettings "
+         "clsid=\"{A3CCFC41-DFDB-43a5-8D26-0FE8B954DA51}\">&a;</RegistrySettings>", "", ""},
+         kBadInput},
+    };
+    // clang-format on
+    const std::vector<std::vector<std::string>> wanted = OwnOfFresh(preset.path);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const std::string gpo = kOut + "\\merge\\" + std::to_string(i);
+        ASSERT_NO_FATAL_FAILURE(MakeGpo(gpo, c.before, c.earlier));
+        std::string was[3];
+        for (int part = 0; part < 3; ++part)
+            was[part] = ReadFile(gpo + "\\" + kGppParts[part]);
+        const Result r = Ctl({"export", "gpp", preset.path, gpo});
+        EXPECT_EQ(r.code, c.code) << c.what << ": " << r.err;
+        for (int part = 0; part < 3; ++part) {
+            const std::string now = ReadFile(gpo + "\\" + kGppParts[part]);
+            if (c.code == kDone)
+                ExpectUpdated(c.what, part, now, !c.before[part].empty(), wanted[part]);
+            else
+                EXPECT_EQ(now, was[part]) << c.what << ": " << kGppParts[part];
+        }
+        if (c.code == kDone)
+            continue;
+        EXPECT_NE(r.err.find(" is not Group Policy preferences that export gpp can update: "),
+                  std::string::npos)
+            << c.what << ": " << r.err;
+        EXPECT_TRUE(r.err.ends_with("; nothing was exported\n")) << r.err;
+        RemoveGpp(gpo);
+    }
 }
 
 TEST_F(ExportTest, BadInputWritesNothing) {
@@ -469,6 +678,7 @@ TEST_F(ExportTest, BadInputWritesNothing) {
         {"export", "gpp", preset.path, "C:\\no-such-folder-anywhere\\gpo"},
         {"--user", "no-such-user-anywhere", "export", "ansible", preset.path, out.path},
         {"--hive", "C:\\Users\\Default\\NTUSER.DAT", "export", "reg", preset.path, out.path},
+        {"--hive", "C:\\Users\\Default\\NTUSER.DAT", "export", "gpp", preset.path, gpo.path},
         {"export", "reg", preset.path},
     };
     for (const auto& args : bad) {
@@ -563,7 +773,8 @@ TEST_F(ExportTest, FilesAreWrittenWholeUnderAnyNameAndReplacedOnlyWithForce) {
     std::filesystem::remove_all(base);
     const std::filesystem::path gpo(Wide(TempFile("gpo-half").path));
     std::filesystem::create_directories(gpo / L"Machine\\Preferences\\Registry");
-    WriteWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml", "old");
+    const std::string old = "<RegistrySettings clsid=\"{A3CCFC41-DFDB-43a5-8D26-0FE8B954DA51}\"/>";
+    WriteWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml", old);
     WriteWide(gpo / L"User", "a file where the User folder would be");
     const auto files = [&gpo] {
         std::set<std::wstring> names;
@@ -573,24 +784,29 @@ TEST_F(ExportTest, FilesAreWrittenWholeUnderAnyNameAndReplacedOnlyWithForce) {
     };
     const std::set<std::wstring> before = files();
     EXPECT_EQ(before.size(), 5u);
-    EXPECT_EQ(Ctl({"export", "gpp", preset.path, Utf8(gpo.wstring())}).code, kBadInput);
-    EXPECT_EQ(ReadWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml"), "old");
+    Result r = Ctl({"export", "gpp", preset.path, Utf8(gpo.wstring())});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_NE(r.err.find("cannot write "), std::string::npos) << r.err;
+    EXPECT_EQ(ReadWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml"), old);
     EXPECT_EQ(files(), before);
 
-    // Renamed into place last: the user's file held open, the machine's
-    // files that were already replaced are put back.
+    // Renamed into place last: the user's file held open (it can be read,
+    // not replaced), the machine's files that were already replaced are put
+    // back.
     std::filesystem::remove(gpo / L"User");
     const std::filesystem::path user = gpo / L"User\\Preferences\\Registry\\Registry.xml";
     std::filesystem::create_directories(user.parent_path());
-    WriteWide(user, "old user");
+    WriteWide(user, old + " ");
     const std::set<std::wstring> held = files();
-    const HANDLE hold =
-        CreateFileW(user.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE hold = CreateFileW(user.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(hold, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Ctl({"export", "gpp", preset.path, Utf8(gpo.wstring())}).code, kBadInput);
+    r = Ctl({"export", "gpp", preset.path, Utf8(gpo.wstring())});
+    EXPECT_EQ(r.code, kBadInput);
+    EXPECT_NE(r.err.find("cannot write "), std::string::npos) << r.err;
     CloseHandle(hold);
-    EXPECT_EQ(ReadWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml"), "old");
-    EXPECT_EQ(ReadWide(user), "old user");
+    EXPECT_EQ(ReadWide(gpo / L"Machine\\Preferences\\Registry\\Registry.xml"), old);
+    EXPECT_EQ(ReadWide(user), old + " ");
     EXPECT_EQ(files(), held);
     std::filesystem::remove_all(gpo);
 }

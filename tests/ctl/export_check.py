@@ -7,16 +7,18 @@ and read for what they mean.
 Every playbook passes ansible-playbook --syntax-check and ansible-lint, and
 every task's arguments are those that ansible-doc gives for its module
 (names, types, choices). Every Group Policy file is valid against the
-schema. Every .reg file merges into a scratch hive through hivexregedit.
+schema and holds each item id once (those updated over other preferences
+too). Every .reg file merges into a scratch hive through hivexregedit.
 The exports over hostile paths hold one play of our tasks as
 --list-tasks lists them, come through Ansible's own templating unchanged
 with nothing run, and name each path exactly. Then, for all fifty on and all fifty off, the playbook's and the
 Group Policy items' documented effects, carried out on the registry as it
 stood before apply, must give the registry that apply left, and start the
-programs apply started (what Group Policy cannot do must be named in it).
-So must the .reg file, imported by Wine's reg.exe over the same registry
-(by ctl_fleet_tests) and merged by Debian's hivexregedit into a hive that
-holds it; what it cannot do must be named in its comments.
+programs apply started. Group Policy and the .reg file run no program
+(each must be named in them): they must give the registry that apply left
+when every program failed, naming each value left out. The .reg file is
+imported by Wine's reg.exe over the same registry (by ctl_fleet_tests) and
+merged by Debian's hivexregedit into a hive that holds it.
 """
 import glob
 import json
@@ -259,6 +261,11 @@ def check_gpp_files(folder, xsd):
             code, out = run(["xmllint", "--noout", "--schema", xsd, path])
             if code:
                 fail("xmllint %s: %s" % (path, out))
+                continue
+            uids = [e.get("uid") for e in ET.parse(path).getroot().iter() if e.get("uid")]
+            twice = sorted(set(u for u in uids if uids.count(u) > 1))
+            if twice:
+                fail("%s holds items more than once: %s" % (path, twice))
     return len(gpos)
 
 
@@ -413,15 +420,25 @@ def check_reg_files(folder):
     return len(files)
 
 
-def check_reg(case, base, after, applied, system_folder):
+def check_reg(case, base, after, unrun, applied, system_folder):
     imported = Registry.load(os.path.join(base, "imported.txt"))
-    for d in imported.differences(after):
+    for d in imported.differences(unrun):
         fail("all fifty %s, .reg through Wine's reg import: %s" % (case, d))
     merged, notes = interpret_reg(os.path.join(base, "before.txt"),
                                   os.path.join(base, "export.reg"))
-    for d in merged.differences(after):
+    for d in merged.differences(unrun):
         fail("all fifty %s, .reg through hivexregedit: %s" % (case, d))
     check_named("all fifty %s, the .reg file" % case, applied, notes, system_folder)
+    check_left_out("all fifty %s, the .reg file" % case, after, unrun, notes)
+
+
+def check_left_out(what, after, unrun, notes):
+    """Each value that apply makes only once a program ran, and so an export
+    that runs none leaves out, is named in its notes."""
+    for key, name in sorted(set(after.values) | set(unrun.values)):
+        if after.values.get((key, name)) != unrun.values.get((key, name)) and not any(
+                "left out" in n and name in n.lower() for n in notes):
+            fail("%s leaves out %s : %s without naming it" % (what, key, name))
 
 
 def check_named(what, dropped, notes, system_folder):
@@ -448,15 +465,17 @@ def check_meaning(folder):
         if started != applied:
             fail("all fifty %s, playbook starts %s, apply started %s" % (case, started, applied))
 
+        unrun = Registry.load(os.path.join(base, "runs-failed.txt"))
         reg = Registry.load(os.path.join(base, "before.txt"))
         started, notes = interpret_gpp(os.path.join(base, "gpo"), reg)
-        for d in reg.differences(after):
+        for d in reg.differences(unrun):
             fail("all fifty %s, Group Policy: %s" % (case, d))
+        check_left_out("all fifty %s, Group Policy" % case, after, unrun, notes)
         missing = [s for s in applied if s not in started]
         if [s for s in started if s not in applied]:
             fail("all fifty %s, Group Policy starts what apply did not: %s" % (case, started))
         check_named("all fifty %s, Group Policy" % case, missing, notes, system_folder)
-        check_reg(case, base, after, applied, system_folder)
+        check_reg(case, base, after, unrun, applied, system_folder)
         if len(after.values) < 20:
             fail("all fifty %s: apply left only %d values" % (case, len(after.values)))
         print("all fifty %s: %d values, %d programs, the three exports agree with apply"
@@ -531,15 +550,8 @@ def check_hostile(folder):
             lines = f.read().split("\n")
         if lines[1] != "# morvanectl export ansible " + preset:
             fail("%s: the preset's path is not its comment line: %r" % (book, lines[1]))
-        gpo = os.path.join(folder, "hostile", number + "-gpo", GPP_FILES[0])
-        parser = ET.XMLParser(target=ET.TreeBuilder(insert_comments=True))
-        notes = [c.text for c in ET.parse(gpo, parser).getroot()
-                 if c.tag is ET.Comment] if os.path.exists(gpo) else []
-        shown = hive
-        while "--" in shown:
-            shown = shown.replace("--", "- -")
-        if not any("(" + shown + ")" in n for n in notes):
-            fail("%s: the profile file's path %r is not named in %s" % (gpo, shown, notes))
+        if os.path.exists(os.path.join(folder, "hostile", number + "-gpo")):
+            fail("%s-gpo: export gpp wrote for a profile file" % number)
     return len(cases)
 
 
