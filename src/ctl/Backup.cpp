@@ -2,6 +2,7 @@
 
 #include "ctl/Text.h"
 #include "ctl/Words.h"
+#include "system/UserHive.h"
 
 #include <vector>
 
@@ -9,13 +10,28 @@ namespace {
 
 constexpr wchar_t kEol[] = L"\r\n";
 
-// The notes under the header: what the file holds and how to put it back.
+// The notes under the header: what the file holds and how to put it back,
+// with the option that names whose per-user keys it holds.
 constexpr wchar_t kNotes[] =
     L"; morvanectl: every registry value that the fifty tweaks read or write,\r\n"
-    L"; as it stood when this file was made.\r\n"
-    L"; Restore: morvanectl restore FILE, reg import FILE or regedit /s FILE.\r\n"
+    L"; as it stood when this file was made.\r\n";
+constexpr wchar_t kNotesAfter[] =
     L"; A restore writes values only: it starts or stops no service, whatever\r\n"
     L"; start type it puts back. Keys that did not exist stay, empty.\r\n";
+
+std::wstring RestoreNote(bool allUsers) {
+    const std::wstring root = Wide(CurrentUserRootText()), users = L"HKEY_USERS\\";
+    if (allUsers)
+        return L"; Restore: morvanectl --all-users restore FILE (reg import FILE puts back\r\n"
+               L"; only the profiles signed in).\r\n";
+    if (root == users + Wide(kHiveMount))
+        return L"; Restore: morvanectl --hive PROFILE restore FILE, PROFILE the profile\r\n"
+               L"; file it was taken from.\r\n";
+    if (root.starts_with(users))
+        return L"; Restore: morvanectl --user " + root.substr(users.size()) +
+               L" restore FILE,\r\n; reg import FILE or regedit /s FILE.\r\n";
+    return L"; Restore: morvanectl restore FILE, reg import FILE or regedit /s FILE.\r\n";
+}
 
 // Each covered key's values as they stand; a written value that is missing
 // is deleted on restore.
@@ -102,10 +118,10 @@ bool TreeSections(const Coverage& coverage, const std::wstring& tree, std::wstri
 
 } // namespace
 
-bool BackupText(const std::string& taken, std::wstring* text, std::string* error) {
+bool BackupText(const std::string& taken, std::wstring* text, std::string* error, bool allUsers) {
     const Coverage coverage = BackupCoverage();
-    std::wstring out =
-        std::wstring(kRegHeader) + kEol + kEol + kNotes + L"; Taken " + Wide(taken) + kEol + kEol;
+    std::wstring out = std::wstring(kRegHeader) + kEol + kEol + kNotes + RestoreNote(allUsers) +
+                       kNotesAfter + L"; Taken " + Wide(taken) + kEol + kEol;
     if (!ValueSections(coverage, &out, error))
         return false;
     for (const std::wstring& tree : coverage.classTrees)

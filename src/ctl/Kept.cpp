@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -109,23 +111,63 @@ bool AppendKeptLog(const std::vector<std::string>& lines) {
     return ok;
 }
 
-size_t PruneBackups(const std::string& folder, size_t keep) {
+namespace {
+
+// For a name of exactly the form backups get,
+// morvane-backup-YYYYMMDD-HHMMSS-mmm[-N].reg: its time and number (1 for
+// none), which order the backups as they were taken. Nothing else is ours.
+bool BackupOrder(std::wstring_view name, std::pair<std::wstring, int>* order) {
+    constexpr std::wstring_view kPrefix = L"morvane-backup-", kExtension = L".reg",
+                                kStamp = L"00000000-000000-000";
+    if (!name.starts_with(kPrefix) || !name.ends_with(kExtension))
+        return false;
+    name = name.substr(kPrefix.size(), name.size() - kPrefix.size() - kExtension.size());
+    if (name.size() < kStamp.size())
+        return false;
+    for (size_t i = 0; i < kStamp.size(); ++i)
+        if (kStamp[i] == L'-' ? name[i] != L'-' : name[i] < L'0' || name[i] > L'9')
+            return false;
+    order->first = name.substr(0, kStamp.size());
+    name.remove_prefix(kStamp.size());
+    order->second = 1;
+    if (name.empty())
+        return true;
+    // "-2" and on, as WriteNewNumberedFile counts.
+    if (name.size() < 2 || name.size() > 5 || name[0] != L'-' || name[1] == L'0')
+        return false;
+    order->second = 0;
+    for (const wchar_t c : name.substr(1)) {
+        if (c < L'0' || c > L'9')
+            return false;
+        order->second = order->second * 10 + (c - L'0');
+    }
+    return order->second >= 2;
+}
+
+} // namespace
+
+size_t PruneBackups(const std::string& folder, size_t keep, const std::string& written) {
     const std::wstring wide = Wide(folder) + L"\\";
-    std::vector<std::wstring> names;
+    const std::wstring own = Wide(written.substr(written.find_last_of("\\/") + 1));
+    std::vector<std::pair<std::pair<std::wstring, int>, std::wstring>> older;
     WIN32_FIND_DATAW found;
     const HANDLE find = FindFirstFileW((wide + L"morvane-backup-*.reg").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE)
         return 0;
-    do
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    while (FindNextFileW(find, &found));
+    do {
+        std::pair<std::wstring, int> order;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName != own &&
+            BackupOrder(found.cFileName, &order))
+            older.emplace_back(order, found.cFileName);
+    } while (FindNextFileW(find, &found));
     FindClose(find);
-    if (names.size() <= keep)
+    // The one this run wrote is one of the `keep`.
+    const size_t others = keep ? keep - 1 : 0;
+    if (older.size() <= others)
         return 0;
-    std::sort(names.begin(), names.end());
+    std::sort(older.begin(), older.end());
     size_t removed = 0;
-    for (size_t i = 0; i + keep < names.size(); ++i)
-        removed += DeleteFileW((wide + names[i]).c_str()) != FALSE;
+    for (size_t i = 0; i + others < older.size(); ++i)
+        removed += DeleteFileW((wide + older[i].second).c_str()) != FALSE;
     return removed;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -113,8 +114,12 @@ std::string ProfileMount(int n) {
     return HiveMountName() + "." + std::to_string(n);
 }
 
-std::vector<std::string> UnloadStaleMounts() {
-    std::vector<std::string> stale, unloaded;
+namespace {
+
+// Every mount of ours below HKEY_USERS, with the process id its name holds
+// (0 for none).
+std::vector<std::pair<std::string, DWORD>> OurMounts() {
+    std::vector<std::pair<std::string, DWORD>> mounts;
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof(name);
@@ -125,13 +130,28 @@ std::vector<std::string> UnloadStaleMounts() {
         if (status != ERROR_SUCCESS)
             break;
         DWORD pid;
-        if (MountOfOurs(name, &pid) && (pid == 0 || !ProcessRuns(pid)))
-            stale.push_back(name);
+        if (MountOfOurs(name, &pid))
+            mounts.emplace_back(name, pid);
     }
-    for (const std::string& mount : stale)
-        if (RegUnLoadKeyA(HKEY_USERS, mount.c_str()) == ERROR_SUCCESS)
+    return mounts;
+}
+
+} // namespace
+
+std::vector<std::string> UnloadStaleMounts() {
+    std::vector<std::string> unloaded;
+    for (const auto& [mount, pid] : OurMounts())
+        if (pid && !ProcessRuns(pid) && RegUnLoadKeyA(HKEY_USERS, mount.c_str()) == ERROR_SUCCESS)
             unloaded.push_back(mount);
     return unloaded;
+}
+
+std::vector<std::string> MountsOfNoRun() {
+    std::vector<std::string> names;
+    for (const auto& [mount, pid] : OurMounts())
+        if (!pid)
+            names.push_back(mount);
+    return names;
 }
 
 bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error) {
