@@ -20,17 +20,20 @@ constexpr wchar_t kNotesAfter[] =
     L"; start type it puts back. Keys that did not exist stay, empty.\r\n";
 
 std::wstring RestoreNote(bool allUsers) {
-    const std::wstring root = Wide(CurrentUserRootText()), users = L"HKEY_USERS\\";
+    const std::string root = CurrentUserRootText();
+    const size_t slash = root.find('\\');
+    const std::string whose = slash == std::string::npos ? "" : root.substr(slash + 1);
+    std::string note = "; Restore: morvanectl ";
     if (allUsers)
-        return L"; Restore: morvanectl --all-users restore FILE (reg import FILE puts back\r\n"
-               L"; only the profiles signed in).\r\n";
-    if (root == users + Wide(kHiveMount))
-        return L"; Restore: morvanectl --hive PROFILE restore FILE, PROFILE the profile\r\n"
-               L"; file it was taken from.\r\n";
-    if (root.starts_with(users))
-        return L"; Restore: morvanectl --user " + root.substr(users.size()) +
-               L" restore FILE,\r\n; reg import FILE or regedit /s FILE.\r\n";
-    return L"; Restore: morvanectl restore FILE, reg import FILE or regedit /s FILE.\r\n";
+        note += "--all-users restore FILE; reg import FILE puts back the\r\n"
+                "; profiles signed in only.\r\n";
+    else if (whose == kHiveMount)
+        note += "--hive PROFILE restore FILE, PROFILE the profile file\r\n"
+                "; it was taken from.\r\n";
+    else
+        note += (whose.empty() ? "" : "--user " + whose + " ") +
+                "restore FILE,\r\n; reg import FILE or regedit /s FILE.\r\n";
+    return Wide(note);
 }
 
 // Each covered key's values as they stand; a written value that is missing

@@ -30,8 +30,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdint>
-#include <iterator>
 
 namespace {
 
@@ -450,30 +448,27 @@ int RestoreEvery(Console& c, const Arguments& a) {
     std::vector<RegFileEntry> entries;
     if (const int code = ReadChecked(c, path, coverage, &entries); code != kDone)
         return code;
-    // Whose an entry is: kNone for a machine-wide one, else its profile's place.
-    constexpr size_t kNone = SIZE_MAX;
-    auto whose = [](const RegFileEntry& e) { return e.root == HKCU ? e.profile : kNone; };
+    // The machine-wide entries first, then each profile's.
+    std::vector<std::vector<RegFileEntry>> parts(profiles.size() + 1);
+    for (const RegFileEntry& e : entries)
+        parts[e.root == HKCU ? e.profile + 1 : 0].push_back(e);
     int code = kDone;
-    auto part = [&](const std::string& heading, size_t profile) {
-        std::vector<RegFileEntry> mine;
-        std::copy_if(entries.begin(), entries.end(), std::back_inserter(mine),
-                     [&](const RegFileEntry& e) { return whose(e) == profile; });
+    auto restore = [&](const std::string& heading, const std::vector<RegFileEntry>& part) {
         c.out << heading << "\n";
-        code = std::max(code, a.Has(kRestoreDryRun) ? RestoreDryRun(c, path, mine)
-                                                    : Import(c, path, mine));
+        code = std::max(code, a.Has(kRestoreDryRun) ? RestoreDryRun(c, path, part)
+                                                    : Import(c, path, part));
     };
-    part("Machine-wide", kNone);
+    restore("Machine-wide", parts[0]);
     std::vector<Profile> named;
     for (size_t n = 0; n < profiles.size(); ++n)
-        if (std::any_of(entries.begin(), entries.end(),
-                        [&](const RegFileEntry& e) { return whose(e) == n; }))
+        if (!parts[n + 1].empty())
             named.push_back(profiles[n]);
     const size_t refused = Walk(
         named,
         [&](const Profile& p) {
             for (size_t n = 0; n < profiles.size(); ++n)
                 if (profiles[n].sid == p.sid)
-                    part(Heading(p), n);
+                    restore(Heading(p), parts[n + 1]);
         },
         [&](const Profile& p, const std::string& why) { SayRefused(c, p, why); });
     return refused ? kSomeFailed : code;

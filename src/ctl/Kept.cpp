@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <string_view>
-#include <utility>
+#include <cwchar>
+#include <iterator>
 
 namespace {
 
@@ -114,34 +114,30 @@ bool AppendKeptLog(const std::vector<std::string>& lines) {
 namespace {
 
 // For a name of exactly the form backups get,
-// morvane-backup-YYYYMMDD-HHMMSS-mmm[-N].reg: its time and number (1 for
-// none), which order the backups as they were taken. Nothing else is ours.
-bool BackupOrder(std::wstring_view name, std::pair<std::wstring, int>* order) {
-    constexpr std::wstring_view kPrefix = L"morvane-backup-", kExtension = L".reg",
-                                kStamp = L"00000000-000000-000";
-    if (!name.starts_with(kPrefix) || !name.ends_with(kExtension))
-        return false;
-    name = name.substr(kPrefix.size(), name.size() - kPrefix.size() - kExtension.size());
-    if (name.size() < kStamp.size())
-        return false;
-    for (size_t i = 0; i < kStamp.size(); ++i)
-        if (kStamp[i] == L'-' ? name[i] != L'-' : name[i] < L'0' || name[i] > L'9')
-            return false;
-    order->first = name.substr(0, kStamp.size());
-    name.remove_prefix(kStamp.size());
-    order->second = 1;
-    if (name.empty())
-        return true;
-    // "-2" and on, as WriteNewNumberedFile counts.
-    if (name.size() < 2 || name.size() > 5 || name[0] != L'-' || name[1] == L'0')
-        return false;
-    order->second = 0;
-    for (const wchar_t c : name.substr(1)) {
-        if (c < L'0' || c > L'9')
-            return false;
-        order->second = order->second * 10 + (c - L'0');
-    }
-    return order->second >= 2;
+// morvane-backup-YYYYMMDD-HHMMSS-mmm[-N].reg: the name up to its time, then
+// its number in four digits (0001 for none), as text that sorts as the
+// backups were taken; empty for any other name.
+constexpr wchar_t kBackupForm[] = L"morvane-backup-########-######-###";
+constexpr size_t kOrderLength = std::size(kBackupForm) - 1 + 4;
+
+std::wstring BackupOrder(const wchar_t* name) {
+    const auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+    size_t at = 0;
+    for (; kBackupForm[at]; ++at)
+        if (kBackupForm[at] == L'#' ? !digit(name[at]) : name[at] != kBackupForm[at])
+            return {};
+    // "-N" from 2 on, as WriteNewNumberedFile counts them.
+    unsigned number = 1;
+    const wchar_t* end = name + at;
+    if (*end == L'-' && end[1] != L'0')
+        for (number = 0; digit(*++end) && number < 10000;)
+            number = number * 10 + (*end - L'0');
+    if ((number < 2 && end != name + at) || number > 9999 || wcscmp(end, L".reg") != 0)
+        return {};
+    std::wstring order(name, at);
+    for (unsigned place = 1000; place; place /= 10)
+        order += static_cast<wchar_t>(L'0' + number / place % 10);
+    return order;
 }
 
 } // namespace
@@ -149,16 +145,17 @@ bool BackupOrder(std::wstring_view name, std::pair<std::wstring, int>* order) {
 size_t PruneBackups(const std::string& folder, size_t keep, const std::string& written) {
     const std::wstring wide = Wide(folder) + L"\\";
     const std::wstring own = Wide(written.substr(written.find_last_of("\\/") + 1));
-    std::vector<std::pair<std::pair<std::wstring, int>, std::wstring>> older;
+    // Each as its order followed by its name.
+    std::vector<std::wstring> older;
     WIN32_FIND_DATAW found;
     const HANDLE find = FindFirstFileW((wide + L"morvane-backup-*.reg").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE)
         return 0;
     do {
-        std::pair<std::wstring, int> order;
+        const std::wstring order = BackupOrder(found.cFileName);
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName != own &&
-            BackupOrder(found.cFileName, &order))
-            older.emplace_back(order, found.cFileName);
+            !order.empty())
+            older.push_back(order + found.cFileName);
     } while (FindNextFileW(find, &found));
     FindClose(find);
     // The one this run wrote is one of the `keep`.
@@ -168,6 +165,6 @@ size_t PruneBackups(const std::string& folder, size_t keep, const std::string& w
     std::sort(older.begin(), older.end());
     size_t removed = 0;
     for (size_t i = 0; i + others < older.size(); ++i)
-        removed += DeleteFileW((wide + older[i].second).c_str()) != FALSE;
+        removed += DeleteFileW((wide + older[i].substr(kOrderLength)).c_str()) != FALSE;
     return removed;
 }

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -116,10 +115,10 @@ std::string ProfileMount(int n) {
 
 namespace {
 
-// Every mount of ours below HKEY_USERS, with the process id its name holds
-// (0 for none).
-std::vector<std::pair<std::string, DWORD>> OurMounts() {
-    std::vector<std::pair<std::string, DWORD>> mounts;
+// The mounts of ours below HKEY_USERS whose name's process id (0 for none)
+// passes `take`.
+std::vector<std::string> OurMounts(bool (*take)(DWORD pid)) {
+    std::vector<std::string> mounts;
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof(name);
@@ -130,8 +129,8 @@ std::vector<std::pair<std::string, DWORD>> OurMounts() {
         if (status != ERROR_SUCCESS)
             break;
         DWORD pid;
-        if (MountOfOurs(name, &pid))
-            mounts.emplace_back(name, pid);
+        if (MountOfOurs(name, &pid) && take(pid))
+            mounts.push_back(name);
     }
     return mounts;
 }
@@ -140,18 +139,14 @@ std::vector<std::pair<std::string, DWORD>> OurMounts() {
 
 std::vector<std::string> UnloadStaleMounts() {
     std::vector<std::string> unloaded;
-    for (const auto& [mount, pid] : OurMounts())
-        if (pid && !ProcessRuns(pid) && RegUnLoadKeyA(HKEY_USERS, mount.c_str()) == ERROR_SUCCESS)
+    for (const std::string& mount : OurMounts([](DWORD pid) { return pid && !ProcessRuns(pid); }))
+        if (RegUnLoadKeyA(HKEY_USERS, mount.c_str()) == ERROR_SUCCESS)
             unloaded.push_back(mount);
     return unloaded;
 }
 
 std::vector<std::string> MountsOfNoRun() {
-    std::vector<std::string> names;
-    for (const auto& [mount, pid] : OurMounts())
-        if (!pid)
-            names.push_back(mount);
-    return names;
+    return OurMounts([](DWORD pid) { return !pid; });
 }
 
 bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error) {

@@ -582,15 +582,17 @@ TEST(RestoreTest, EachKindOfBackupGoesBackWithTheOptionItsNotesName) {
         EXPECT_NE(text.find("\r\n; Restore: morvanectl " + k.named + "restore FILE"),
                   std::string::npos)
             << text.substr(0, 600);
-        if (k.signedOut)
+        if (k.signedOut) {
             EXPECT_EQ(RegUnLoadKeyA(HKEY_USERS, kSecondSid), ERROR_SUCCESS);
+        }
         ran = Ctl(k.option + " restore " + backup);
         EXPECT_EQ(ran.code, 0u) << ran.out << ran.err;
         EXPECT_NE(ran.out.find("Restored from " + backup), std::string::npos) << ran.out;
-        if (k.option == "--all-users")
+        if (k.option == "--all-users") {
             EXPECT_NE(ran.out.find("Profile "s + kSecondSid + "\nRunning reg.exe import"),
                       std::string::npos)
                 << ran.out;
+        }
         const std::pair<Snapshot, Snapshot> after = Everyone();
         const Snapshot expected = Restored(before.first, after.first);
         EXPECT_TRUE(after.first == expected) << Differences(expected, after.first);
