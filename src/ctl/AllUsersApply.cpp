@@ -46,7 +46,7 @@ bool AllUsersBackupText(const std::vector<Profile>& profiles, std::wstring* text
                         std::vector<LeftOut>* leftOut, std::string* error) {
     const std::string own = OwnSid(), taken = LocalStamp();
     std::wstring whole;
-    if (!BackupText(taken, &whole, error))
+    if (!BackupText(taken, &whole, error, true))
         return false;
     std::wstring head, machine, users;
     for (const std::wstring& block : Blocks(whole))
@@ -83,30 +83,31 @@ bool AllUsersBackupText(const std::vector<Profile>& profiles, std::wstring* text
     return true;
 }
 
-// Writes the backup to `path`, or under a name of its own in `folder`.
+// Writes the backup to `path`, or under a name of its own in `folder`;
+// *written is the file's name.
 bool WriteAllUsersBackup(Console& c, const std::vector<Profile>& profiles, const std::string& path,
-                         const std::string& folder, std::string* failure) {
+                         const std::string& folder, std::string* written, std::string* failure) {
     std::wstring text;
     std::vector<LeftOut> leftOut;
     if (!AllUsersBackupText(profiles, &text, &leftOut, failure)) {
         c.Error() << "no backup made: " << *failure << "\n";
         return false;
     }
-    std::string written = path;
+    *written = path;
     const std::string stem = (folder.empty() ? "" : folder + "\\") +
                              LocalStamp("morvane-backup-%04u%02u%02u-%02u%02u%02u-%03u");
     const DWORD status = path.empty()
-                             ? WriteNewNumberedFile(stem, ".reg", FileBytes(text), &written,
+                             ? WriteNewNumberedFile(stem, ".reg", FileBytes(text), written,
                                                     folder.empty() ? nullptr : DataSecurity())
                              : WriteNewFile(path, FileBytes(text));
     if (status != ERROR_SUCCESS) {
-        *failure = "cannot write " + written + ": " + ErrorText(status);
+        *failure = "cannot write " + *written + ": " + ErrorText(status);
         c.Error() << *failure
                   << (status == ERROR_FILE_EXISTS ? "; a backup never replaces a file" : "")
                   << "\n";
         return false;
     }
-    c.out << "Backup written to " << written << "\n";
+    c.out << "Backup written to " << *written << "\n";
     for (const auto& [name, why] : leftOut)
         c.out << "  not included: " << name << " "
               << (why.empty() ? "is not signed in, and reg import restores only a loaded profile"
@@ -124,7 +125,8 @@ int BackupAllUsers(Console& c, const std::string& path) {
         c.Error() << error << "\n";
         return kSomeFailed;
     }
-    return WriteAllUsersBackup(c, profiles, path, "", &error) ? kDone : kBadInput;
+    std::string written;
+    return WriteAllUsersBackup(c, profiles, path, "", &written, &error) ? kDone : kBadInput;
 }
 
 namespace {
@@ -199,12 +201,13 @@ bool BackUp(AllUsersRun& run, const std::vector<Profile>& profiles) {
         return true;
     }
     const std::string folder = run.kept.empty() ? "" : KeptBackupFolder();
-    std::string failure = folder.empty() ? "" : MakeDataFolder(folder);
+    std::string written, failure = folder.empty() ? "" : MakeDataFolder(folder);
     if (!failure.empty())
         c.Error() << failure << "\n";
-    if (failure.empty() && WriteAllUsersBackup(c, profiles, run.mode.backup, folder, &failure)) {
+    if (failure.empty() &&
+        WriteAllUsersBackup(c, profiles, run.mode.backup, folder, &written, &failure)) {
         if (!folder.empty())
-            PruneBackups(folder, kKeptBackups);
+            PruneBackups(folder, kKeptBackups, written);
         return true;
     }
     c.Error() << "nothing was applied\n";

@@ -2,6 +2,7 @@
 
 #include "ctl/Text.h"
 #include "ctl/Words.h"
+#include "system/UserHive.h"
 
 #include <vector>
 
@@ -9,13 +10,31 @@ namespace {
 
 constexpr wchar_t kEol[] = L"\r\n";
 
-// The notes under the header: what the file holds and how to put it back.
+// The notes under the header: what the file holds and how to put it back,
+// with the option that names whose per-user keys it holds.
 constexpr wchar_t kNotes[] =
     L"; morvanectl: every registry value that the fifty tweaks read or write,\r\n"
-    L"; as it stood when this file was made.\r\n"
-    L"; Restore: morvanectl restore FILE, reg import FILE or regedit /s FILE.\r\n"
+    L"; as it stood when this file was made.\r\n";
+constexpr wchar_t kNotesAfter[] =
     L"; A restore writes values only: it starts or stops no service, whatever\r\n"
     L"; start type it puts back. Keys that did not exist stay, empty.\r\n";
+
+std::wstring RestoreNote(bool allUsers) {
+    const std::string root = CurrentUserRootText();
+    const size_t slash = root.find('\\');
+    const std::string whose = slash == std::string::npos ? "" : root.substr(slash + 1);
+    std::string note = "; Restore: morvanectl ";
+    if (allUsers)
+        note += "--all-users restore FILE; reg import FILE puts back the\r\n"
+                "; profiles signed in only.\r\n";
+    else if (whose == kHiveMount)
+        note += "--hive PROFILE restore FILE, PROFILE the profile file\r\n"
+                "; it was taken from.\r\n";
+    else
+        note += (whose.empty() ? "" : "--user " + whose + " ") +
+                "restore FILE,\r\n; reg import FILE or regedit /s FILE.\r\n";
+    return Wide(note);
+}
 
 // Each covered key's values as they stand; a written value that is missing
 // is deleted on restore.
@@ -102,10 +121,10 @@ bool TreeSections(const Coverage& coverage, const std::wstring& tree, std::wstri
 
 } // namespace
 
-bool BackupText(const std::string& taken, std::wstring* text, std::string* error) {
+bool BackupText(const std::string& taken, std::wstring* text, std::string* error, bool allUsers) {
     const Coverage coverage = BackupCoverage();
-    std::wstring out =
-        std::wstring(kRegHeader) + kEol + kEol + kNotes + L"; Taken " + Wide(taken) + kEol + kEol;
+    std::wstring out = std::wstring(kRegHeader) + kEol + kEol + kNotes + RestoreNote(allUsers) +
+                       kNotesAfter + L"; Taken " + Wide(taken) + kEol + kEol;
     if (!ValueSections(coverage, &out, error))
         return false;
     for (const std::wstring& tree : coverage.classTrees)

@@ -11,6 +11,8 @@
 #include <string>
 
 // The whole file as UTF-16 text, lines ended by CR LF; `taken` goes into its
-// notes. False, with the key that could not be read or written exactly and
-// why, when something that must be backed up cannot be.
-bool BackupText(const std::string& taken, std::wstring* text, std::string* error);
+// notes, and how to restore it (with --all-users for a file that gathers
+// every profile's keys). False, with the key that could not be read or
+// written exactly and why, when something that must be backed up cannot be.
+bool BackupText(const std::string& taken, std::wstring* text, std::string* error,
+                bool allUsers = false);

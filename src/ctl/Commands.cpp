@@ -15,6 +15,7 @@
 #include "ctl/MachineLock.h"
 #include "ctl/Pending.h"
 #include "ctl/Preset.h"
+#include "ctl/ProfileWalk.h"
 #include "ctl/Reference.h"
 #include "ctl/RegFile.h"
 #include "ctl/Text.h"
@@ -29,7 +30,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -187,32 +187,15 @@ int RestoreDryRun(Console& c, const std::string& path, const std::vector<RegFile
     return kDone;
 }
 
-// What reg.exe imports: the checked file, with a profile file's keys under
-// the name it is loaded as in this run.
-std::string ImportBytes(const std::string& bytes) {
-    const std::wstring fileRoot = Wide(CurrentUserRootText()), mount = Wide(CurrentUserKeyText());
-    if (fileRoot == mount)
-        return bytes;
-    std::wstring text((bytes.size() - 2) / 2, L'\0');
-    memcpy(text.data(), bytes.data() + 2, text.size() * 2);
-    for (size_t at = 0; at < text.size();) {
-        const size_t name = at + 1 + (text.compare(at, 2, L"[-") == 0);
-        if (text[at] == L'[' && text.size() > name + fileRoot.size() &&
-            text[name + fileRoot.size()] == L'\\' &&
-            SameKeyName(std::wstring_view(text).substr(name, fileRoot.size()), fileRoot))
-            text.replace(name, fileRoot.size(), mount);
-        const size_t end = text.find(L'\n', at);
-        at = end == std::wstring::npos ? text.size() : end + 1;
-    }
-    return FileBytes(text);
-}
-
 // reg.exe's exit code alone does not tell that every value was written:
 // what the file holds is read back, as the dry run compares it.
-int Import(Console& c, const std::string& path, const std::string& bytes,
-           const std::vector<RegFileEntry>& entries) {
+// The file it imports is made of the checked entries, each per-user key
+// under the key that HKEY_CURRENT_USER stands for in this run.
+int Import(Console& c, const std::string& path, const std::vector<RegFileEntry>& entries) {
+    Coverage roots;
+    roots.userRoot = Wide(CurrentUserKeyText());
     std::wstring copy;
-    if (const DWORD status = WriteTemporaryFile(ImportBytes(bytes), &copy);
+    if (const DWORD status = WriteTemporaryFile(FileBytes(EntriesText(roots, entries)), &copy);
         status != ERROR_SUCCESS) {
         c.Error() << "cannot write a temporary copy of " << path << ": " << ErrorText(status)
                   << "; nothing was restored\n";
@@ -247,29 +230,38 @@ int Import(Console& c, const std::string& path, const std::string& bytes,
     return kSomeFailed;
 }
 
-// Checks the whole file before anything of it is imported, and imports
-// exactly what was checked, from a copy of its own.
-int Restore(Console& c, const Arguments& a) {
-    const std::string& path = a.words[0];
+// The whole file read and checked against `coverage`: kDone, or kBadInput
+// with its first offending line said.
+int ReadChecked(Console& c, const std::string& path, const Coverage& coverage,
+                std::vector<RegFileEntry>* entries) {
     std::string bytes;
     if (const DWORD status = ReadWholeFile(path, &bytes); status != ERROR_SUCCESS) {
         c.Error() << "cannot read " << path << ": " << ErrorText(status) << "\n";
         return kBadInput;
     }
-    std::vector<RegFileEntry> entries;
     RegFileFault fault;
-    if (!ReadBackup(bytes, BackupCoverage(), &entries, &fault)) {
+    if (!ReadBackup(bytes, coverage, entries, &fault)) {
         c.Error() << path << ": line " << fault.line << ": " << fault.what << "\n";
         c.Error() << "nothing was restored\n";
         return kBadInput;
     }
+    return kDone;
+}
+
+// Checks the whole file before anything of it is imported, and imports
+// exactly what was checked, from a copy of its own.
+int Restore(Console& c, const Arguments& a) {
+    const std::string& path = a.words[0];
+    std::vector<RegFileEntry> entries;
+    if (const int code = ReadChecked(c, path, BackupCoverage(), &entries); code != kDone)
+        return code;
     if (const std::string why = RestoreRefusal(entries); !why.empty()) {
         c.Error() << why << "; nothing was restored\n";
         return kBadInput;
     }
     if (a.Has(kRestoreDryRun))
         return RestoreDryRun(c, path, entries);
-    return Import(c, path, bytes, entries);
+    return Import(c, path, entries);
 }
 
 int Save(Console& c, const Arguments& a) {
@@ -441,6 +433,47 @@ int BackupEvery(Console& c, const Arguments& a) {
     return BackupAllUsers(c, a.words[0]);
 }
 
+// The machine-wide keys once, then those of each profile of the machine
+// that the file names HKEY_USERS\<SID>, with HKEY_CURRENT_USER redirected
+// to it (its file loaded when its user is not signed in).
+int RestoreEvery(Console& c, const Arguments& a) {
+    const std::string& path = a.words[0];
+    std::vector<Profile> profiles;
+    if (!ReadProfiles(c, &profiles))
+        return kSomeFailed;
+    std::erase_if(profiles, [](const Profile& p) { return p.sid.empty(); });
+    Coverage coverage = BackupCoverage();
+    for (const Profile& p : profiles)
+        coverage.profileRoots.push_back(L"HKEY_USERS\\" + Wide(p.sid));
+    std::vector<RegFileEntry> entries;
+    if (const int code = ReadChecked(c, path, coverage, &entries); code != kDone)
+        return code;
+    // The machine-wide entries first, then each profile's.
+    std::vector<std::vector<RegFileEntry>> parts(profiles.size() + 1);
+    for (const RegFileEntry& e : entries)
+        parts[e.root == HKCU ? e.profile + 1 : 0].push_back(e);
+    int code = kDone;
+    auto restore = [&](const std::string& heading, const std::vector<RegFileEntry>& part) {
+        c.out << heading << "\n";
+        code = std::max(code, a.Has(kRestoreDryRun) ? RestoreDryRun(c, path, part)
+                                                    : Import(c, path, part));
+    };
+    restore("Machine-wide", parts[0]);
+    std::vector<Profile> named;
+    for (size_t n = 0; n < profiles.size(); ++n)
+        if (!parts[n + 1].empty())
+            named.push_back(profiles[n]);
+    const size_t refused = Walk(
+        named,
+        [&](const Profile& p) {
+            for (size_t n = 0; n < profiles.size(); ++n)
+                if (profiles[n].sid == p.sid)
+                    restore(Heading(p), parts[n + 1]);
+        },
+        [&](const Profile& p, const std::string& why) { SayRefused(c, p, why); });
+    return refused ? kSomeFailed : code;
+}
+
 int CheckEvery(Console& c, const Arguments& a) {
     std::vector<PresetLine> lines;
     if (const int code = ReadPreset(c, a.words[0], "nothing was checked", &lines); code != kDone)
@@ -500,7 +533,7 @@ const Command kCommands[] = {
     {"backup", "FILE.reg", Arity::One, {},
      "saves every value the tweaks touch, for restore", Backup, true, false, BackupEvery},
     {"restore", "FILE.reg", Arity::One, {&kRestoreDryRun},
-     "checks a backup whole, then imports it with the\nsystem's reg.exe", Restore, true, true},
+     "checks a backup whole, then imports it with the\nsystem's reg.exe", Restore, true, true, RestoreEvery},
     {"save", "PRESET", Arity::One, {&kForce},
      "writes the current states as a preset", Save},
     {"check", "PRESET", Arity::One, {&kJson},
@@ -540,6 +573,8 @@ int RunHoldingLock(const Command& command, const std::vector<std::string>& args,
     }
     UserHive hive;
     std::string error;
+    if (!a.hive.empty())
+        SayMountsLeftAlone(c);
     const bool opened = (a.user.empty() || hive.OpenUser(a.user, &error)) &&
                         (a.hive.empty() || hive.OpenFile(a.hive, &error));
     if (opened && CurrentUserRedirected() && !(error = LinkRefusal()).empty())
@@ -599,7 +634,7 @@ int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Con
     for (const std::string& note : a.notes)
         c.Error() << note << "\n";
     if (a.allUsers && !command->runAllUsers)
-        return Usage(c, "--all-users is for list, check, apply, set and backup");
+        return Usage(c, "--all-users is for list, check, apply, set, backup and restore");
     if (!command->opensProfile)
         return command->run(c, a);
     return RunHoldingLock(*command, args, a, c);

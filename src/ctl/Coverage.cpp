@@ -15,6 +15,12 @@ bool SameCoveredName(Utf16View a, Utf16View b) {
                       [](Utf16Char x, Utf16Char y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
+Utf16String CoveredFold(Utf16View name) {
+    Utf16String folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(), AsciiUpper);
+    return folded;
+}
+
 Utf16String Coverage::RootName(RegRoot root) const {
     return root == HKCU   ? userRoot
            : root == HKLM ? Utf16String(UTF16("HKEY_LOCAL_MACHINE"))

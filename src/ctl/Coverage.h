@@ -31,6 +31,9 @@ struct Coverage {
     // The per-user root as the file names it; every per-user key of a
     // backup, written or checked, goes through this one name.
     Utf16String userRoot = UTF16("HKEY_CURRENT_USER");
+    // A file of every profile's keys names them HKEY_USERS\<SID>: the roots
+    // of the machine's profiles, taken in the place of userRoot when given.
+    std::vector<Utf16String> profileRoots;
 
     Utf16String RootName(RegRoot root) const;
     const CoveredKey* Find(RegRoot root, Utf16View key) const;
@@ -43,3 +46,5 @@ struct Coverage {
 // covered one through another letter (a dotless i) is outside, never
 // imported.
 bool SameCoveredName(Utf16View a, Utf16View b);
+// The name as SameCoveredName compares it: equal for names it takes as one.
+Utf16String CoveredFold(Utf16View name);

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
+#include <iterator>
 
 namespace {
 
@@ -156,23 +158,60 @@ std::string AppendKeptLog(const std::vector<std::string>& lines) {
     return ok ? std::string() : "cannot write " + KeptLogPath() + ": " + ErrorText(error);
 }
 
-size_t PruneBackups(const std::string& folder, size_t keep) {
+namespace {
+
+// For a name of exactly the form backups get,
+// morvane-backup-YYYYMMDD-HHMMSS-mmm[-N].reg: the name up to its time, then
+// its number in four digits (0001 for none), as text that sorts as the
+// backups were taken; empty for any other name.
+constexpr wchar_t kBackupForm[] = L"morvane-backup-########-######-###";
+constexpr size_t kOrderLength = std::size(kBackupForm) - 1 + 4;
+
+std::wstring BackupOrder(const wchar_t* name) {
+    const auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+    size_t at = 0;
+    for (; kBackupForm[at]; ++at)
+        if (kBackupForm[at] == L'#' ? !digit(name[at]) : name[at] != kBackupForm[at])
+            return {};
+    // "-N" from 2 on, as WriteNewNumberedFile counts them.
+    unsigned number = 1;
+    const wchar_t* end = name + at;
+    if (*end == L'-' && end[1] != L'0')
+        for (number = 0; digit(*++end) && number < 10000;)
+            number = number * 10 + (*end - L'0');
+    if ((number < 2 && end != name + at) || number > 9999 || wcscmp(end, L".reg") != 0)
+        return {};
+    std::wstring order(name, at);
+    for (unsigned place = 1000; place; place /= 10)
+        order += static_cast<wchar_t>(L'0' + number / place % 10);
+    return order;
+}
+
+} // namespace
+
+size_t PruneBackups(const std::string& folder, size_t keep, const std::string& written) {
     const std::wstring wide = Wide(folder) + L"\\";
-    std::vector<std::wstring> names;
+    const std::wstring own = Wide(written.substr(written.find_last_of("\\/") + 1));
+    // Each as its order followed by its name.
+    std::vector<std::wstring> older;
     WIN32_FIND_DATAW found;
     const HANDLE find = FindFirstFileW((wide + L"morvane-backup-*.reg").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE)
         return 0;
-    do
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(found.cFileName);
-    while (FindNextFileW(find, &found));
+    do {
+        const std::wstring order = BackupOrder(found.cFileName);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName != own &&
+            !order.empty())
+            older.push_back(order + found.cFileName);
+    } while (FindNextFileW(find, &found));
     FindClose(find);
-    if (names.size() <= keep)
+    // The one this run wrote is one of the `keep`.
+    const size_t others = keep ? keep - 1 : 0;
+    if (older.size() <= others)
         return 0;
-    std::sort(names.begin(), names.end());
+    std::sort(older.begin(), older.end());
     size_t removed = 0;
-    for (size_t i = 0; i + keep < names.size(); ++i)
-        removed += DeleteFileW((wide + names[i]).c_str()) != FALSE;
+    for (size_t i = 0; i + others < older.size(); ++i)
+        removed += DeleteFileW((wide + older[i].substr(kOrderLength)).c_str()) != FALSE;
     return removed;
 }

@@ -49,6 +49,8 @@ std::string LocalStamp(const char* format = "%04u-%02u-%02u %02u:%02u:%02u");
 // could not be written, or empty.
 std::string AppendKeptLog(const std::vector<std::string>& lines);
 
-// Deletes the oldest morvane-backup-*.reg of the folder until `keep` are
-// left; their names sort by the time they were taken. Returns how many went.
-size_t PruneBackups(const std::string& folder, size_t keep);
+// Deletes the oldest backups of the folder until `keep` are left, counting
+// `written`, the one this run wrote, which always stays. Only names of the
+// form backups get (morvane-backup-YYYYMMDD-HHMMSS-mmm[-N].reg), ordered by
+// the time in them; any other file is left alone. Returns how many went.
+size_t PruneBackups(const std::string& folder, size_t keep, const std::string& written);

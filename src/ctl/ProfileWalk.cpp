@@ -3,8 +3,15 @@
 #include "ctl/Whose.h"
 #include "system/UserHive.h"
 
+void SayMountsLeftAlone(Console& c) {
+    for (const std::string& name : MountsOfNoRun())
+        c.Error() << "HKEY_USERS\\" << name
+                  << " is loaded, and its name tells no run of morvanectl: left alone\n";
+}
+
 bool ReadProfiles(Console& c, std::vector<Profile>* profiles) {
     std::string error;
+    SayMountsLeftAlone(c);
     if (MachineProfiles(profiles, &error))
         return true;
     c.Error() << error << "\n";

@@ -8,8 +8,13 @@
 #include <string>
 #include <vector>
 
+// Names each mount of ours whose name holds no run's process id: never
+// unloaded, since it may be another's live one.
+void SayMountsLeftAlone(Console& c);
+
 // The profiles; false (and said why) when the profile list cannot be read.
-// What killed runs left loaded goes before each profile file is loaded.
+// What killed runs left loaded goes before each profile file is loaded;
+// what no run left is named.
 bool ReadProfiles(Console& c, std::vector<Profile>* profiles);
 
 // Redirects HKEY_CURRENT_USER to the n-th profile of a walk: the caller's

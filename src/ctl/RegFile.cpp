@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 
 namespace {
 
@@ -221,8 +222,43 @@ private:
     const CoveredKey* section_ = nullptr;
     RegRoot sectionRoot_ = HKCU;
     Utf16String sectionKey_;
+    size_t sectionProfile_ = 0;
+    std::map<Utf16String, int> given_; // each value's line, by where it goes
 
     bool Fail(int line, std::string what) { return Refused(fault_, line, std::move(what)); }
+
+    // The length of the root that `path` begins with, up to its backslash,
+    // or npos. Another user's root, HKEY_USERS\<SID>, has one of its own.
+    size_t RootOf(Utf16View path, RegRoot* root, size_t* profile) const {
+        size_t length = Utf16View::npos;
+        auto match = [&](RegRoot r, Utf16View name, size_t n) {
+            if (path.size() > name.size() + 1 && path[name.size()] == '\\' &&
+                SameCoveredName(path.substr(0, name.size()), name)) {
+                *root = r;
+                *profile = n;
+                length = name.size();
+            }
+        };
+        for (RegRoot r : {HKLM, HKCR})
+            match(r, coverage_.RootName(r), 0);
+        if (coverage_.profileRoots.empty())
+            match(HKCU, coverage_.userRoot, 0);
+        for (size_t n = 0; n < coverage_.profileRoots.size(); ++n)
+            match(HKCU, coverage_.profileRoots[n], n);
+        return length;
+    }
+
+    // The import would keep a value's last line, and the check after it
+    // compare the first: each value is given once.
+    bool Once(const RegFileEntry& e) {
+        const std::string root = std::to_string(e.root) + "." + std::to_string(e.profile) + ":";
+        const Utf16String where = Utf16String(root.begin(), root.end()) + CoveredFold(e.key) +
+                                  Utf16Char(0) + CoveredFold(e.name);
+        const auto [first, added] = given_.emplace(where, e.line);
+        return added ||
+               Fail(e.line, ValueWhere(e.root, e.key, e.name) + " is given twice (first on line " +
+                                std::to_string(first->second) + ")");
+    }
 
     bool KeyLine(int number, Utf16View line) {
         if (!line.ends_with(']') || line.size() < 3)
@@ -230,17 +266,9 @@ private:
         const bool deletion = line[1] == '-';
         const Utf16View path =
             line.substr(deletion ? 2 : 1).substr(0, line.size() - (deletion ? 3 : 2));
-        // Another user's root, HKEY_USERS\<SID>, has a backslash of its own.
-        size_t slash = Utf16View::npos;
         RegRoot root = HKCU;
-        for (RegRoot r : {HKCU, HKLM, HKCR}) {
-            const Utf16String name = coverage_.RootName(r);
-            if (path.size() > name.size() + 1 && path[name.size()] == '\\' &&
-                SameCoveredName(path.substr(0, name.size()), name)) {
-                root = r;
-                slash = name.size();
-            }
-        }
+        size_t profile = 0;
+        const size_t slash = RootOf(path, &root, &profile);
         if (slash == Utf16View::npos)
             return Fail(number, Quote(line) + " is outside what a backup covers");
         const Utf16String key(path.substr(slash + 1));
@@ -252,7 +280,7 @@ private:
             if (!inTree)
                 return Fail(number, "deletes " + KeyWhere(root, key) +
                                         ", which is outside what a backup covers");
-            entries_->push_back({RegFileEntry::DeleteKey, number, root, key, {}, {}});
+            entries_->push_back({RegFileEntry::DeleteKey, number, root, key, {}, {}, profile});
             state_ = Outside;
             return true;
         }
@@ -262,7 +290,8 @@ private:
         state_ = inTree ? InTree : InCovered;
         sectionRoot_ = root;
         sectionKey_ = key;
-        entries_->push_back({RegFileEntry::Key, number, root, key, {}, {}});
+        sectionProfile_ = profile;
+        entries_->push_back({RegFileEntry::Key, number, root, key, {}, {}, profile});
         return true;
     }
 
@@ -288,10 +317,13 @@ private:
                 return Fail(number, ValueWhere(sectionRoot_, sectionKey_, name) +
                                         " is outside what a backup covers");
         }
-        RegFileEntry entry{RegFileEntry::SetValue, number, sectionRoot_, sectionKey_, name, {}};
+        RegFileEntry entry{RegFileEntry::SetValue, number, sectionRoot_, sectionKey_, name, {},
+                           sectionProfile_};
         if (rest == UTF16("-"))
             entry.kind = RegFileEntry::DeleteValue;
         else if (!Data(number, line, rest, &entry.data))
+            return false;
+        if (!Once(entry))
             return false;
         entries_->push_back(std::move(entry));
         return true;
@@ -413,6 +445,22 @@ Utf16String RegLine(const Utf16String& name, const RegData& data) {
 
 Utf16String RegDeletionLine(const Utf16String& name) {
     return NameOf(name) + UTF16("=-");
+}
+
+Utf16String EntriesText(const Coverage& coverage, const std::vector<RegFileEntry>& entries) {
+    Utf16String text = Utf16String(kRegHeader) + kEol;
+    for (const RegFileEntry& e : entries) {
+        const bool profile = e.root == HKCU && !coverage.profileRoots.empty();
+        if (e.kind == RegFileEntry::DeleteKey || e.kind == RegFileEntry::Key)
+            text += kEol + Utf16String(e.kind == RegFileEntry::Key ? UTF16("[") : UTF16("[-")) +
+                    (profile ? coverage.profileRoots[e.profile] : coverage.RootName(e.root)) +
+                    UTF16("\\") + e.key + UTF16("]");
+        else
+            text += e.kind == RegFileEntry::SetValue ? RegLine(e.name, e.data)
+                                                     : RegDeletionLine(e.name);
+        text += kEol;
+    }
+    return text + kEol + kEndMarker + kEol;
 }
 
 std::string FileBytes(const Utf16String& text) {

@@ -18,6 +18,7 @@ struct RegFileEntry {
     Utf16String key; // below the root
     Utf16String name;
     RegData data;
+    size_t profile = 0; // per-user: whose, by its place in Coverage::profileRoots
 };
 
 struct RegFileFault {
@@ -27,8 +28,8 @@ struct RegFileFault {
 
 // True when `bytes` is a whole backup: UTF-16LE with its byte-order mark,
 // the header, only lines that a backup holds, every key, deletion and value
-// inside `coverage`, and the end marker as its last line. Otherwise the
-// first offending line and what is wrong with it.
+// inside `coverage`, each value once, and the end marker as its last line.
+// Otherwise the first offending line and what is wrong with it.
 bool ReadBackup(std::string_view bytes, const Coverage& coverage,
                 std::vector<RegFileEntry>* entries, RegFileFault* fault);
 
@@ -46,6 +47,11 @@ bool FitsOnALine(Utf16View text);
 Utf16String RegLine(const Utf16String& name, const RegData& data);
 // The line that deletes a value: "name"=-.
 Utf16String RegDeletionLine(const Utf16String& name);
+
+// A whole file of the entries in their order, each key under its root as
+// `coverage` names it (a profile's as its profileRoots do): what a restore
+// hands to the import.
+Utf16String EntriesText(const Coverage& coverage, const std::vector<RegFileEntry>& entries);
 
 // The file's bytes: the byte-order mark and the text in UTF-16LE.
 std::string FileBytes(const Utf16String& text);

@@ -122,8 +122,12 @@ std::string ProfileMount(int n) {
     return HiveMountName() + "." + std::to_string(n);
 }
 
-std::vector<std::string> UnloadStaleMounts() {
-    std::vector<std::string> stale, unloaded;
+namespace {
+
+// The mounts of ours below HKEY_USERS whose name's process id (0 for none)
+// passes `take`.
+std::vector<std::string> OurMounts(bool (*take)(DWORD pid)) {
+    std::vector<std::string> mounts;
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof(name);
@@ -134,13 +138,24 @@ std::vector<std::string> UnloadStaleMounts() {
         if (status != ERROR_SUCCESS)
             break;
         DWORD pid;
-        if (MountOfOurs(name, &pid) && (pid == 0 || !ProcessRuns(pid)))
-            stale.push_back(name);
+        if (MountOfOurs(name, &pid) && take(pid))
+            mounts.push_back(name);
     }
-    for (const std::string& mount : stale)
+    return mounts;
+}
+
+} // namespace
+
+std::vector<std::string> UnloadStaleMounts() {
+    std::vector<std::string> unloaded;
+    for (const std::string& mount : OurMounts([](DWORD pid) { return pid && !ProcessRuns(pid); }))
         if (RegUnLoadKeyA(HKEY_USERS, mount.c_str()) == ERROR_SUCCESS)
             unloaded.push_back(mount);
     return unloaded;
+}
+
+std::vector<std::string> MountsOfNoRun() {
+    return OurMounts([](DWORD pid) { return !pid; });
 }
 
 bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error) {

@@ -33,11 +33,15 @@ std::string HiveMountName();
 // "Morvane.Hive.<PID>.<n>", its process's name with the profile's number.
 std::string ProfileMount(int n);
 
-// Unloads every "Morvane.Hive" or "Morvane.Hive.<PID>[.<N>]" key below
-// HKEY_USERS whose process is not running: what a run that was killed left
-// loaded. Needs the backup and restore privileges enabled. Returns the
-// names it unloaded.
+// Unloads every "Morvane.Hive.<PID>[.<N>]" key below HKEY_USERS whose
+// process is not running: what a run that was killed left loaded. Needs the
+// backup and restore privileges enabled. Returns the names it unloaded.
 std::vector<std::string> UnloadStaleMounts();
+
+// The keys of ours below HKEY_USERS whose name holds no process id, such as
+// "Morvane.Hive" loaded by hand to import a backup: whose they are cannot be
+// told, so they are never unloaded.
+std::vector<std::string> MountsOfNoRun();
 
 // The string SID of an account name or of a SID given as text. False, with
 // why, for an unknown account or a malformed SID.

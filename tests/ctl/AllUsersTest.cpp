@@ -246,6 +246,7 @@ TEST_F(AllUsersTest, EachKindOfProfileIsReadCheckedAppliedAndBackedUpAsItCanBe) 
     const Result check = run({"--all-users", "check", preset.path});
     const Result apply = run({"--all-users", "apply", preset.path, "--backup", backup.path});
     const Result after = run({"--all-users", "check", preset.path});
+    const Result undo = run({"--all-users", "restore", "--dry-run", backup.path});
     DeleteFileA(staleFile.c_str());
 
     EXPECT_EQ(list.code, kSomeFailed) << list.err;
@@ -306,6 +307,12 @@ TEST_F(AllUsersTest, EachKindOfProfileIsReadCheckedAppliedAndBackedUpAsItCanBe) 
         const std::string section =
             "[HKEY_USERS\\" + (p.kind == Kind::Default ? kHiveMount : Sid(p));
         EXPECT_EQ(text.find(section) != std::string::npos, p.inBackup) << text.substr(0, 3000);
+        // The backup goes back with --all-users, each profile under its heading.
+        EXPECT_EQ(Section(undo.out, heading)
+                          .find("  delete HKU\\" + Sid(p) + "\\" + kAdvanced + " : HideFileExt") !=
+                      std::string::npos,
+                  p.inBackup)
+            << undo.out;
         if (!p.inBackup) {
             EXPECT_NE(text.find("; Not included, not signed in: " + name), std::string::npos);
         }
@@ -318,6 +325,7 @@ TEST_F(AllUsersTest, EachKindOfProfileIsReadCheckedAppliedAndBackedUpAsItCanBe) 
     EXPECT_FALSE(GetValue(HKEY_USERS, (callerSid + "\\" + kAdvanced).c_str(), "HideFileExt"));
     EXPECT_EQ(text.find("HKEY_CURRENT_USER"), std::string::npos);
     EXPECT_TRUE(text.ends_with("; End of the morvanectl backup.\r\n"));
+    EXPECT_EQ(undo.code, kDone) << undo.err;
     EXPECT_NE(Section(after.out, "Profile " + callerSid).find("all 2 hold"), std::string::npos)
         << after.out;
 
@@ -397,7 +405,7 @@ TEST_F(AllUsersTest, ARegistryLinkInAUsersHiveIsNeverReadOrWrittenThrough) {
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kCabinet, "FullPath"), Dword(1));
 }
 
-TEST_F(AllUsersTest, TheOptionGoesWithFiveCommandsAloneAndWithoutRightsKeepRegistersNothing) {
+TEST_F(AllUsersTest, TheOptionGoesWithSixCommandsAloneAndWithoutRightsKeepRegistersNothing) {
     TempFile preset("refused.preset");
     preset.Write("usability/show-hidden-files = on\n");
     // Asking for the common data folder fills in the shell folders' keys once.
@@ -414,13 +422,62 @@ TEST_F(AllUsersTest, TheOptionGoesWithFiveCommandsAloneAndWithoutRightsKeepRegis
              {"--all-users", "show", "usability/show-hidden-files"},
              {"--all-users", "--user", "alice", "list"},
              {"--hive", "x.dat", "--all-users", "list"},
-             {"--all-users", "restore", "x.reg"},
+             {"--all-users", "save", "x.preset"},
              {"--all-users", "keep", "--list"}}) {
         const Result r = Ctl(args);
         EXPECT_EQ(r.code, kBadInput) << testing::PrintToString(args);
         EXPECT_EQ(r.out, "");
         EXPECT_TRUE(sandbox.Snapshot() == before);
     }
+}
+
+// A kept run prunes its backups' folder: only names of the form backups
+// get, the oldest by the time and number in them, never the one the run has
+// just written (here with its clock set back), and nothing else.
+TEST(KeptBackupsTest, PruningTakesTheOldestOfOurNamesByTheirTimeAndNeverTheNewOne) {
+    struct Case {
+        const char* name;
+        bool folder;
+        bool stays;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"morvane-backup-20240102-030405-006.reg",     false, true}, // the run's
+        {"morvane-backup-20250101-000000-000.reg",     false, false},
+        {"morvane-backup-20250101-000000-000-2.reg",   false, false},
+        {"morvane-backup-20250101-000000-000-10.reg",  false, true},
+        {"morvane-backup-20260101-000000-000.reg",     false, true},
+        {"morvane-backup-zz-1.reg",                    false, true},
+        {"morvane-backup-0-before-rollout.reg",        false, true},
+        {"Morvane-Backup-AAA.REG",                     false, true},
+        {"MORVANE-BACKUP-20200101-000000-000.REG",     false, true},
+        {"morvane-backup-20200101-000000-000-1.reg",   false, true},
+        {"morvane-backup-20200101-000000-000-02.reg",  false, true},
+        {"morvane-backup-20200101-000000-000-x.reg",   false, true},
+        {"morvane-backup-2020010-000000-000.reg",      false, true},
+        {"morvane-backup-20200101-000000-000.reg.txt", false, true},
+        {"morvane-backup-20190101-000000-000.reg",     true,  true},
+    };
+    // clang-format on
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    const std::string folder =
+        std::string(temp) + "morvane-prune-" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    for (const Case& c : cases) {
+        const std::string path = folder + "\\" + c.name;
+        if (c.folder)
+            ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << c.name;
+        else
+            std::ofstream(path, std::ios::binary) << "old";
+    }
+    EXPECT_EQ(PruneBackups(folder, 3, folder + "\\" + cases[0].name), 2u);
+    for (const Case& c : cases) {
+        const std::string path = folder + "\\" + c.name;
+        EXPECT_EQ(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES, c.stays) << c.name;
+        c.folder ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str());
+    }
+    EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));
 }
 
 } // namespace

@@ -206,6 +206,24 @@ TEST_F(BackupTest, RestoreRefusesADamagedOrReachingFileNamingItsFirstBadLine) {
                    text.substr(end)),
          LineAt(text, end),
          "a key name with an empty part: \"[HKEY_CLASSES_ROOT\\*\\shell\\edit\\\\x]\"", false},
+        // An import keeps the last; the check after it would compare the first.
+        {"a value given twice",
+         Utf16File(std::string(text).insert(text.find("\r\n", hidden) + 2,
+                                            "\"Hidden\"=dword:00000001\r\n")),
+         LineAt(text, hidden) + 1,
+         "HKCU\\" + ADVANCED + " : Hidden is given twice (first on line " +
+             std::to_string(LineAt(text, hidden)) + ")",
+         false},
+        {"a value given again in another section of its key, in other letters",
+         Utf16File(text.substr(0, end) +
+                   "[HKEY_CURRENT_USER\\software\\microsoft\\windows\\currentversion\\explorer\\"
+                   "advanced]\r\n\"hidden\"=-\r\n\r\n" +
+                   text.substr(end)),
+         LineAt(text, end) + 1,
+         "HKCU\\software\\microsoft\\windows\\currentversion\\explorer\\advanced : hidden is "
+         "given twice (first on line " +
+             std::to_string(LineAt(text, hidden)) + ")",
+         false},
         {"not a .reg file", "usability/show-hidden-files = on\r\n", 1,
          "not a backup: a backup is UTF-16 text that begins with a byte-order mark", false},
         {"REGEDIT4", Utf16File("REGEDIT4\r\n\r\n" + text.substr(text.find("\r\n\r\n") + 4)), 1,

@@ -378,6 +378,16 @@ bool OnAWrittenPath(const std::string& path) {
     return false;
 }
 
+// What a restore must leave: every value as before; new keys only where a
+// tweak writes, and empty (deleting a value creates its key).
+Snapshot Restored(const Snapshot& before, const Snapshot& after) {
+    Snapshot expected = before;
+    for (const auto& [path, value] : after)
+        if (!before.contains(path) && path.back() == '\\' && OnAWrittenPath(path))
+            expected.emplace(path, value);
+    return expected;
+}
+
 // All fifty set off over the awkward data: what then still reads on, and why.
 const std::string kStillReadOn =
     "morvanectl: general/prefetch off: applied, but still reads on: HKCU\\" + PREFETCH +
@@ -428,12 +438,8 @@ TEST_P(RoundTripTest, ABackupPutsBackEveryValueAfterAllFiftyWereSetOnAndOff) {
     for (const WideValue& v : kOutsideCodePage)
         EXPECT_EQ(GetWide(v.root, v.key, v.name), v.text) << U(v.key) << " : " << U(v.name);
 
-    // Every value as before; new keys only where a tweak writes, and empty.
     const Snapshot after = Scope();
-    Snapshot expected = before;
-    for (const auto& [path, value] : after)
-        if (!before.contains(path) && path.back() == '\\' && OnAWrittenPath(path))
-            expected.emplace(path, value);
+    const Snapshot expected = Restored(before, after);
     EXPECT_TRUE(after == expected) << Differences(expected, after);
     DeleteFileW(W(file).c_str());
 }
@@ -473,6 +479,10 @@ TEST(RestoreTest, ADamagedOrReachingFileImportsNothing) {
          Utf16File(text.substr(0, end) + "[-HKEY_CURRENT_USER\\Software\\Microsoft]\r\n\r\n" +
                    text.substr(end)),
          false},
+        {"a value given twice",
+         Utf16File(std::string(text).insert(text.find("\r\n", hidden) + 2,
+                                            "\"Hidden\"=dword:00000003\r\n")),
+         false},
         {"not a backup", "usability/show-hidden-files = on\r\n", false},
     };
     int kept = 0;
@@ -497,6 +507,104 @@ TEST(RestoreTest, ADamagedOrReachingFileImportsNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SystemTools, RoundTripTest, testing::Values("reg", "regedit"));
+
+const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const char kSecondSid[] = "S-1-5-21-1111111111-222222222-3333333-2101";
+
+// The caller's scope, and the second user's settings named as the caller's.
+std::pair<Snapshot, Snapshot> Everyone() {
+    Snapshot second;
+    for (const std::string key : {"Software", "Control Panel"})
+        SnapshotKey(HKEY_USERS, (kSecondSid + "\\"s + key).c_str(), "HKCU\\" + key + "\\", second);
+    return {Scope(), second};
+}
+
+// Each kind of backup names in its notes how it goes back, and goes back that
+// way: the caller's, a signed-in user's, a profile file's, every profile's
+// and a kept run's; and every profile's again after a user signed out, whose
+// file the restore then loads. (Wine does not write a loaded file back: what
+// went into one is checked by restore itself, reading it back while loaded.)
+TEST(RestoreTest, EachKindOfBackupGoesBackWithTheOptionItsNotesName) {
+    struct Kind {
+        const char* what;
+        std::string option; // before each command
+        std::string named;  // in the notes, before "restore FILE"
+        bool kept;          // made by a kept preset's run, which applies it too
+        bool signedOut;     // the second user signs out before the restore
+    };
+    const std::string hive = "C:\\morvane-ctl-kinds.hive", folder = "C:\\morvane-ctl-second",
+                      file = "C:\\morvane-ctl-kind.reg", user = "--user "s + kSecondSid,
+                      kept = "C:\\ProgramData\\Morvane\\kept\\kinds.preset";
+    const Kind kinds[] = {
+        {"the caller's", "", "", false, false},
+        {"a signed-in user's", user, user + " ", false, false},
+        {"a profile file's", "--hive " + hive, "--hive PROFILE ", false, false},
+        {"every profile's", "--all-users", "--all-users ", false, false},
+        {"a kept run's", "--all-users", "--all-users ", true, false},
+        {"every profile's, after a user signed out", "--all-users", "--all-users ", false, true},
+    };
+    MakeHiveFile(hive);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    MakeHiveFile(folder + "\\NTUSER.DAT");
+    const std::string entry = kProfileList + "\\"s + kSecondSid;
+    PutString(HKEY_LOCAL_MACHINE, entry.c_str(), "ProfileImagePath", folder);
+    ASSERT_EQ(RegLoadKeyA(HKEY_USERS, kSecondSid, (folder + "\\NTUSER.DAT").c_str()),
+              ERROR_SUCCESS);
+    CreateDirectoryA("C:\\ProgramData\\Morvane", nullptr);
+    CreateDirectoryA("C:\\ProgramData\\Morvane\\kept", nullptr);
+    std::ofstream(kept, std::ios::binary) << "usability/show-file-extensions = on\n"
+                                             "usability/show-hidden-files = off\n"
+                                             "general/store-lm-hash = off\n";
+    const std::string change = " set usability/show-file-extensions on "
+                               "usability/show-hidden-files off general/store-lm-hash off";
+    Ran ran = Ctl("--all-users set usability/show-file-extensions off "
+                  "usability/show-hidden-files on general/store-lm-hash on");
+    EXPECT_EQ(ran.code, 0u) << ran.out << ran.err;
+
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.what);
+        const std::pair<Snapshot, Snapshot> before = Everyone();
+        std::string backup = file;
+        DeleteFileA(file.c_str());
+        if (k.kept) {
+            ran = Ctl("--all-users apply " + kept);
+            const size_t at = ran.out.find("Backup written to ");
+            ASSERT_NE(at, std::string::npos) << ran.out << ran.err;
+            backup = ran.out.substr(at + 18, ran.out.find('\n', at) - at - 18);
+        } else {
+            ran = Ctl(k.option + " backup " + file);
+            ASSERT_EQ(ran.code, 0u) << ran.err;
+            ran = Ctl(k.option + change);
+        }
+        EXPECT_EQ(ran.code, 0u) << ran.out << ran.err;
+        EXPECT_FALSE(Everyone() == before);
+        const std::string text = Utf8Text(ReadAll(backup)).value_or("");
+        EXPECT_NE(text.find("\r\n; Restore: morvanectl " + k.named + "restore FILE"),
+                  std::string::npos)
+            << text.substr(0, 600);
+        if (k.signedOut) {
+            EXPECT_EQ(RegUnLoadKeyA(HKEY_USERS, kSecondSid), ERROR_SUCCESS);
+        }
+        ran = Ctl(k.option + " restore " + backup);
+        EXPECT_EQ(ran.code, 0u) << ran.out << ran.err;
+        EXPECT_NE(ran.out.find("Restored from " + backup), std::string::npos) << ran.out;
+        if (k.option == "--all-users") {
+            EXPECT_NE(ran.out.find("Profile "s + kSecondSid + "\nRunning reg.exe import"),
+                      std::string::npos)
+                << ran.out;
+        }
+        const std::pair<Snapshot, Snapshot> after = Everyone();
+        const Snapshot expected = Restored(before.first, after.first);
+        EXPECT_TRUE(after.first == expected) << Differences(expected, after.first);
+        const Snapshot second = Restored(before.second, after.second);
+        EXPECT_TRUE(k.signedOut || after.second == second) << Differences(second, after.second);
+        DeleteFileA(backup.c_str());
+    }
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, entry.c_str());
+    for (const std::string& path : {hive, folder + "\\NTUSER.DAT", kept})
+        DeleteFileA(path.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
 
 // The window's boxes as (page, label) -> checked, read from the real program.
 std::map<std::pair<std::string, std::string>, bool> WindowStates() {

@@ -1,8 +1,8 @@
 // Fuzz target for the backup reader that decides what restore imports. Any
-// input is read against a coverage like the program's, for the caller and
-// for another user's root. What must hold: an accepted file's entries are
-// each inside the coverage, and written out again by the writer's own lines
-// they read back to the same entries.
+// input is read against a coverage like the program's, for the caller, for
+// another user's root and for every profile's at once. What must hold: an
+// accepted file's entries are each inside the coverage, and written out
+// again as a restore writes them they read back to the same entries.
 #include "ctl/RegFile.h"
 
 #include <cstdio>
@@ -61,37 +61,12 @@ bool Inside(const Coverage& c, const RegFileEntry& e) {
     return false;
 }
 
-// The entries as the writer would put them: header, each key line, each
-// value by RegLine or RegDeletionLine, the end marker.
-Utf16String Written(const Coverage& c, const std::vector<RegFileEntry>& entries) {
-    const Utf16String eol = Ascii("\r\n");
-    Utf16String text = kRegHeader + eol + eol;
-    for (const RegFileEntry& e : entries) {
-        const Utf16String path = c.RootName(e.root) + Ascii("\\") + e.key;
-        switch (e.kind) {
-        case RegFileEntry::DeleteKey:
-            text += Ascii("[-") + path + Ascii("]") + eol;
-            break;
-        case RegFileEntry::Key:
-            text += Ascii("[") + path + Ascii("]") + eol;
-            break;
-        case RegFileEntry::SetValue:
-            text += RegLine(e.name, e.data) + eol;
-            break;
-        case RegFileEntry::DeleteValue:
-            text += RegDeletionLine(e.name) + eol;
-            break;
-        }
-    }
-    return text + eol + kEndMarker + eol;
-}
-
 bool SameEntries(const std::vector<RegFileEntry>& a, const std::vector<RegFileEntry>& b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
         if (a[i].kind != b[i].kind || a[i].root != b[i].root || a[i].key != b[i].key ||
-            a[i].name != b[i].name || !(a[i].data == b[i].data))
+            a[i].name != b[i].name || !(a[i].data == b[i].data) || a[i].profile != b[i].profile)
             return false;
     return true;
 }
@@ -109,11 +84,11 @@ void ReadAgainst(const Coverage& coverage, std::string_view bytes) {
         Check(e.line > previous, "entries in file order, after the header");
         previous = e.line;
     }
-    const std::string again = FileBytes(Written(coverage, entries));
+    const std::string again = FileBytes(EntriesText(coverage, entries));
     std::vector<RegFileEntry> reread;
     Check(ReadBackup(again, coverage, &reread, &fault), "the written entries are accepted");
     Check(SameEntries(entries, reread), "the written entries read back the same");
-    Check(FileBytes(Written(coverage, reread)) == again, "writing is stable");
+    Check(FileBytes(EntriesText(coverage, reread)) == again, "writing is stable");
 }
 
 } // namespace
@@ -121,8 +96,15 @@ void ReadAgainst(const Coverage& coverage, std::string_view bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const Coverage caller = MakeCoverage("HKEY_CURRENT_USER");
     static const Coverage other = MakeCoverage("HKEY_USERS\\S-1-5-21-1-2-3-1013");
+    static const Coverage every = [] {
+        Coverage c = MakeCoverage("HKEY_CURRENT_USER");
+        c.profileRoots = {Ascii("HKEY_USERS\\S-1-5-21-1-2-3-1013"),
+                          Ascii("HKEY_USERS\\S-1-5-21-1-2-3-1014")};
+        return c;
+    }();
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     ReadAgainst(caller, bytes);
     ReadAgainst(other, bytes);
+    ReadAgainst(every, bytes);
     return 0;
 }
