@@ -192,8 +192,9 @@ int CheckAllUsers(Console& c, const std::string& path, const std::vector<PresetL
     } else {
         c.out << differ << " lines differ from " << path << " (" << machine.size()
               << " machine-wide, " << perUser.size() << " in each of " << read << " profiles)";
-        c.out << (refused ? "; " + std::to_string(refused) + " profiles could not be read\n"
-                          : std::string("\n"));
+        if (refused)
+            c.out << "; " << refused << " profiles could not be read";
+        c.out << "\n";
     }
     return differ ? kDiffers : refused ? kSomeFailed : kDone;
 }

@@ -4,6 +4,7 @@
 
 #include "ctl/Backup.h"
 #include "ctl/Commands.h"
+#include "ctl/FileWriting.h"
 #include "ctl/Files.h"
 #include "ctl/Kept.h"
 #include "ctl/Text.h"
@@ -76,8 +77,8 @@ bool AllUsersBackupText(const std::vector<Profile>& profiles, std::wstring* text
     }
     std::wstring notes;
     for (const auto& [name, why] : *leftOut)
-        notes += (why.empty() ? L"; Not included, not signed in: " + Wide(name)
-                              : L"; Not included: " + Wide(name + " " + why)) +
+        notes += RegComment(why.empty() ? "Not included, not signed in: " + name
+                                        : "Not included: " + name + " " + why) +
                  kBlockEnd;
     *text = head + notes + machine + users + kEndMarker + L"\r\n";
     return true;
@@ -101,7 +102,7 @@ bool WriteAllUsersBackup(Console& c, const std::vector<Profile>& profiles, const
                                                     folder.empty() ? nullptr : DataSecurity())
                              : WriteNewFile(path, FileBytes(text));
     if (status != ERROR_SUCCESS) {
-        *failure = "cannot write " + *written + ": " + ErrorText(status);
+        *failure = WriteFailure(status, *written);
         c.Error() << *failure
                   << (status == ERROR_FILE_EXISTS ? "; a backup never replaces a file" : "")
                   << "\n";
@@ -121,10 +122,8 @@ bool WriteAllUsersBackup(Console& c, const std::vector<Profile>& profiles, const
 int BackupAllUsers(Console& c, const std::string& path) {
     std::vector<Profile> profiles;
     std::string error;
-    if (!MachineProfiles(&profiles, &error)) {
-        c.Error() << error << "\n";
+    if (!ReadProfiles(c, &profiles))
         return kSomeFailed;
-    }
     std::string written;
     return WriteAllUsersBackup(c, profiles, path, "", &written, &error) ? kDone : kBadInput;
 }
@@ -140,13 +139,12 @@ struct AllUsersRun {
     std::string stamp = LocalStamp(); // one time for every line of the run
     Executor executor{Executor::StartAndWait};
     size_t count[3] = {};
-    std::vector<std::string> log;
+    std::vector<KeptLogLine> log;
 
     void Log(const std::string& profile, const std::string& tweak, const std::string& before,
              const std::string& after) {
         if (!kept.empty())
-            log.push_back(stamp + "\t" + kept + "\t" + profile + "\t" + tweak + "\t" + before +
-                          "\t" + after);
+            log.push_back({stamp, kept, profile, tweak, before, after});
     }
 
     // What the run would change, read without changing anything.
@@ -159,16 +157,14 @@ struct AllUsersRun {
 
     void Set(const std::string& profile, const PresetLine& line) {
         const bool before = ReadsOn(*line.row);
-        std::string out, err;
-        Writer caughtOut(&out), caughtErr(&err);
-        Console caught{caughtOut, caughtErr};
+        // Its errors are caught for the log, already escaped, and then shown.
+        std::string err;
+        Writer caughtErr(&err);
+        Console caught{c.out, caughtErr};
         const SetResult result = SetTweak(caught, executor, *line.row, line.on,
                                           {.dryRun = mode.dryRun, .always = mode.always});
-        caughtOut.Flush();
-        caughtErr.Flush();
-        c.out << out;
         c.out.Flush();
-        c.err << err;
+        c.err.Lines(err);
         ++count[static_cast<int>(result)];
         if (mode.dryRun || result == SetResult::Unchanged)
             return;

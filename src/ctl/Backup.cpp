@@ -124,7 +124,7 @@ bool TreeSections(const Coverage& coverage, const std::wstring& tree, std::wstri
 bool BackupText(const std::string& taken, std::wstring* text, std::string* error, bool allUsers) {
     const Coverage coverage = BackupCoverage();
     std::wstring out = std::wstring(kRegHeader) + kEol + kEol + kNotes + RestoreNote(allUsers) +
-                       kNotesAfter + L"; Taken " + Wide(taken) + kEol + kEol;
+                       kNotesAfter + RegComment("Taken " + taken) + kEol + kEol;
     if (!ValueSections(coverage, &out, error))
         return false;
     for (const std::wstring& tree : coverage.classTrees)

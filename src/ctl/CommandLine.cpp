@@ -77,6 +77,9 @@ std::string Parse(const Command& command, const std::vector<std::string>& args, 
         if (known->value &&
             (i + 1 == args.size() || args[i + 1].empty() || args[i + 1].starts_with("--")))
             return arg + " needs " + known->value;
+        // A second value would leave one of the two unused.
+        if (known->value && a->Has(*known))
+            return "give one " + std::string(known->name);
         a->options.emplace_back(known, known->value ? args[++i] : std::string());
     }
     return CountProblem(command, a->words.size());

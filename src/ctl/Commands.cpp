@@ -206,7 +206,7 @@ int Import(Console& c, const std::string& path, const std::vector<RegFileEntry>&
     const RunResult r =
         g_pfnRunAndWaitWide("reg.exe", L"import \"" + copy + L"\"", SW_HIDE, kProgramWaitMs);
     DeleteFileW(copy.c_str());
-    c.out << Indented(r.output);
+    c.out.Lines(Indented(r.output));
     if (r.outcome == RunResult::NotStarted) {
         c.Error() << "reg.exe did not start: " << ErrorText(r.error) << "\n";
         return kSomeFailed;
@@ -401,19 +401,14 @@ int Export(Console& c, const Arguments& a) {
         return code;
     std::string text, messages;
     const int code = ExportCommand(a.words, lines, target, a.Has(kForce), &text, &messages);
-    c.out << text;
+    c.out.Lines(text);
     c.out.Flush();
-    // Its messages name paths from the command line: shown escaped.
-    for (size_t at = 0; at < messages.size();) {
-        const size_t end = std::min(messages.find('\n', at), messages.size());
-        c.err << Escaped(std::string_view(messages).substr(at, end - at)) << "\n";
-        at = end + 1;
-    }
+    c.err.Lines(messages);
     return code;
 }
 
 int Reference(Console& c, const Arguments&) {
-    c.out << ReferenceText();
+    c.out.Lines(ReferenceText());
     return kDone;
 }
 
@@ -506,6 +501,9 @@ constexpr Option kKeepRemoveAll{"--remove-all", nullptr,
 
 // keep PRESET, keep --list, keep --remove NAME or keep --remove-all: one of them.
 int Keep(Console& c, const Arguments& a) {
+    // The task works on every profile; a profile named here would be ignored.
+    if (!a.user.empty() || !a.hive.empty())
+        return Usage(c, "keep takes no --user or --hive");
     const bool list = a.Has(kKeepList), remove = a.Has(kKeepRemove);
     const bool removeAll = a.Has(kKeepRemoveAll);
     if (list + remove + removeAll + !a.words.empty() != 1)
@@ -597,12 +595,12 @@ int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Con
     Writer& out = c.out;
     Writer& err = c.err;
     if (args.empty()) {
-        err << UsageText(kCommands);
+        err.Lines(UsageText(kCommands));
         return kBadInput;
     }
     const std::string& name = args[0];
     if (name == "--help" || name == "-h" || name == "/?" || (name == "help" && args.size() == 1)) {
-        out << UsageText(kCommands);
+        out.Lines(UsageText(kCommands));
         return kDone;
     }
     if (name == "--version") {
@@ -614,14 +612,14 @@ int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Con
         if (!command)
             return Usage(c, args.size() == 2 ? "unknown command \"" + args[1] + "\""
                                              : std::string("help takes one COMMAND"));
-        out << CommandHelp(*command);
+        out.Lines(CommandHelp(*command));
         return kDone;
     }
     const Command* command = FindCommand(name);
     if (!command)
         return Usage(c, "unknown command \"" + name + "\"");
     if (std::find(args.begin() + 1, args.end(), "--help") != args.end()) {
-        out << CommandHelp(*command);
+        out.Lines(CommandHelp(*command));
         return kDone;
     }
     Arguments a;

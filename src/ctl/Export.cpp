@@ -157,7 +157,7 @@ int ExportCommand(const std::vector<std::string>& words, const std::vector<Prese
         file.path = file.path.empty() ? words[2] : words[2] + "\\" + file.path;
     if (format.update)
         if (const std::string why = UpdateExisting(format, &files); !why.empty()) {
-            *err += "morvanectl: " + why + "; nothing was exported\n";
+            *err += "morvanectl: " + Escaped(why) + "; nothing was exported\n";
             return 2;
         }
     // A file is replaced only when asked; an updated one always.
@@ -165,18 +165,18 @@ int ExportCommand(const std::vector<std::string>& words, const std::vector<Prese
     const DWORD status = !ParentExists(words[2])
                              ? ERROR_PATH_NOT_FOUND
                              : WriteFiles(files, replace || format.update, &failed);
+    // These texts are lines: the paths in them are shown escaped here.
     if (status == ERROR_FILE_EXISTS || status == ERROR_ALREADY_EXISTS) {
-        *err += "morvanectl: " + failed + " exists already; export " + format.name +
+        *err += "morvanectl: " + Escaped(failed) + " exists already; export " + format.name +
                 " --force replaces it; nothing was exported\n";
         return 2;
     }
     if (status != ERROR_SUCCESS) {
-        *err += "morvanectl: cannot write " + failed + ": " + ErrorText(status) +
-                "; nothing was exported\n";
+        *err += "morvanectl: " + WriteFailure(status, Escaped(failed)) + "; nothing was exported\n";
         return 2;
     }
     *err += notes;
-    *out += format.written + words[2] + "\n";
+    *out += format.written + Escaped(words[2]) + "\n";
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "ctl/FileWriting.h"
 
+#include "ctl/Files.h"
 #include "ctl/Text.h"
 #include "system/ErrorText.h"
 
@@ -12,11 +13,27 @@ bool Exists(const std::wstring& path) {
 }
 
 // Unique to this process and this call: another run, or another file of
-// this one, never picks the same name.
+// this one, never picks the same name. Short whatever the file's name is,
+// so that a name as long as a folder allows can still be written.
 std::wstring TemporaryBeside(const std::wstring& path) {
     static std::atomic<unsigned> counter{0};
-    return path + L".morvane-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++counter) + L".tmp";
+    return path.substr(0, path.find_last_of(L"\\/:") + 1) + L"~mv" +
+           std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) + L".tmp";
+}
+
+// Why the file cannot take the bytes, before anything is written: a folder,
+// a device or a read-only file is never replaced, whatever `replace` says.
+DWORD Refusal(const FileToWrite& file, const std::wstring& target, bool replace) {
+    if (NamesDevice(file.path))
+        return ERROR_BAD_DEVICE;
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return ERROR_SUCCESS;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return ERROR_DIRECTORY;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return ERROR_FILE_READ_ONLY;
+    return replace ? ERROR_SUCCESS : ERROR_FILE_EXISTS;
 }
 
 DWORD WriteNew(const std::wstring& path, const FileToWrite& of) {
@@ -89,13 +106,7 @@ DWORD Writing::Prepare(const std::vector<FileToWrite>& files, bool replace, std:
             *failed = file.path;
             return ERROR_INVALID_NAME;
         }
-        const DWORD attributes = GetFileAttributesW(p.target.c_str());
-        // A folder is never put aside for a file, whatever `replace` says.
-        const DWORD refusal = attributes == INVALID_FILE_ATTRIBUTES   ? ERROR_SUCCESS
-                              : attributes & FILE_ATTRIBUTE_DIRECTORY ? ERROR_ACCESS_DENIED
-                              : replace                               ? ERROR_SUCCESS
-                                                                      : ERROR_FILE_EXISTS;
-        if (refusal != ERROR_SUCCESS) {
+        if (const DWORD refusal = Refusal(file, p.target, replace); refusal != ERROR_SUCCESS) {
             *failed = file.path;
             return refusal;
         }
@@ -184,13 +195,27 @@ DWORD WriteFiles(const std::vector<FileToWrite>& files, bool replace, std::strin
     return status;
 }
 
+std::string WriteFailure(DWORD status, const std::string& path) {
+    switch (status) {
+    case ERROR_BAD_DEVICE:
+        return path + " names a device, not a file";
+    case ERROR_DIRECTORY:
+        return path + " is a folder";
+    case ERROR_FILE_READ_ONLY:
+        return path + " is read-only";
+    case ERROR_FILE_EXISTS:
+        return path + " exists already";
+    }
+    return "cannot write " + path + ": " + ErrorText(status);
+}
+
 bool WriteOut(Console& c, const std::string& path, const std::string& bytes, bool replace,
               const char* refusal) {
     std::string failed;
     const DWORD status = WriteFiles({{path, bytes}}, replace, &failed);
     if (status == ERROR_FILE_EXISTS)
-        c.Error() << failed << " exists already; " << refusal << "\n";
+        c.Error() << WriteFailure(status, failed) << "; " << refusal << "\n";
     else if (status != ERROR_SUCCESS)
-        c.Error() << "cannot write " << failed << ": " << ErrorText(status) << "\n";
+        c.Error() << WriteFailure(status, failed) << "\n";
     return status == ERROR_SUCCESS;
 }

@@ -18,9 +18,15 @@ struct FileToWrite {
 
 // All or none: each file to a new temporary beside it, then renamed into place; an existing
 // file is refused (ERROR_FILE_EXISTS) unless replace; missing parent folders are made (and
-// removed again on failure); if a rename fails, files already replaced are put back.
+// removed again on failure); if a rename fails, files already replaced are put back. A
+// device's name (ERROR_BAD_DEVICE), a folder (ERROR_DIRECTORY) and a read-only file
+// (ERROR_FILE_READ_ONLY) are refused whatever replace says.
 // ERROR_SUCCESS, or the status with *failed naming the file.
 DWORD WriteFiles(const std::vector<FileToWrite>& files, bool replace, std::string* failed);
+
+// What a status of WriteFiles means for the file, as a command says it:
+// "PATH is a folder", "PATH exists already", "cannot write PATH: why".
+std::string WriteFailure(DWORD status, const std::string& path);
 
 // WriteFiles for one file, as a command says it: false, with why (and with
 // `refusal` for a file that exists), when it was not written.

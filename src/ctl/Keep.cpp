@@ -28,11 +28,13 @@ std::string XmlPath(const std::string& name) {
 }
 
 // The preset's file name without its folder and extension; empty when that
-// leaves nothing a task may be named.
+// leaves nothing a task may be named: the Task Scheduler expands %...%, and
+// a device's name is no file in the kept folder.
 std::string KeptName(const std::string& path) {
     std::string name = path.substr(path.find_last_of("\\/:") + 1);
     name = name.substr(0, name.find_last_of('.') == 0 ? name.size() : name.find_last_of('.'));
-    if (name.find_first_of("\\/:*?\"<>|") != std::string::npos || name == "." || name == "..")
+    if (name.find_first_of("\\/:*?\"<>|%") != std::string::npos || name == "." || name == ".." ||
+        NamesDevice(name))
         return {};
     return name;
 }
@@ -70,7 +72,7 @@ bool Schtasks(Console& c, const std::wstring& parameters) {
     if (r.outcome == RunResult::Ended && r.exitCode == 0)
         return true;
     c.out << Utf8(L"schtasks.exe " + parameters) << "\n";
-    c.out << r.output;
+    c.out.Lines(r.output);
     if (r.outcome == RunResult::NotStarted)
         c.Error() << "schtasks.exe did not start: " << ErrorText(r.error) << "\n";
     else if (r.outcome == RunResult::Ended)
@@ -199,7 +201,7 @@ std::string LastRun(const std::string& log, const std::string& name) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         const std::vector<std::string> f = Fields(line);
-        if (f.size() != 6 || f[1] != name)
+        if (f.size() != 6 || f[1] != Escaped(name))
             continue;
         if (f[0] != time)
             time = f[0], changed = failed = 0;
@@ -290,7 +292,7 @@ int RemoveKept(Console& c, const std::string& name) {
     if (Refused(c, "keep --remove"))
         return kBadInput;
     if (KeptName(name + ".preset") != name || name.empty() ||
-        (!FileExists(CopyPath(name)) && !FileExists(XmlPath(name)))) {
+        (!RegularFileExists(CopyPath(name)) && !RegularFileExists(XmlPath(name)))) {
         c.Error() << "no preset named \"" << name << "\" is kept; see keep --list\n";
         return kBadInput;
     }

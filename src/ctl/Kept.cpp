@@ -130,10 +130,11 @@ std::string LocalStamp(const char* format) {
     return text;
 }
 
-std::string AppendKeptLog(const std::vector<std::string>& lines) {
+std::string AppendKeptLog(const std::vector<KeptLogLine>& lines) {
     std::string text;
-    for (const std::string& line : lines)
-        text += line + "\r\n";
+    for (const KeptLogLine& line : lines)
+        for (size_t i = 0; i < line.size(); ++i)
+            text += Escaped(line[i]) + (i + 1 < line.size() ? "\t" : "\r\n");
     if (text.empty())
         return {};
     for (const std::string& problem : {MakeDataFolder(DataFolder()), DataPathProblem(KeptLogPath()),

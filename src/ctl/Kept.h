@@ -44,10 +44,15 @@ std::string KeptRunProblem(const std::string& path);
 // snprintf takes year, month, day, hour, minute, second and milliseconds.
 std::string LocalStamp(const char* format = "%04u-%02u-%02u %02u:%02u:%02u");
 
+// One line of the kept log, as its fields: time, preset, profile, tweak,
+// state before, state after or what failed.
+using KeptLogLine = std::vector<std::string>;
+
 // Appends the lines to the kept log, first moving a log that would grow past
-// kKeptLogLimit to kept.log.1 (replacing the one before). Why the lines
-// could not be written, or empty.
-std::string AppendKeptLog(const std::vector<std::string>& lines);
+// kKeptLogLimit to kept.log.1 (replacing the one before). Each field goes
+// through Escaped (ctl/Text.h), so that none can hold a tab or start a line;
+// tabs separate them. Why the lines could not be written, or empty.
+std::string AppendKeptLog(const std::vector<KeptLogLine>& lines);
 
 // Deletes the oldest backups of the folder until `keep` are left, counting
 // `written`, the one this run wrote, which always stays. Only names of the

@@ -1,5 +1,6 @@
 #include "ctl/ProfileWalk.h"
 
+#include "ctl/Files.h"
 #include "ctl/Whose.h"
 #include "system/UserHive.h"
 
@@ -12,10 +13,14 @@ void SayMountsLeftAlone(Console& c) {
 bool ReadProfiles(Console& c, std::vector<Profile>* profiles) {
     std::string error;
     SayMountsLeftAlone(c);
-    if (MachineProfiles(profiles, &error))
-        return true;
-    c.Error() << error << "\n";
-    return false;
+    std::vector<SkippedEntry> skipped;
+    if (!MachineProfiles(profiles, &skipped, &error)) {
+        c.Error() << error << "\n";
+        return false;
+    }
+    for (const SkippedEntry& s : skipped)
+        c.Error() << "the profile list's entry " << s.key << " is skipped: " << s.why << "\n";
+    return true;
 }
 
 bool OpenProfile(UserHive& hive, const Profile& p, int n, const std::string& own,
@@ -27,6 +32,11 @@ bool OpenProfile(UserHive& hive, const Profile& p, int n, const std::string& own
     const bool loaded = ProfileLoaded(p.sid);
     if (!loaded && p.file.empty()) {
         *error = "the profile list names no folder for it";
+        return false;
+    }
+    // Else it would be looked for in whatever folder the run started in.
+    if (!loaded && !AbsolutePath(p.file)) {
+        *error = "its profile file " + p.file + " is not an absolute path";
         return false;
     }
     if (loaded ? !hive.OpenUser(p.sid, error) : !hive.OpenFile(p.file, error, ProfileMount(n)))

@@ -14,7 +14,8 @@ void SayMountsLeftAlone(Console& c);
 
 // The profiles; false (and said why) when the profile list cannot be read.
 // What killed runs left loaded goes before each profile file is loaded;
-// what no run left is named.
+// what no run left is named, and so are the list's entries that are no
+// profile, as skipped.
 bool ReadProfiles(Console& c, std::vector<Profile>* profiles);
 
 // Redirects HKEY_CURRENT_USER to the n-th profile of a walk: the caller's

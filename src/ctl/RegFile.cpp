@@ -463,6 +463,10 @@ Utf16String EntriesText(const Coverage& coverage, const std::vector<RegFileEntry
     return text + kEol + kEndMarker + kEol;
 }
 
+Utf16String RegComment(std::string_view text) {
+    return UTF16("; ") + Wide(Escaped(text));
+}
+
 std::string FileBytes(const Utf16String& text) {
     std::string bytes = "\xFF\xFE";
     AppendUnits(&bytes, text);

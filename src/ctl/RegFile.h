@@ -47,6 +47,9 @@ bool FitsOnALine(Utf16View text);
 Utf16String RegLine(const Utf16String& name, const RegData& data);
 // The line that deletes a value: "name"=-.
 Utf16String RegDeletionLine(const Utf16String& name);
+// A note: "; " and the text through Escaped (ctl/Text.h), so that it stays
+// one comment line.
+Utf16String RegComment(std::string_view text);
 
 // A whole file of the entries in their order, each key under its root as
 // `coverage` names it (a profile's as its profileRoots do): what a restore

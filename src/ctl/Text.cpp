@@ -1,5 +1,7 @@
 #include "ctl/Text.h"
 
+#include <cstdio>
+
 namespace {
 
 bool IsHigh(Utf16Char c) {
@@ -126,5 +128,29 @@ size_t NextCodePoint(std::string_view utf8, size_t at, char32_t* c) {
 }
 
 bool IsControl(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+    const bool bidi = c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+                      (c >= 0x2066 && c <= 0x2069);
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || bidi;
+}
+
+std::string Escaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        if (text[at] >= 0x20 && text[at] < 0x7F) {
+            out += text[at++];
+            continue;
+        }
+        char32_t c;
+        const size_t length = NextCodePoint(text, at, &c);
+        char escape[12] = "";
+        if (c == '\n' || c == '\r' || c == '\t')
+            snprintf(escape, sizeof(escape), "\\%c", c == '\n' ? 'n' : c == '\r' ? 'r' : 't');
+        else if (IsControl(c))
+            snprintf(escape, sizeof(escape), c < 0x80 ? "\\x%02X" : "\\u%04X",
+                     static_cast<unsigned>(c));
+        out += *escape ? std::string_view(escape) : text.substr(at, length);
+        at += length;
+    }
+    return out;
 }

@@ -22,9 +22,17 @@ bool WellFormed(Utf16View wide);
 // takes; a byte that starts no valid sequence is read alone as U+FFFD.
 size_t NextCodePoint(std::string_view utf8, size_t at, char32_t* c);
 
-// A C0 or C1 control character, DEL, or a line or paragraph separator:
-// what may end or break a line, or move a terminal's cursor.
+// A C0 or C1 control character, DEL, a line or paragraph separator, or a
+// bidirectional control: what may end or break a line, move a terminal's
+// cursor, or show text in another order than it has.
 bool IsControl(char32_t c);
+
+// The one rule for text from outside (an argument, a file, a registry name)
+// wherever morvanectl writes it: its standard streams, its log and the notes
+// in its files. Each IsControl character becomes a visible escape such as
+// \x1B, \n or \u202E, so that it can neither move the terminal's cursor nor
+// start a line of its own; the rest is kept.
+std::string Escaped(std::string_view text);
 
 // Text for a message: at most `limit` bytes of it, cut at a character and
 // marked with "…" when it was longer.

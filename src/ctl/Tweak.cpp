@@ -139,14 +139,14 @@ SetResult SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on,
         if (o.Succeeded()) {
             c.out << "  done: " << words
                   << (o.status == Outcome::WasNotThere ? " (was not there)" : "")
-                  << (o.ended ? ": exit code 0" : "") << "\n"
-                  << Indented(o.output);
+                  << (o.ended ? ": exit code 0" : "") << "\n";
+            c.out.Lines(Indented(o.output));
             continue;
         }
         allDone = false;
         c.Error() << row.name << " " << State(on) << ": " << words << ": FAILED: " << Failure(o)
                   << "\n";
-        c.err << Indented(o.output);
+        c.err.Lines(Indented(o.output));
     }
     if (mode.dryRun)
         return SetResult::Changed;

@@ -133,7 +133,7 @@ std::string JsonText(const std::string& text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
             char escaped[8];
             snprintf(escaped, sizeof(escaped), "\\u%04x", c);
             out += escaped;

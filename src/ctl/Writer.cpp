@@ -1,5 +1,9 @@
 #include "ctl/Writer.h"
 
+#include "ctl/Text.h"
+
+#include <algorithm>
+
 namespace {
 constexpr size_t kFlushAt = 16384;
 }
@@ -12,10 +16,32 @@ Writer::~Writer() {
     Flush();
 }
 
+Writer& Writer::operator<<(const char* text) {
+    Put(text);
+    return *this;
+}
+
 Writer& Writer::operator<<(std::string_view text) {
+    Put(Escaped(text));
+    return *this;
+}
+
+Writer& Writer::Lines(std::string_view text) {
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        const size_t stop = end > at && end < text.size() && text[end - 1] == '\r' ? end - 1 : end;
+        Put(Escaped(text.substr(at, stop - at)));
+        if (end < text.size())
+            Put("\n");
+        at = end + 1;
+    }
+    return *this;
+}
+
+void Writer::Put(std::string_view text) {
     if (kept_) {
         kept_->append(text);
-        return *this;
+        return;
     }
     for (char c : text) {
         if (c == '\n')
@@ -25,7 +51,6 @@ Writer& Writer::operator<<(std::string_view text) {
     if (pending_.size() >= kFlushAt ||
         (buffering_ == LineBuffer && text.find('\n') != std::string_view::npos))
         Flush();
-    return *this;
 }
 
 void Writer::Flush() {

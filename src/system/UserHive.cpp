@@ -1,6 +1,7 @@
 #include "system/UserHive.h"
 
 #include "system/ErrorText.h"
+#include "system/Profiles.h"
 #include "system/RegLinks.h"
 #include "system/WideNames.h"
 
@@ -181,6 +182,12 @@ bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string*
         if (!same) {
             *error =
                 "\"" + nameOrSid + "\" is not a valid SID (the system reads it as " + *sid + ")";
+            return false;
+        }
+        // LocalSystem's own profile, a group's or a well-known SID's is no
+        // user's: only a user account's SID, as a name must be a user's.
+        if (!UserAccountSid(*sid)) {
+            *error = "\"" + nameOrSid + "\" is not a user account's SID";
             return false;
         }
         return true;

@@ -480,4 +480,70 @@ TEST(KeptBackupsTest, PruningTakesTheOldestOfOurNamesByTheirTimeAndNeverTheNewOn
     EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));
 }
 
+// Entries of the profile list that are no profile of their own: a key that
+// is no user account's SID, the copy the system keeps of a damaged profile,
+// entries that name a file an earlier one names, and a folder that is not
+// an absolute path. Each is named on standard error, and the one file is
+// loaded and counted once.
+struct ListEntry {
+    const char* key;
+    const char* folder; // below the test's folder, or as it stands when relative
+    bool relative;
+    bool walked;      // under a heading of its own, once
+    const char* said; // what standard error says of it, or null for nothing
+};
+
+// clang-format off
+const ListEntry kEntries[] = {
+    {"S-1-5-21-1-2-3-3001",     "one",          false, true,  nullptr},
+    {"S-1-5-21-garbage",        "two",          false, false, "entry S-1-5-21-garbage is skipped: not a user account's SID\n"},
+    {"S-1-5-21-1-2-3",          "two",          false, false, "entry S-1-5-21-1-2-3 is skipped: not a user account's SID\n"},
+    {"S-1-5-21-1-2-3-3001.bak", "one",          false, false, "entry S-1-5-21-1-2-3-3001.bak is skipped: a copy the system keeps of a damaged profile\n"},
+    {"S-1-5-21-1-2-3-3002",     "ONE\\",       false, false, "\\ONE\\NTUSER.DAT is the profile of S-1-5-21-1-2-3-3001\n"},
+    {"S-1-5-21-1-2-3-3003",     "two\\..\\one", false, false, "\\two\\..\\one\\NTUSER.DAT is the profile of S-1-5-21-1-2-3-3001\n"},
+    {"S-1-5-21-1-2-3-3004",     "here",         true,  true,  "S-1-5-21-1-2-3-3004: its profile file here\\NTUSER.DAT is not an absolute path\n"},
+    {"S-1-5-18",                "two",          false, false, nullptr},
+};
+// clang-format on
+
+TEST(ProfileListTest, EntriesThatAreNoProfileAreNamedAndOneFileIsWalkedOnce) {
+    RegistrySandbox sandbox;
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    const std::string root =
+        std::string(temp) + "morvane-profile-list-" + std::to_string(GetCurrentProcessId());
+    for (const std::string& folder : {root, root + "\\one", root + "\\two"})
+        CreateDirectoryA(folder.c_str(), nullptr);
+    MakeHiveFile(root + "\\one\\NTUSER.DAT");
+    MakeHiveFile(root + "\\two\\NTUSER.DAT");
+    for (const ListEntry& e : kEntries)
+        PutString(HKEY_LOCAL_MACHINE, (std::string(kProfileList) + "\\" + e.key).c_str(),
+                  "ProfileImagePath", e.relative ? e.folder : root + "\\" + e.folder);
+    TempFile preset("profile-list.preset"), backup("profile-list.reg");
+    preset.Write("usability/show-file-extensions = on\n");
+    const std::set<std::string> users = UsersKeys();
+    const Result list = Ctl({"--all-users", "list"});
+    const Result apply = Ctl({"--all-users", "apply", preset.path, "--backup", backup.path});
+    EXPECT_EQ(UsersKeys(), users);
+    EXPECT_NE(apply.out.find(" to the machine and 1 of 2 profiles: "), std::string::npos)
+        << apply.out;
+    for (const Result* r : {&list, &apply}) {
+        EXPECT_EQ(r->code, kSomeFailed) << r->err;
+        for (const ListEntry& e : kEntries) {
+            const std::string heading = "\nProfile " + std::string(e.key) + "\n";
+            const size_t at = r->out.find(heading);
+            EXPECT_EQ(at != std::string::npos, e.walked) << e.key << "\n" << r->out;
+            EXPECT_EQ(r->out.find(heading, at + 1), std::string::npos) << e.key << "\n" << r->out;
+            const std::string said = e.said ? e.said : "entry " + std::string(e.key) + " ";
+            EXPECT_EQ(r->err.find(said) != std::string::npos, e.said != nullptr) << e.key << "\n"
+                                                                                 << r->err;
+        }
+    }
+    for (const char* folder : {"\\one", "\\two"}) {
+        DeleteFileA((root + folder + "\\NTUSER.DAT").c_str());
+        RemoveDirectoryA((root + folder).c_str());
+    }
+    RemoveDirectoryA(root.c_str());
+}
+
 } // namespace

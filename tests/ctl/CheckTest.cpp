@@ -330,6 +330,24 @@ TEST_F(CheckTest, EmptyPresetsAreInputErrorsAndLostOutputIsAFailure) {
     CloseHandle(full);
     CloseHandle(kept);
     EXPECT_NE(file.Read().find("general/prefetch"), std::string::npos);
+
+    // A kept preset's run whose changes cannot go into the kept log: a
+    // folder stands where the log would be.
+    const std::string keptPreset =
+        KeptPresetFile("unlogged.preset", "general/store-lm-hash = on\n");
+    ASSERT_NE(keptPreset, "");
+    const std::string logAside = KeptLogPath() + ".aside";
+    MoveFileA(KeptLogPath().c_str(), logAside.c_str());
+    ASSERT_TRUE(CreateDirectoryA(KeptLogPath().c_str(), nullptr));
+    const Result unlogged =
+        Ctl({"--all-users", "apply", keptPreset, "--all", "--backup", backup.path});
+    EXPECT_EQ(unlogged.code, kSomeFailed) << unlogged.out << unlogged.err;
+    EXPECT_NE(unlogged.err.find("morvanectl: cannot write " + KeptLogPath() + ": "),
+              std::string::npos)
+        << unlogged.err;
+    RemoveDirectoryA(KeptLogPath().c_str());
+    MoveFileA(logAside.c_str(), KeptLogPath().c_str());
+    DeleteFileA(keptPreset.c_str());
 }
 
 // Records what a cell starts and ends it with a chosen exit code.

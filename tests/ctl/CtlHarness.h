@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ctl/Commands.h"
+#include "ctl/Kept.h"
 
 #include <windows.h>
 
@@ -40,3 +41,19 @@ struct TempFile {
     }
     bool Exists() const { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 };
+
+// A preset where keep leaves one, so that applying it is a kept run, on a
+// machine whose profile list names no profile: its path, or empty when the
+// kept folder cannot be made. The caller deletes it.
+inline std::string KeptPresetFile(const std::string& name, const std::string& text) {
+    if (!MakeDataFolder(KeptFolder()).empty())
+        return {};
+    const std::string path = KeptFolder() + "\\" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    HKEY list;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                        "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0, nullptr,
+                        0, KEY_READ, nullptr, &list, nullptr) == ERROR_SUCCESS)
+        RegCloseKey(list);
+    return path;
+}

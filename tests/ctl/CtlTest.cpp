@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <fstream>
@@ -744,8 +745,9 @@ TEST_F(CtlTest, ADryRunNamesItsBackupAndARestoreRefusesWhatIsNoRegistryFile) {
 // control characters that a message must not hand to the terminal. Each is
 // a usage or input error that changes nothing and writes no file.
 TEST_F(CtlTest, OptionValuesEmptyPathsAndBadSidsAreRefusedChangingNothing) {
-    TempFile preset("parsing.preset");
+    TempFile preset("parsing.preset"), percent("50%.preset");
     preset.Write("usability/show-hidden-files = on\n");
+    percent.Write("usability/show-hidden-files = on\n");
     const std::string P = preset.path;
     struct Case {
         std::vector<std::string> args;
@@ -772,6 +774,23 @@ TEST_F(CtlTest, OptionValuesEmptyPathsAndBadSidsAreRefusedChangingNothing) {
         {{"export", "ansible", P, "C:\\no-such\x1b[2J\\p.yml"},
          "morvanectl: cannot write C:\\no-such\\x1B[2J\\p.yml: "},
         {{"check", P + "\xe2\x80\xa8x"}, "morvanectl: cannot read " + P + "\\u2028x: "},
+        {{"--user", "S-1-5-18", "export", "ansible", P},
+         "morvanectl: \"S-1-5-18\" is not a user account's SID\n"},
+        {{"--user", "S-1-1-0", "export", "ansible", P},
+         "morvanectl: \"S-1-1-0\" is not a user account's SID\n"},
+        {{"--user", "S-1-5-32-544", "export", "gpp", P, "gpo"},
+         "morvanectl: \"S-1-5-32-544\" is not a user account's SID\n"},
+        {{"--user", "S-1-5-21-1-2-3-1001", "keep", P}, "morvanectl: keep takes no --user or --hive\n"},
+        {{"keep", "--list", "--hive", "x.dat"}, "morvanectl: keep takes no --user or --hive\n"},
+        {{"keep", "--remove", "CON"}, "morvanectl: no preset named \"CON\" is kept; see keep --list\n"},
+        {{"keep", percent.path},
+         "morvanectl: " + percent.path + ": its name cannot name a task; nothing was registered\n"},
+        {{"apply", P, "--backup", "a.reg", "--backup", "b.reg"}, "morvanectl: give one --backup\n"},
+        {{"keep", "--remove", "a", "--remove", "b"}, "morvanectl: give one --remove\n"},
+        {{"export", "ansible", P, "NUL"},
+         "morvanectl: NUL names a device, not a file; nothing was exported\n"},
+        {{"save", "CON"}, "morvanectl: CON names a device, not a file\n"},
+        {{"save", "C:\\windows"}, "morvanectl: C:\\windows is a folder\n"},
     };
     // clang-format on
     const Snapshot before = sandbox.Snapshot();
@@ -788,6 +807,66 @@ TEST_F(CtlTest, OptionValuesEmptyPathsAndBadSidsAreRefusedChangingNothing) {
             DeleteFileA(made);
         }
     }
+}
+
+// Text from outside, wherever morvanectl writes it, goes through one rule:
+// nothing of it moves the terminal's cursor, shows text in another order or
+// starts a line, of the output, the kept log or a backup's notes.
+TEST_F(CtlTest, TextFromOutsideIsEscapedInEveryPlaceItIsWritten) {
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\x1b[31mb", "a\\x1B[31mb"},
+        {"a\nforged\tline", "a\\nforged\\tline"},
+        {"a\r\nb\x7f", "a\\r\\nb\\x7F"},
+        {"a\xc2\x85" "b\xc2\x9b", "a\\u0085b\\u009B"},
+        {"a\xe2\x80\xa8" "b", "a\\u2028b"},
+        {"a\xe2\x80\xae" "b", "a\\u202Eb"},
+        {"a\xe2\x81\xa6" "b\xe2\x81\xa9", "a\\u2066b\\u2069"},
+        {"a\xe2\x80\x8f\xd8\x9c" "b", "a\\u200F\\u061Cb"},
+    };
+    const char* const raw[] = {"\x1b", "\x7f", "\xc2\x85", "\xc2\x9b", "\xe2\x80\xa8", "\xe2\x80\xae",
+                               "\xe2\x81\xa6", "\xe2\x81\xa9", "\xe2\x80\x8f", "\xd8\x9c"};
+    // clang-format on
+    TempFile preset("escaped.preset");
+    preset.Write("usability/show-hidden-files = on\n");
+    // A kept preset's run logs why it failed: its backup cannot go below a file.
+    const std::string kept = KeptPresetFile("escaped.preset", "general/store-lm-hash = on\n");
+    ASSERT_NE(kept, "");
+    auto log = [] {
+        std::ifstream in(KeptLogPath(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string logBefore = log();
+    for (const auto& [text, shown] : cases) {
+        SCOPED_TRACE(shown);
+        const std::string logged = log();
+        Ctl({"--all-users", "apply", kept, "--all", "--backup",
+             preset.path + "\\" + text + ".reg"});
+        // Each place: what it wrote, and the line the text must stay inside.
+        const std::tuple<const char*, std::string, std::string, std::string> sinks[] = {
+            {"standard output",
+             Ctl({"apply", "--dry-run", preset.path, "--backup", "C:\\x\\" + text + ".reg"}).out,
+             "\nWould write the backup to C:\\x\\", ".reg\n"},
+            {"standard error", Ctl({"show", text}).err, "\nmorvanectl: unknown tweak \"", "\""},
+            {"export's messages",
+             Ctl({"export", "ansible", preset.path, "C:\\no-such\\" + text + "\\p.yml"}).err,
+             "\nmorvanectl: cannot write C:\\no-such\\", "\\p.yml: "},
+            {"the kept log", log().substr(logged.size()),
+             "\tescaped\t-\t-\t-\tfailed: no backup: cannot write " + preset.path + "\\", ".reg"},
+            {"a backup's notes", U(RegComment(text)) + "\r\n", "\n; ", "\r\n"},
+        };
+        for (const auto& [sink, written, before, after] : sinks) {
+            EXPECT_NE(("\n" + written).find(before + shown + after), std::string::npos)
+                << sink << ":\n"
+                << written;
+            for (const char* c : raw)
+                EXPECT_EQ(written.find(c), std::string::npos) << sink << ":\n" << written;
+        }
+        const std::string line = log().substr(logged.size());
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+    }
+    DeleteFileA(kept.c_str());
+    std::ofstream(KeptLogPath(), std::ios::binary) << logBefore;
 }
 
 // While one command changes the machine, another that would change it waits,

@@ -21,7 +21,11 @@ struct WriteCase {
     DWORD status;
     const char* failed;
     Listing after;
+    const char* readOnly = ""; // made read-only before the files are written
 };
+
+// As long as a name may be: its temporary beside it must be shorter.
+const std::string kLongName = std::string(236, 'n') + ".txt";
 
 // clang-format off
 const WriteCase kCases[] = {
@@ -42,8 +46,15 @@ const WriteCase kCases[] = {
      {{"a.txt", "A"}, {"made\\x.txt", "X"}, {"held.txt", "H"}}, true, ERROR_SHARING_VIOLATION,
      "held.txt", {{"a.txt", "old a"}, {"held.txt", "old held"}}},
     {"a folder in the way is never replaced", {{"a.txt", "old a"}, {"d\\", ""}, {"d\\x.txt", "X"}}, "",
-     {{"a.txt", "A"}, {"d", "D"}}, true, ERROR_ACCESS_DENIED, "d",
+     {{"a.txt", "A"}, {"d", "D"}}, true, ERROR_DIRECTORY, "d",
      {{"a.txt", "old a"}, {"d\\", ""}, {"d\\x.txt", "X"}}},
+    {"a read-only file is never replaced, and nothing is left behind", {{"a.txt", "old a"}, {"r.txt", "old r"}}, "",
+     {{"a.txt", "A"}, {"r.txt", "R"}}, true, ERROR_FILE_READ_ONLY, "r.txt",
+     {{"a.txt", "old a"}, {"r.txt", "old r"}}, "r.txt"},
+    {"a device's name is never a file", {}, "",
+     {{"a.txt", "A"}, {"nul.txt", "N"}}, true, ERROR_BAD_DEVICE, "nul.txt", {}},
+    {"a name as long as a name may be", {{kLongName, "old"}}, "",
+     {{kLongName, "L"}}, true, ERROR_SUCCESS, "", {{kLongName, "L"}}},
     {"a name that is not UTF-8", {}, "",
      {{"a.txt", "A"}, {"bad-\xC3(.txt", "B"}}, false, ERROR_INVALID_NAME, "bad-\xC3(.txt", {}},
 };
@@ -85,9 +96,11 @@ void List(const std::wstring& folder, const std::string& prefix, Listing* listin
 void RemoveAll(const std::wstring& folder) {
     Listing listing;
     List(folder, "", &listing);
-    for (auto it = listing.rbegin(); it != listing.rend(); ++it)
-        it->first.ends_with("\\") ? RemoveDirectoryW((folder + L"\\" + W(it->first)).c_str())
-                                  : DeleteFileW((folder + L"\\" + W(it->first)).c_str());
+    for (auto it = listing.rbegin(); it != listing.rend(); ++it) {
+        const std::wstring path = folder + L"\\" + W(it->first);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        it->first.ends_with("\\") ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+    }
     RemoveDirectoryW(folder.c_str());
 }
 
@@ -108,6 +121,10 @@ TEST(FileWritingTest, AllOrNoneNeverAnExistingFileUnlessReplacedNothingLeftBehin
                 ASSERT_TRUE(CreateDirectoryW((folder + L"\\" + W(name)).c_str(), nullptr));
             else
                 ASSERT_EQ(WriteFiles({{U(folder) + "\\" + name, bytes}}, false, &failed), 0u);
+        }
+        if (*c.readOnly) {
+            ASSERT_TRUE(SetFileAttributesW((folder + L"\\" + W(c.readOnly)).c_str(),
+                                           FILE_ATTRIBUTE_READONLY));
         }
         HANDLE held = INVALID_HANDLE_VALUE;
         if (*c.heldOpen)
