@@ -159,39 +159,45 @@ std::vector<std::string> MountsOfNoRun() {
     return OurMounts([](DWORD pid) { return !pid; });
 }
 
-bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error) {
-    if (nameOrSid.size() > 2 && (nameOrSid[0] == 'S' || nameOrSid[0] == 's') &&
-        nameOrSid[1] == '-') {
-        PSID binary = nullptr;
-        if (!ConvertStringSidToSidA(nameOrSid.c_str(), &binary)) {
-            *error = "\"" + nameOrSid + "\" is not a valid SID";
-            return false;
-        }
-        char* text = nullptr;
-        const bool ok = ConvertSidToStringSidA(binary, &text) != FALSE;
-        LocalFree(binary);
-        if (!ok) {
-            *error = "\"" + nameOrSid + "\" is not a valid SID";
-            return false;
-        }
-        // The system's parser takes a part too big for its place as another
-        // number: only a SID whose text comes back as given is that SID.
-        const bool same = _stricmp(text, nameOrSid.c_str()) == 0;
-        *sid = text;
-        LocalFree(text);
-        if (!same) {
-            *error =
-                "\"" + nameOrSid + "\" is not a valid SID (the system reads it as " + *sid + ")";
-            return false;
-        }
-        // LocalSystem's own profile, a group's or a well-known SID's is no
-        // user's: only a user account's SID, as a name must be a user's.
-        if (!UserAccountSid(*sid)) {
-            *error = "\"" + nameOrSid + "\" is not a user account's SID";
-            return false;
-        }
-        return true;
+namespace {
+
+// A SID as given: valid, as the system writes it, and a user account's.
+bool GivenSid(const std::string& given, std::string* sid, std::string* error) {
+    PSID binary = nullptr;
+    if (!ConvertStringSidToSidA(given.c_str(), &binary)) {
+        *error = "\"" + given + "\" is not a valid SID";
+        return false;
     }
+    char* text = nullptr;
+    const bool ok = ConvertSidToStringSidA(binary, &text) != FALSE;
+    LocalFree(binary);
+    if (!ok) {
+        *error = "\"" + given + "\" is not a valid SID";
+        return false;
+    }
+    // The system's parser takes a part too big for its place as another
+    // number: only a SID whose text comes back as given is that SID.
+    const bool same = _stricmp(text, given.c_str()) == 0;
+    *sid = text;
+    LocalFree(text);
+    if (!same) {
+        *error = "\"" + given + "\" is not a valid SID (the system reads it as " + *sid + ")";
+        return false;
+    }
+    // LocalSystem's own profile, a group's or a well-known SID's is no
+    // user's: only a user account's SID, as a name must be a user's.
+    if (!UserAccountSid(*sid)) {
+        *error = "\"" + given + "\" is not a user account's SID";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error) {
+    if (nameOrSid.size() > 2 && (nameOrSid[0] == 'S' || nameOrSid[0] == 's') && nameOrSid[1] == '-')
+        return GivenSid(nameOrSid, sid, error);
     std::wstring name;
     if (!WideName(nameOrSid, &name)) {
         *error = "\"" + nameOrSid + "\" is not a user name (not UTF-8)";
