@@ -3,17 +3,11 @@
 // .reg file. Each says what apply of the preset makes, not the conditions.
 #pragma once
 
+#include "ctl/ExportTarget.h"
 #include "ctl/Preset.h"
 
 #include <string>
 #include <vector>
-
-// Whose per-user values the export writes.
-struct ExportTarget {
-    enum Kind { ConnectingUser, User, HiveFile } kind = ConnectingUser;
-    std::string sid;  // User
-    std::string file; // HiveFile: the profile file as given
-};
 
 // What is wrong with the words of export FORMAT PRESET [OUT] (two or three
 // of them), or the empty text.

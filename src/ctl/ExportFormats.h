@@ -4,8 +4,9 @@
 // table in Export.cpp.
 #pragma once
 
-#include "ctl/Export.h"
+#include "ctl/ExportTarget.h"
 #include "ctl/FileWriting.h"
+#include "ctl/Preset.h"
 #include "system/Effects.h"
 
 #include <string>

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ctl/Console.h"
+#include "system/Executor.h"
 #include "tweaks/Tweaks.h"
 
 #include <string>

@@ -1,6 +1,7 @@
 #include "pages/TweakPage.h"
 
 #include "framework/Accessible.h"
+#include "system/Executor.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,6 +1,7 @@
-// The action phrases in which every tweak is written, and the conditions
-// that decide a checkbox's state at start. Tables of tweaks hold them as
-// data; an Executor carries phrases out and Holds reads conditions.
+// The language the tweak tables are written in: the action phrases a cell
+// holds and the conditions that decide a checkbox's state at start, with
+// Holds to read conditions. What a cell makes is in Effects.h, and the
+// Executor (Executor.h) carries it out.
 #pragma once
 
 #include "system/Registry.h"
@@ -98,60 +99,6 @@ ValueRead ReadOf(const Condition& condition);
 // lifetime, sized to what the row holds.
 using Cell = std::initializer_list<Phrase>;
 using Conditions = std::initializer_list<Condition>;
-
-// What became of one phrase.
-struct Outcome {
-    enum Status {
-        Done,         // made; a program started, and ended with exit code 0 if waited for
-        WasNotThere,  // a delete found nothing to remove
-        Failed,       // refused or not started: error holds the system's code
-        ExitCode,     // a program waited for ended with another exit code
-        StillRunning, // a program waited for had not ended in time; it is left running
-    } status = Done;
-    DWORD error = 0;
-    bool ended = false; // a program waited for ended: exitCode is its exit code
-    DWORD exitCode = 0;
-    std::string output; // what a program waited for wrote
-    bool Succeeded() const { return status == Done || status == WasNotThere; }
-};
-
-// A program that a phrase starts is waited for this long, when it is waited for.
-inline constexpr DWORD kProgramWaitMs = 60000;
-
-struct Effect;
-
-// The one path from a tweak's cell to the registry and the shell: it performs
-// the cell's effects (Effects.h), each as its kind says. A click
-// in the window leaves the programs it starts running and looks at no
-// result; the command-line program waits for them and reports each outcome.
-class Executor {
-public:
-    using StartFn = Outcome (*)(const char* program, const char* parameters, int show);
-    // Through the shell, as a click does: only whether the shell took it.
-    static Outcome StartAndLeave(const char* program, const char* parameters, int show);
-    // Waited for at most kProgramWaitMs, with its exit code and output.
-    static Outcome StartAndWait(const char* program, const char* parameters, int show);
-
-    explicit Executor(StartFn start) : m_start(start) {}
-
-    Outcome Perform(const Effect& effect);
-    Outcome Perform(const Phrase& phrase);
-    // Each effect in order, whatever became of the ones before it.
-    void Perform(const Cell& cell);
-
-    // Starts a run phrase's program as this executor starts programs.
-    Outcome Start(const Phrase& phrase);
-    // The parameters a run phrase passes to its program.
-    std::string Parameters(const Phrase& phrase);
-    // Looked up when a phrase first needs it, then kept: one lookup for
-    // everything one executor performs.
-    const std::string& SystemFolder();
-
-private:
-    StartFn m_start;
-    bool m_folderKnown = false;
-    std::string m_systemFolder;
-};
 
 // The parameters a run phrase passes to its program: text + system folder +
 // systemFile.

@@ -2,6 +2,7 @@
 #include "support/RegistrySandbox.h"
 #include "support/ShellRecorder.h"
 #include "system/Actions.h"
+#include "system/Executor.h"
 #include "system/Shell.h"
 
 #include <gtest/gtest.h>
