@@ -114,28 +114,19 @@ std::string Indented(const std::string& output) {
     return text;
 }
 
-SetResult SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on, SetMode mode) {
-    if (!mode.always && ReadsOn(row) == on) {
-        c.out << row.name << " = " << State(on) << ": unchanged\n";
-        return SetResult::Unchanged;
-    }
-    const Cell& cell = on ? row.onCheck : row.onUncheck;
-    c.out << row.name << " = " << State(on) << (mode.dryRun ? " (dry run)" : "") << "\n";
+namespace {
+
+// Says what became of each step. False when one failed or was left out.
+bool Report(Console& c, Executor& executor, const TweakRow& row, bool on, const Steps& steps) {
     bool allDone = true;
-    for (const Effect& e : EffectsOf(cell)) {
-        const std::string words = EffectWords(e, executor.SystemFolder());
-        if (mode.dryRun) {
-            c.out << "  " << words << "\n";
-            continue;
-        }
-        // After a failure nothing more of the cell is made: a later effect
-        // may record a state that then never came about.
-        if (!allDone) {
+    for (const Step& s : steps) {
+        const std::string words = EffectWords(s.effect, executor.SystemFolder());
+        if (!s.performed) {
             c.Error() << row.name << " " << State(on) << ": not done after that failure: " << words
                       << "\n";
             continue;
         }
-        const Outcome o = executor.Perform(e);
+        const Outcome& o = s.outcome;
         if (o.Succeeded()) {
             c.out << "  done: " << words
                   << (o.status == Outcome::WasNotThere ? " (was not there)" : "")
@@ -148,8 +139,25 @@ SetResult SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on,
                   << "\n";
         c.err.Lines(Indented(o.output));
     }
-    if (mode.dryRun)
+    return allDone;
+}
+
+} // namespace
+
+SetResult SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on, SetMode mode) {
+    if (!mode.always && ReadsOn(row) == on) {
+        c.out << row.name << " = " << State(on) << ": unchanged\n";
+        return SetResult::Unchanged;
+    }
+    const Cell& cell = on ? row.onCheck : row.onUncheck;
+    c.out << row.name << " = " << State(on) << (mode.dryRun ? " (dry run)" : "") << "\n";
+    if (mode.dryRun) {
+        for (const Effect& e : EffectsOf(cell))
+            c.out << "  " << EffectWords(e, executor.SystemFolder()) << "\n";
         return SetResult::Changed;
+    }
+    const bool allDone =
+        Report(c, executor, row, on, executor.Perform(cell, Policy::StopAtFailure));
     // Some cells delete a per-user value and leave a machine-wide one to decide.
     if (allDone && ReadsOn(row) != on) {
         c.Error() << row.name << " " << State(on) << ": applied, but still reads " << State(!on)

@@ -68,7 +68,8 @@ void CTweakPage::ApplyTweak(int id) {
             continue;
         // Programs started are left running and no result is looked at.
         const bool checked = IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED;
-        Executor(Executor::StartAndLeave).Perform(checked ? row.onCheck : row.onUncheck);
+        Executor(Executor::StartAndLeave)
+            .Perform(checked ? row.onCheck : row.onUncheck, Policy::EveryEffect);
         return;
     }
 }

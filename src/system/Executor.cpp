@@ -91,9 +91,18 @@ Outcome Executor::Perform(const Phrase& phrase) {
     return Perform(EffectOf(phrase));
 }
 
-void Executor::Perform(const Cell& cell) {
-    for (const Effect& effect : EffectsOf(cell))
-        Perform(effect);
+Steps Executor::Perform(const Cell& cell, Policy policy) {
+    Steps steps;
+    bool failed = false;
+    for (Effect& effect : EffectsOf(cell)) {
+        Step& step = steps.emplace_back(Step{.effect = std::move(effect)});
+        if (failed && policy == Policy::StopAtFailure)
+            continue;
+        step.performed = true;
+        step.outcome = Perform(step.effect);
+        failed = failed || !step.outcome.Succeeded();
+    }
+    return steps;
 }
 
 Outcome Executor::Start(const Phrase& p) {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // What became of one phrase.
 struct Outcome {
@@ -24,6 +25,24 @@ struct Outcome {
     std::string output; // what a program waited for wrote
     bool Succeeded() const { return status == Done || status == WasNotThere; }
 };
+
+// Which effects of a cell are performed once one of them has failed.
+enum class Policy {
+    // Every effect, whatever became of the ones before: a click in the
+    // window, which looks at no result.
+    EveryEffect,
+    // Nothing after the first failure: set and apply, since a later effect
+    // may record a state that then never came about.
+    StopAtFailure,
+};
+
+// One effect of a cell and what became of it.
+struct Step {
+    Effect effect;
+    bool performed = false; // false: left out after a failure
+    Outcome outcome;
+};
+using Steps = std::vector<Step>;
 
 // A program that a phrase starts is waited for this long, when it is waited for.
 inline constexpr DWORD kProgramWaitMs = 60000;
@@ -44,8 +63,8 @@ public:
 
     Outcome Perform(const Effect& effect);
     Outcome Perform(const Phrase& phrase);
-    // Each effect in order, whatever became of the ones before it.
-    void Perform(const Cell& cell);
+    // The cell's effects in order, as the policy says after a failure.
+    Steps Perform(const Cell& cell, Policy policy);
 
     // Starts a run phrase's program as this executor starts programs.
     Outcome Start(const Phrase& phrase);

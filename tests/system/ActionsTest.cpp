@@ -17,7 +17,7 @@ Outcome Perform(const Phrase& phrase) {
     return Executor(Executor::StartAndLeave).Perform(phrase);
 }
 void Perform(const Cell& cell) {
-    Executor(Executor::StartAndLeave).Perform(cell);
+    Executor(Executor::StartAndLeave).Perform(cell, Policy::EveryEffect);
 }
 
 class PhraseTest : public testing::Test {
@@ -106,6 +106,34 @@ TEST_F(PhraseTest, ACellGoesOnPastACommandThatCannotStart) {
     EXPECT_EQ(shell.Take().size(), 1u);
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kPath, "Start"), Dword(3));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Software\\Quelt", "Compressed Folder"), Sz("0"));
+}
+
+// Which effects each policy performs once one has failed, and what it says
+// of each.
+TEST_F(PhraseTest, ThePolicySaysWhatFollowsAFailure) {
+    struct PolicyCase {
+        Policy policy;
+        std::vector<bool> performed;
+        bool written;
+    };
+    // Stopping first: it writes nothing, so the next case starts clean.
+    const PolicyCase cases[] = {{Policy::StopAtFailure, {true, false, false}, false},
+                                {Policy::EveryEffect, {true, true, true}, true}};
+    const Cell cell{RunHidden("net.exe", "STOP \"nosuch\""), SetDword(HKLM, kKey, "Start", 3),
+                    SetString(STORE, "Compressed Folder", "0")};
+    shell.FailWith(2);
+    for (const PolicyCase& c : cases) {
+        const Steps steps = Executor(Executor::StartAndLeave).Perform(cell, c.policy);
+        std::vector<bool> performed;
+        for (const Step& step : steps)
+            performed.push_back(step.performed);
+        EXPECT_EQ(performed, c.performed);
+        EXPECT_EQ(steps.front().outcome.status, Outcome::Failed);
+        EXPECT_EQ(steps.front().outcome.error, 2u);
+        EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, kPath, "Start").has_value(), c.written);
+        EXPECT_EQ(GetValue(HKEY_CURRENT_USER, "Software\\Quelt", "Compressed Folder").has_value(),
+                  c.written);
+    }
 }
 
 TEST(PhraseWithoutRightsTest, MachineWidePhrasesFailAndTheRestStillWork) {
