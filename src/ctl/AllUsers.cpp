@@ -20,10 +20,6 @@ bool ReadsPerUser(const Condition& condition) {
     return !condition.key || ReadOf(condition).Roots().front() == HKCU;
 }
 
-bool WritesPerUser(const Phrase& phrase) {
-    return phrase.kind != PhraseKind::Run && (!phrase.key || phrase.root == HKCU);
-}
-
 // The opening of a profile's JSON object, up to its lines.
 std::string JsonOpening(const Profile* p) {
     if (!p)
@@ -95,11 +91,7 @@ bool PerUserRow(const TweakRow& row) {
     for (const Condition& condition : row.checkedWhen)
         if (ReadsPerUser(condition))
             return true;
-    for (const Cell* cell : {&row.onCheck, &row.onUncheck})
-        for (const Phrase& phrase : *cell)
-            if (WritesPerUser(phrase))
-                return true;
-    return false;
+    return WritesPerUser(row, true) || WritesPerUser(row, false);
 }
 
 int ListAllUsers(Console& c, bool json) {

@@ -5,13 +5,6 @@
 #include "system/RegLinks.h"
 #include "system/UserHive.h"
 
-bool WritesPerUser(const TweakRow& row, bool on) {
-    for (const Phrase& p : on ? row.onCheck : row.onUncheck)
-        if (p.kind != PhraseKind::Run && p.root == HKCU)
-            return true;
-    return false;
-}
-
 std::string PerUserRefusal(const std::vector<std::pair<const TweakRow*, bool>>& changes) {
     if (CurrentUserRedirected() || !g_pfnCallerIsLocalSystem())
         return {};

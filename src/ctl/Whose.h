@@ -10,9 +10,6 @@
 #include <string>
 #include <vector>
 
-// A row that writes anything under HKEY_CURRENT_USER.
-bool WritesPerUser(const TweakRow& row, bool on);
-
 // Empty when the changes may go ahead; otherwise why not: the caller is
 // LocalSystem, HKEY_CURRENT_USER is its own, and some of the changes write
 // per-user values.

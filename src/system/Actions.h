@@ -33,8 +33,12 @@ struct Phrase {
     const char* text = nullptr;    // data; for Run the parameters
     const char* program = nullptr; // Run only
     int show = SW_SHOW;            // Run only
+    bool start = false;            // a service setting's: started, else stopped
     // Run only: the parameters are text + system folder + systemFile.
     const char* systemFile = nullptr;
+    // Both phrases of a service setting carry the service's name; null for
+    // any other phrase.
+    const char* service = nullptr;
 };
 
 constexpr Phrase SetDword(RegRoot root, Key key, const char* name, DWORD n) {
@@ -66,6 +70,32 @@ constexpr Phrase RunWithSystemFile(const char* program, const char* option, cons
             .program = program,
             .show = SW_SHOW,
             .systemFile = file};
+}
+
+// A service setting is two phrases, one directly after the other: the
+// service's start type written under HKLM, then net.exe starting or stopping
+// the service. Each names the service, so the table says what the pair is.
+constexpr Phrase ServiceStartType(Key key, const char* service, DWORD type, bool start) {
+    return {.kind = PhraseKind::SetDword,
+            .root = HKLM,
+            .key = key.path,
+            .name = "Start",
+            .number = type,
+            .start = start,
+            .service = service};
+}
+constexpr Phrase ServiceCommand(const char* parameters, const char* service, bool start) {
+    return {.kind = PhraseKind::Run,
+            .text = parameters,
+            .program = "net.exe",
+            .show = SW_HIDE,
+            .start = start,
+            .service = service};
+}
+
+// Whether a phrase writes a per-user value: anything but a run, under HKCU.
+constexpr bool WritesPerUser(const Phrase& p) {
+    return p.kind != PhraseKind::Run && p.root == HKCU;
 }
 
 struct Condition {

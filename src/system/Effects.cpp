@@ -2,12 +2,8 @@
 
 #include <cstring>
 #include <iterator>
-#include <string_view>
 
 namespace {
-
-constexpr char kServicesKey[] = "System\\CurrentControlSet\\Services\\";
-constexpr size_t kServicesKeyLength = sizeof(kServicesKey) - 1;
 
 // The kind of effect each kind of phrase makes, in the order of PhraseKind.
 constexpr Effect::Kind kKindOf[] = {Effect::SetValue,       Effect::SetValue,
@@ -21,28 +17,16 @@ DWORD TypeOf(PhraseKind kind) {
     return kind == PhraseKind::SetString ? REG_SZ : REG_NONE;
 }
 
-// Whether run parameters are exactly VERB "service".
-bool Commands(std::string_view parameters, std::string_view verb, std::string_view service) {
-    return parameters.size() == verb.size() + service.size() + 3 && parameters.starts_with(verb) &&
-           parameters.substr(verb.size(), 2) == " \"" &&
-           parameters.substr(verb.size() + 2, service.size()) == service &&
-           parameters.back() == '"';
-}
-
-// A service's start type written just before net.exe starts or stops that
-// same service: the two make one service setting.
+// The two phrases of a service setting, as the table marks them: the start
+// type's write directly followed by net.exe for the same service.
 void MarkService(Effect& write, Effect& run) {
-    if (write.kind != Effect::SetValue || write.type != REG_DWORD || write.root != HKLM ||
-        _strnicmp(write.key, kServicesKey, kServicesKeyLength) != 0 ||
-        _stricmp(write.name, "Start") != 0 || run.kind != Effect::Run ||
-        _stricmp(run.phrase->program, "net.exe") != 0 || run.phrase->systemFile)
+    const Phrase& w = *write.phrase;
+    const Phrase& r = *run.phrase;
+    if (!w.service || !r.service || w.kind != PhraseKind::SetDword || r.kind != PhraseKind::Run ||
+        strcmp(w.service, r.service) != 0)
         return;
-    const char* service = write.key + kServicesKeyLength;
-    for (const bool start : {true, false})
-        if (Commands(run.phrase->text, start ? "START" : "STOP", service)) {
-            write.service = run.service = service;
-            write.start = run.start = start;
-        }
+    write.service = run.service = w.service;
+    write.start = run.start = r.start;
 }
 
 // Sets an effect's fields from its phrase, in place: no copy of an effect.

@@ -26,8 +26,8 @@ struct Effect {
     DWORD type = REG_NONE;      // SetValue: REG_DWORD or REG_SZ
     DWORD number = 0;           // SetValue REG_DWORD
     const char* text = nullptr; // SetValue REG_SZ, CreateClassKey
-    // A service setting: a write of a service's start type directly followed
-    // by net.exe starting or stopping that service. Set on both effects.
+    // A service setting, as the table marks it (ServiceStartType directly
+    // followed by ServiceCommand for the same service). Set on both effects.
     std::string service; // empty when not part of one
     bool start = false;  // started, else stopped
 };

@@ -3,17 +3,19 @@
 // Every service follows one rule: "Start" = 2 (automatic) is checked; a
 // check writes 2 and starts the service, an uncheck writes 3 (on demand) and
 // stops it. The write always comes before the command.
+// clang-format off
 #define SERVICE_KEY(s) Key("System\\CurrentControlSet\\Services\\" s)
+#define SERVICE_CELL(s, type, verb, start)                                                         \
+    {ServiceStartType(SERVICE_KEY(s), s, type, start), ServiceCommand(verb " \"" s "\"", s, start)}
 #define SERVICE_ROW(id, name, label, tooltip, s)                                                   \
     {id,                                                                                           \
      "services/" name,                                                                             \
      label,                                                                                        \
      tooltip,                                                                                      \
      {DwordIs(SERVICE_KEY(s), "Start", 0, HklmOnly, 2)},                                           \
-     {SetDword(HKLM, SERVICE_KEY(s), "Start", 2), RunHidden("net.exe", "START \"" s "\"")},        \
-     {SetDword(HKLM, SERVICE_KEY(s), "Start", 3), RunHidden("net.exe", "STOP \"" s "\"")}}
+     SERVICE_CELL(s, 2, "START", true),                                                            \
+     SERVICE_CELL(s, 3, "STOP", false)}
 
-// clang-format off
 const TweakRow kServicesTweaks[9] = {
     SERVICE_ROW(1003, "error-reporting", "Error-Reporting", "Windows sending error-reports to Microsoft", "WerSvc"),
     SERVICE_ROW(1004, "automatic-updates", "Automatic Windows Updates", "Windows downloading and applying updates automatically", "wuauserv"),

@@ -8,6 +8,13 @@ const TweakTable kTables[] = {
 };
 } // namespace
 
+bool WritesPerUser(const TweakRow& row, bool on) {
+    for (const Phrase& p : on ? row.onCheck : row.onUncheck)
+        if (WritesPerUser(p))
+            return true;
+    return false;
+}
+
 std::span<const TweakTable> TweakTables() {
     return kTables;
 }

@@ -28,6 +28,8 @@ extern const TweakRow kIExplorerTweaks[12];
 extern const TweakRow kMediaPlayerTweaks[8];
 extern const TweakRow kUsabilityTweaks[10];
 
+// Whether the row's cell for `on` writes anything under HKEY_CURRENT_USER.
+bool WritesPerUser(const TweakRow& row, bool on);
+
 // The five pages' tables in tab order.
 std::span<const TweakTable> TweakTables();
-
