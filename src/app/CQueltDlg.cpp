@@ -143,7 +143,7 @@ BOOL CQueltDlg::OnInitDialog() {
     SetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE,
                    GetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE) | WS_TABSTOP);
 
-    DescribeToScreenReaders(m_picNotice.m_hWnd);
+    DescribeToScreenReadersWhenAsked();
     m_nDpi = WindowDpi(m_hWnd);
     InitContainers(); // the window opens whether or not this completed
 
@@ -218,7 +218,6 @@ BOOL CQueltDlg::CreateBanner() {
     m_pBannerDlg = new CBannerDlg(m_pBannerTab);
     if (!m_pBannerDlg->Create(IDD_BANNER, m_pBannerTab))
         return FALSE;
-    DescribeToScreenReaders(m_pBannerDlg->GetDlgItem(IDC_BANNER_PICTURE));
     m_pBannerTab->AddPage(m_pBannerDlg);
     return TRUE;
 }

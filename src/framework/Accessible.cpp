@@ -180,6 +180,33 @@ bool JoinComApartment() {
     return joined;
 }
 
+struct FirstQuestion {
+    HWND hAsked;
+    bool askedDescribed = false;
+};
+
+BOOL CALLBACK DescribeIfDescribed(HWND hWnd, LPARAM lParam) {
+    auto& question = *reinterpret_cast<FirstQuestion*>(lParam);
+    AccessibleText text;
+    const CWnd* pDialog = CWnd::FromHandlePermanent(GetParent(hWnd));
+    if (pDialog && pDialog->DescribeControl(GetDlgCtrlID(hWnd), text) &&
+        DescribeToScreenReaders(hWnd) && hWnd == question.hAsked)
+        question.askedDescribed = true;
+    return TRUE;
+}
+
+BOOL CALLBACK DescribeInTopLevel(HWND hTop, LPARAM lParam) {
+    EnumChildWindows(hTop, &DescribeIfDescribed, lParam);
+    return TRUE;
+}
+
+bool DescribeAllControls(HWND hAsked) {
+    FirstQuestion question{hAsked};
+    EnumThreadWindows(GetCurrentThreadId(), &DescribeInTopLevel,
+                      reinterpret_cast<LPARAM>(&question));
+    return question.askedDescribed;
+}
+
 } // namespace
 
 LRESULT AnswerGetObject(HWND hWnd, WPARAM wParam, const AccessibleText& text) {
@@ -205,4 +232,8 @@ bool DescribeToScreenReaders(HWND hControl) {
     // The common controls' subclassing passes every message on untouched,
     // whatever character set the control's class uses.
     return hControl && SetWindowSubclass(hControl, &DescribedControlProc, kSubclassId, 0);
+}
+
+void DescribeToScreenReadersWhenAsked() {
+    CWnd::OnFirstScreenReaderQuestion(&DescribeAllControls);
 }

@@ -20,3 +20,10 @@ LRESULT AnswerGetObject(HWND hWnd, WPARAM wParam, const AccessibleText& text);
 // From now on the control asks its dialog (CWnd::DescribeControl) when a
 // screen reader asks for it.
 bool DescribeToScreenReaders(HWND hControl);
+
+// The first time a screen reader asks any window of ours, every control of
+// this thread's windows that its dialog describes is described as above.
+// Until then no control carries the cost. A reader asks the window before its
+// controls; a plain control asked before any window of ours gives the
+// system's answer that once.
+void DescribeToScreenReadersWhenAsked();

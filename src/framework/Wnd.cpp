@@ -10,6 +10,8 @@ std::unordered_map<HWND, CWnd*>& PermanentMap() {
     static std::unordered_map<HWND, CWnd*> map;
     return map;
 }
+
+CWnd::FirstQuestionHandler g_firstQuestion = nullptr;
 } // namespace
 
 CWnd::~CWnd() {
@@ -51,11 +53,26 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
     return m_pfnSuper != nullptr;
 }
 
+void CWnd::OnFirstScreenReaderQuestion(FirstQuestionHandler handler) {
+    g_firstQuestion = handler;
+}
+
+bool CWnd::AskedFirst(HWND hWnd, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    const FirstQuestionHandler handler = g_firstQuestion;
+    g_firstQuestion = nullptr;
+    if (!handler || !handler(hWnd))
+        return false;
+    result = ::SendMessageA(hWnd, WM_GETOBJECT, wParam, lParam);
+    return true;
+}
+
 BOOL CWnd::PreTranslateMessage(MSG*) {
     return FALSE;
 }
 
 bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (message == WM_GETOBJECT && AskedFirst(m_hWnd, wParam, lParam, result))
+        return true;
     UINT code = 0, id = 0;
     if (message == WM_COMMAND) {
         code = HIWORD(wParam);

@@ -55,6 +55,12 @@ public:
     // What one of its controls tells a screen reader beyond what the system
     // says of it; false leaves the system's answer.
     virtual bool DescribeControl(int /*id*/, AccessibleText& /*text*/) const { return false; }
+    // Runs once, at the first WM_GETOBJECT that reaches any window of ours, so
+    // that a start-up nobody reads pays nothing for screen readers. It returns
+    // true when the window asked has a new answer: the question is then put
+    // to it again.
+    using FirstQuestionHandler = bool (*)(HWND hAsked);
+    static void OnFirstScreenReaderQuestion(FirstQuestionHandler handler);
 
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     BOOL ShowWindow(int nCmdShow) const { return ::ShowWindow(m_hWnd, nCmdShow); }
@@ -88,6 +94,7 @@ protected:
     WNDPROC m_pfnSuper = nullptr;
 
 private:
+    static bool AskedFirst(HWND hWnd, WPARAM wParam, LPARAM lParam, LRESULT& result);
     static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 

@@ -23,8 +23,6 @@ BOOL CTweakPage::OnInitDialog() {
     CDialog::OnInitDialog();
     // Tooltips attach to bound buttons and exist before the states load.
     InitToolTips();
-    for (const TweakRow& row : m_rows)
-        DescribeToScreenReaders(GetDlgItem(row.id));
     LoadTweakStates();
     assert(BoxIdsAgree());
     return TRUE;
