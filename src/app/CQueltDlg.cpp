@@ -143,13 +143,13 @@ BOOL CQueltDlg::OnInitDialog() {
     SetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE,
                    GetWindowLongA(m_tabCtrl.m_hWnd, GWL_STYLE) | WS_TABSTOP);
 
-    DescribeToScreenReadersWhenAsked();
     m_nDpi = WindowDpi(m_hWnd);
     InitContainers(); // the window opens whether or not this completed
 
     int item = 0;
     for (const TweakTable& table : TweakTables())
         m_tabCtrl.InsertItem(item++, table.tab);
+    DescribeToScreenReadersWhenAsked();
 
     // A harmless machine-wide write tells whether tweaks under HKLM can work.
     const DWORD zero = 0;

@@ -235,5 +235,9 @@ bool DescribeToScreenReaders(HWND hControl) {
 }
 
 void DescribeToScreenReadersWhenAsked() {
-    CWnd::OnFirstScreenReaderQuestion(&DescribeAllControls);
+    BOOL readerRuns = FALSE;
+    if (SystemParametersInfoA(SPI_GETSCREENREADER, 0, &readerRuns, 0) && readerRuns)
+        DescribeAllControls(nullptr);
+    else
+        CWnd::OnFirstScreenReaderQuestion(&DescribeAllControls);
 }

@@ -21,9 +21,10 @@ LRESULT AnswerGetObject(HWND hWnd, WPARAM wParam, const AccessibleText& text);
 // screen reader asks for it.
 bool DescribeToScreenReaders(HWND hControl);
 
-// The first time a screen reader asks any window of ours, every control of
-// this thread's windows that its dialog describes is described as above.
-// Until then no control carries the cost. A reader asks the window before its
-// controls; a plain control asked before any window of ours gives the
-// system's answer that once.
+// Every control of this thread's windows that its dialog describes is
+// described as above: at once while a screen reader runs (the system's
+// screen-reader flag), else the first time one asks any window of ours, so
+// that no control carries the cost before. A reader that starts later asks
+// the window before its controls; a plain control asked before any window
+// of ours gives the system's answer that once.
 void DescribeToScreenReadersWhenAsked();
