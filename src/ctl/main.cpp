@@ -3,17 +3,6 @@
 #include "ctl/Text.h"
 #include "ctl/Writer.h"
 
-#include <cstdlib>
-
-// Nothing here catches an exception, so whatever the library would throw
-// ends the process. The default handler would first name the exception's
-// type, and for that links the C++ name demangler: 45 KB of the program.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() {
-    std::abort();
-}
-} // namespace __gnu_cxx
-
 // Wide arguments, so that a path or name outside the code page arrives
 // whole; inside, text is UTF-8.
 int wmain(int argc, wchar_t** argv) {
