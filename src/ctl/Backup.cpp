@@ -36,11 +36,23 @@ std::wstring RestoreNote(bool allUsers) {
     return Wide(note);
 }
 
+RegFileEntry Entry(RegFileEntry::Kind kind, RegRoot root, const std::wstring& key,
+                   const std::wstring& name = {}, const RegData& data = {}) {
+    return {kind, 0, root, key, name, data};
+}
+
+bool Included(BackupPart part, RegRoot root) {
+    return part == BackupPart::Everything || (root == HKCU) == (part == BackupPart::PerUser);
+}
+
 // Each covered key's values as they stand; a written value that is missing
-// is deleted on restore.
-bool ValueSections(const Coverage& coverage, std::wstring* out, std::string* error) {
+// is deleted on restore. A key's header alone would create it on restore.
+bool ValueEntries(const Coverage& coverage, BackupPart part, size_t profile,
+                  std::vector<RegFileEntry>* out, std::string* error) {
     for (const CoveredKey& k : coverage.keys) {
-        std::wstring lines;
+        if (!Included(part, k.root))
+            continue;
+        std::vector<RegFileEntry> lines;
         for (const auto& [name, written] : k.names) {
             bool found = false;
             RegData data;
@@ -50,28 +62,31 @@ bool ValueSections(const Coverage& coverage, std::wstring* out, std::string* err
                          Utf8(name) + ": " + ErrorText(status);
                 return false;
             }
-            if (found)
-                lines += RegLine(name, data) + kEol;
-            else if (written)
-                lines += RegDeletionLine(name) + kEol;
+            if (found || written)
+                lines.push_back(Entry(found ? RegFileEntry::SetValue : RegFileEntry::DeleteValue,
+                                      k.root, k.key, name, data));
         }
-        // A section header alone would create its key on restore.
-        if (!lines.empty())
-            *out += L"[" + coverage.RootName(k.root) + L"\\" + k.key + L"]" + kEol + lines + kEol;
+        if (lines.empty())
+            continue;
+        lines.insert(lines.begin(), Entry(RegFileEntry::Key, k.root, k.key));
+        for (RegFileEntry& e : lines) {
+            e.profile = profile;
+            out->push_back(std::move(e));
+        }
     }
     return true;
 }
 
 // One key of a class tree with its values; a created key without a default
 // value of its own gets it deleted.
-bool TreeKeySection(const Coverage& coverage, const std::wstring& top, const RegKeyContentsW& key,
-                    std::wstring* out, std::string* error) {
+bool TreeKeyEntries(const Coverage& coverage, const RegKeyContentsW& key,
+                    std::vector<RegFileEntry>* out, std::string* error) {
     if (!FitsOnALine(key.path)) {
         *error =
             "the key " + Shortened(Utf8(key.path)) + " has a name that a .reg file cannot hold";
         return false;
     }
-    *out += L"[" + top + key.path + L"]" + kEol;
+    out->push_back(Entry(RegFileEntry::Key, HKCR, key.path));
     bool hasDefault = false;
     for (const auto& [name, data] : key.values) {
         if (!FitsOnALine(name)) {
@@ -80,25 +95,23 @@ bool TreeKeySection(const Coverage& coverage, const std::wstring& top, const Reg
             return false;
         }
         hasDefault = hasDefault || name.empty();
-        *out += RegLine(name, data) + kEol;
+        out->push_back(Entry(RegFileEntry::SetValue, HKCR, key.path, name, data));
     }
     for (const std::wstring& created : coverage.createdClassKeys)
         if (!hasDefault && SameKeyName(created, key.path))
-            *out += std::wstring(L"@=-") + kEol;
-    *out += kEol;
+            out->push_back(Entry(RegFileEntry::DeleteValue, HKCR, key.path));
     return true;
 }
 
 // A verb's key comes back as it was. Only what did not exist is deleted:
 // the whole key when it was missing, otherwise the keys and default values
 // that a tweak creates there.
-bool TreeSections(const Coverage& coverage, const std::wstring& tree, std::wstring* out,
-                  std::string* error) {
-    const std::wstring top = coverage.RootName(HKCR) + L"\\";
+bool TreeEntries(const Coverage& coverage, const std::wstring& tree, std::vector<RegFileEntry>* out,
+                 std::string* error) {
     std::vector<RegKeyContentsW> keys;
     const LSTATUS status = ReadRegTreeW(HKCR, tree, &keys);
     if (status == ERROR_FILE_NOT_FOUND) {
-        *out += L"[-" + top + tree + L"]" + kEol + kEol;
+        out->push_back(Entry(RegFileEntry::DeleteKey, HKCR, tree));
         return true;
     }
     if (status != ERROR_SUCCESS) {
@@ -107,30 +120,38 @@ bool TreeSections(const Coverage& coverage, const std::wstring& tree, std::wstri
         return false;
     }
     for (const RegKeyContentsW& key : keys)
-        if (!TreeKeySection(coverage, top, key, out, error))
+        if (!TreeKeyEntries(coverage, key, out, error))
             return false;
     for (const std::wstring& created : coverage.createdClassKeys) {
         bool present = false;
         for (const RegKeyContentsW& key : keys)
             present = present || SameKeyName(created, key.path);
         if (!present && coverage.TreeOf(created) == &tree)
-            *out += L"[-" + top + created + L"]" + kEol + kEol;
+            out->push_back(Entry(RegFileEntry::DeleteKey, HKCR, created));
     }
     return true;
 }
 
 } // namespace
 
-bool BackupText(const std::string& taken, std::wstring* text, std::string* error, bool allUsers) {
+bool BackupEntries(BackupPart part, size_t profile, std::vector<RegFileEntry>* entries,
+                   std::string* error) {
     const Coverage coverage = BackupCoverage();
-    std::wstring out = std::wstring(kRegHeader) + kEol + kEol + kNotes + RestoreNote(allUsers) +
-                       kNotesAfter + RegComment("Taken " + taken) + kEol + kEol;
-    if (!ValueSections(coverage, &out, error))
+    if (!ValueEntries(coverage, part, profile, entries, error))
         return false;
+    if (!Included(part, HKCR))
+        return true;
     for (const std::wstring& tree : coverage.classTrees)
-        if (!TreeSections(coverage, tree, &out, error))
+        if (!TreeEntries(coverage, tree, entries, error))
             return false;
-    out += std::wstring(kEndMarker) + kEol;
-    *text = std::move(out);
     return true;
+}
+
+Utf16String BackupNotes(const std::string& taken, bool allUsers,
+                        const std::vector<std::string>& more) {
+    Utf16String notes = std::wstring(kEol) + kNotes + RestoreNote(allUsers) + kNotesAfter +
+                        RegComment("Taken " + taken) + kEol;
+    for (const std::string& note : more)
+        notes += kEol + RegComment(note) + kEol;
+    return notes;
 }

@@ -1,5 +1,7 @@
 #include "ctl/CommandLine.h"
 
+#include "ctl/ExitCodes.h"
+
 namespace {
 
 // Wrong counts of words, said as the usage says them.
@@ -83,4 +85,10 @@ std::string Parse(const Command& command, const std::vector<std::string>& args, 
         a->options.emplace_back(known, known->value ? args[++i] : std::string());
     }
     return CountProblem(command, a->words.size());
+}
+
+int UsageError(Console& c, const std::string& problem) {
+    c.Error() << problem << "\n";
+    c.err << "Try \"morvanectl --help\".\n";
+    return kBadInput;
 }

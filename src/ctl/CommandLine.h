@@ -5,6 +5,7 @@
 #include "ctl/Console.h"
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,13 @@ struct Arguments {
     std::vector<std::string> notes;
 
     bool Has(const Option& option) const { return Find(option); }
+    // Any command's --dry-run: the run changes nothing.
+    bool DryRun() const {
+        for (const auto& given : options)
+            if (std::string_view(given.first->name) == "--dry-run")
+                return true;
+        return false;
+    }
     std::string Value(const Option& option) const {
         const auto* given = Find(option);
         return given ? given->second : std::string();
@@ -58,9 +66,12 @@ struct Command {
     bool opensProfile = true;
     // Changes the machine unless it is a dry run: holds the machine's lock.
     bool changesMachine = false;
-    // The same command over every profile, for --all-users; null when it has none.
-    int (*runAllUsers)(Console&, const Arguments&) = nullptr;
+    // Takes --all-users: runs over the machine and every profile.
+    bool allUsers = false;
 };
+
+// A usage error said, with where to look: kBadInput (ctl/ExitCodes.h).
+int UsageError(Console& c, const std::string& problem);
 
 // --user NAME, --hive FILE and --all-users, wherever they stand, into
 // *whose; every other word into *rest. A problem, said as the usage says

@@ -51,11 +51,12 @@ constexpr char kAllUsersHelp[] =
 
 } // namespace
 
-std::string UsageText(std::span<const Command> commands) {
+std::string UsageText(std::span<const Command* const> commands) {
     constexpr size_t kColumn = 36;
     const std::string indent(kColumn, ' ');
     std::string text = "Usage: morvanectl COMMAND [ARGUMENTS]\n\n";
-    for (const Command& command : commands) {
+    for (const Command* entry : commands) {
+        const Command& command = *entry;
         std::string line = "  " + Synopsis(command);
         line += line.size() < kColumn ? std::string(kColumn - line.size(), ' ') : "\n" + indent;
         for (const char* s = command.summary; *s; ++s)
@@ -77,7 +78,7 @@ std::string CommandHelp(const Command& command) {
         if (Shown(option))
             text += "  " + Flag(*option) + std::string(width + 2 - Flag(*option).size(), ' ') +
                     option->help + "\n";
-    if (command.runAllUsers)
+    if (command.allUsers)
         text += kAllUsersHelp;
     return text;
 }

@@ -7,5 +7,5 @@
 #include <span>
 #include <string>
 
-std::string UsageText(std::span<const Command> commands);
+std::string UsageText(std::span<const Command* const> commands);
 std::string CommandHelp(const Command& command);

@@ -1,7 +1,7 @@
 #include "ctl/Keep.h"
 
 #include "ctl/Backup.h"
-#include "ctl/Commands.h"
+#include "ctl/ExitCodes.h"
 #include "ctl/FileWriting.h"
 #include "ctl/Files.h"
 #include "ctl/Kept.h"

@@ -53,3 +53,7 @@ void SayRefused(Console& c, const Profile& p, const std::string& why) {
     c.out << Heading(p) << "\n  cannot be read: " << why << "\n";
     c.Error() << p.name << ": " << why << "\n";
 }
+
+bool SignedIn(const Profile& p, const std::string& own) {
+    return !p.sid.empty() && (p.sid == own || ProfileLoaded(p.sid));
+}

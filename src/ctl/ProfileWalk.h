@@ -26,17 +26,25 @@ bool OpenProfile(UserHive& hive, const Profile& p, int n, const std::string& own
                  std::string* error);
 
 // Runs `visit` for each profile with HKEY_CURRENT_USER redirected to it, and
-// `refused` for one that could not be opened or closed again. Each loaded
-// file is unloaded before the next is loaded. Returns how many were refused.
-template <class Visit, class Refused>
-size_t Walk(const std::vector<Profile>& profiles, Visit&& visit, Refused&& refused) {
+// `refused` for one that could not be opened or closed again. A profile for
+// which `skip` returns true is not opened at all. Each loaded file is
+// unloaded before the next is loaded. Returns how many were refused.
+inline bool OpenEvery(const Profile&) {
+    return false;
+}
+template <class Visit, class Refused, class Skip = decltype(&OpenEvery)>
+size_t Walk(const std::vector<Profile>& profiles, Visit&& visit, Refused&& refused,
+            Skip&& skip = OpenEvery) {
     const std::string own = OwnSid();
     size_t failed = 0;
     int n = 0;
     for (const Profile& p : profiles) {
+        ++n;
+        if (skip(p))
+            continue;
         UserHive hive;
         std::string error;
-        if (!OpenProfile(hive, p, ++n, own, &error)) {
+        if (!OpenProfile(hive, p, n, own, &error)) {
             ++failed;
             refused(p, error);
             continue;
@@ -49,6 +57,10 @@ size_t Walk(const std::vector<Profile>& profiles, Visit&& visit, Refused&& refus
     }
     return failed;
 }
+
+// Signed in: the caller, or a user whose hive is loaded. Only such a
+// profile's keys can be put back by reg import.
+bool SignedIn(const Profile& p, const std::string& own);
 
 // "Profile alice", "Profile S-1-5-21-...", "Profile Default".
 std::string Heading(const Profile& p);

@@ -447,8 +447,9 @@ Utf16String RegDeletionLine(const Utf16String& name) {
     return NameOf(name) + UTF16("=-");
 }
 
-Utf16String EntriesText(const Coverage& coverage, const std::vector<RegFileEntry>& entries) {
-    Utf16String text = Utf16String(kRegHeader) + kEol;
+Utf16String EntriesText(const Coverage& coverage, const std::vector<RegFileEntry>& entries,
+                        const Utf16String& notes) {
+    Utf16String text = Utf16String(kRegHeader) + kEol + notes;
     for (const RegFileEntry& e : entries) {
         const bool profile = e.root == HKCU && !coverage.profileRoots.empty();
         if (e.kind == RegFileEntry::DeleteKey || e.kind == RegFileEntry::Key)

@@ -53,8 +53,9 @@ Utf16String RegComment(std::string_view text);
 
 // A whole file of the entries in their order, each key under its root as
 // `coverage` names it (a profile's as its profileRoots do): what a restore
-// hands to the import.
-Utf16String EntriesText(const Coverage& coverage, const std::vector<RegFileEntry>& entries);
+// hands to the import, and a backup with its notes after the header.
+Utf16String EntriesText(const Coverage& coverage, const std::vector<RegFileEntry>& entries,
+                        const Utf16String& notes = {});
 
 // The file's bytes: the byte-order mark and the text in UTF-16LE.
 std::string FileBytes(const Utf16String& text);

@@ -116,53 +116,80 @@ std::string Indented(const std::string& output) {
 
 namespace {
 
-// Says what became of each step. False when one failed or was left out.
-bool Report(Console& c, Executor& executor, const TweakRow& row, bool on, const Steps& steps) {
-    bool allDone = true;
-    for (const Step& s : steps) {
-        const std::string words = EffectWords(s.effect, executor.SystemFolder());
-        if (!s.performed) {
-            c.Error() << row.name << " " << State(on) << ": not done after that failure: " << words
-                      << "\n";
-            continue;
-        }
-        const Outcome& o = s.outcome;
-        if (o.Succeeded()) {
-            c.out << "  done: " << words
-                  << (o.status == Outcome::WasNotThere ? " (was not there)" : "")
-                  << (o.ended ? ": exit code 0" : "") << "\n";
-            c.out.Lines(Indented(o.output));
-            continue;
-        }
-        allDone = false;
-        c.Error() << row.name << " " << State(on) << ": " << words << ": FAILED: " << Failure(o)
-                  << "\n";
-        c.err.Lines(Indented(o.output));
+// The line that says a step failed, or that it was left out after that.
+std::string StepFailure(Executor& executor, const TweakOutcome& o, const Step& s) {
+    const std::string head = std::string(o.row->name) + " " + State(o.on) + ": ";
+    const std::string words = EffectWords(s.effect, executor.SystemFolder());
+    if (!s.performed)
+        return head + "not done after that failure: " + words;
+    return head + words + ": FAILED: " + Failure(s.outcome);
+}
+
+std::string StillReads(const TweakOutcome& o) {
+    return std::string(o.row->name) + " " + State(o.on) + ": applied, but still reads " +
+           State(!o.on) + ": " + o.decides;
+}
+
+void SayStep(Console& c, Executor& executor, const TweakOutcome& o, const Step& s) {
+    const Outcome& r = s.outcome;
+    if (s.performed && r.Succeeded()) {
+        c.out << "  done: " << EffectWords(s.effect, executor.SystemFolder())
+              << (r.status == Outcome::WasNotThere ? " (was not there)" : "")
+              << (r.ended ? ": exit code 0" : "") << "\n";
+        c.out.Lines(Indented(r.output));
+        return;
     }
-    return allDone;
+    c.Error() << StepFailure(executor, o, s) << "\n";
+    if (s.performed)
+        c.err.Lines(Indented(r.output));
 }
 
 } // namespace
 
-SetResult SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on, SetMode mode) {
-    if (!mode.always && ReadsOn(row) == on) {
-        c.out << row.name << " = " << State(on) << ": unchanged\n";
-        return SetResult::Unchanged;
-    }
+TweakOutcome SetTweak(Executor& executor, const TweakRow& row, bool on, SetMode mode) {
+    TweakOutcome o{.row = &row, .on = on, .before = ReadsOn(row), .dryRun = mode.dryRun};
+    if (!mode.always && o.before == on)
+        return o;
     const Cell& cell = on ? row.onCheck : row.onUncheck;
-    c.out << row.name << " = " << State(on) << (mode.dryRun ? " (dry run)" : "") << "\n";
+    o.result = SetResult::Changed;
     if (mode.dryRun) {
         for (const Effect& e : EffectsOf(cell))
-            c.out << "  " << EffectWords(e, executor.SystemFolder()) << "\n";
-        return SetResult::Changed;
+            o.steps.push_back({e});
+        return o;
     }
-    const bool allDone =
-        Report(c, executor, row, on, executor.Perform(cell, Policy::StopAtFailure));
+    o.steps = executor.Perform(cell, Policy::StopAtFailure);
+    for (const Step& s : o.steps)
+        if (!s.performed || !s.outcome.Succeeded())
+            o.result = SetResult::Failed;
     // Some cells delete a per-user value and leave a machine-wide one to decide.
-    if (allDone && ReadsOn(row) != on) {
-        c.Error() << row.name << " " << State(on) << ": applied, but still reads " << State(!on)
-                  << ": " << WhatDecides(row) << "\n";
-        return SetResult::Failed;
+    if (o.result == SetResult::Changed && ReadsOn(row) != on) {
+        o.readsOther = true;
+        o.decides = WhatDecides(row);
+        o.result = SetResult::Failed;
     }
-    return allDone ? SetResult::Changed : SetResult::Failed;
+    return o;
+}
+
+void SayOutcome(Console& c, Executor& executor, const TweakOutcome& o) {
+    const char* name = o.row->name;
+    if (o.result == SetResult::Unchanged) {
+        c.out << name << " = " << State(o.on) << ": unchanged\n";
+        return;
+    }
+    c.out << name << " = " << State(o.on) << (o.dryRun ? " (dry run)" : "") << "\n";
+    for (const Step& s : o.steps) {
+        if (o.dryRun)
+            c.out << "  " << EffectWords(s.effect, executor.SystemFolder()) << "\n";
+        else
+            SayStep(c, executor, o, s);
+    }
+    if (o.readsOther)
+        c.Error() << StillReads(o) << "\n";
+}
+
+std::string FailureWords(Executor& executor, const TweakOutcome& o) {
+    for (const Step& s : o.steps)
+        if (!s.performed || !s.outcome.Succeeded())
+            return StepFailure(executor, o, s);
+    return o.readsOther ? StillReads(o) : std::string();
 }

@@ -17,11 +17,32 @@ struct SetMode {
     bool always = true;
 };
 
-// Performs the cell for `on` and reports every phrase. Without `always`, a
-// tweak that reads as wanted is left alone. Failed when a phrase failed or
-// when the tweak does not read as wanted afterwards; then the value that
-// decides its reading is named.
-SetResult SetTweak(Console& c, Executor& executor, const TweakRow& row, bool on, SetMode mode);
+// What became of setting one tweak: everything the console's words, the
+// JSON and the kept log are made from.
+struct TweakOutcome {
+    const TweakRow* row = nullptr;
+    bool on = false;     // as wanted
+    bool before = false; // as it read before anything was done
+    bool dryRun = false;
+    SetResult result = SetResult::Unchanged;
+    // Each effect of the cell; in a dry run none is performed.
+    Steps steps;
+    // Every step done, and yet it reads the other way; what decides that.
+    bool readsOther = false;
+    std::string decides;
+};
+
+// Performs the cell for `on`. Without `always`, a tweak that reads as wanted
+// is left alone. Failed when a step failed or when the tweak does not read
+// as wanted afterwards.
+TweakOutcome SetTweak(Executor& executor, const TweakRow& row, bool on, SetMode mode);
+
+// The outcome as the console shows it: each step on standard output, each
+// failure and each step left out after it on standard error.
+void SayOutcome(Console& c, Executor& executor, const TweakOutcome& o);
+
+// Why a failed outcome failed, in one line: its first failure.
+std::string FailureWords(Executor& executor, const TweakOutcome& o);
 
 // Whether the tweak reads on, as the window checks its box.
 bool ReadsOn(const TweakRow& row);
