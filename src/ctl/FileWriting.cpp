@@ -1,6 +1,6 @@
 #include "ctl/FileWriting.h"
 
-#include "ctl/Files.h"
+#include "ctl/PathNames.h"
 #include "ctl/Text.h"
 #include "system/ErrorText.h"
 

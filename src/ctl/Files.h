@@ -2,6 +2,8 @@
 // go to the system as UTF-16, so any name works.
 #pragma once
 
+#include "ctl/PathNames.h"
+
 #include <windows.h>
 
 #include <string>
@@ -27,10 +29,3 @@ DWORD WriteTemporaryFile(const std::string& text, std::wstring* path);
 bool FileExists(const std::string& path);
 // True when a file that is no folder and no device exists under that name.
 bool RegularFileExists(const std::string& path);
-// True when the path's last part is a name the system keeps for a device
-// (CON, NUL, COM1 and so on, with any extension): it opens the device,
-// never a file.
-bool NamesDevice(const std::string& path);
-// A drive's "X:\..." or a share's "\\server\...": a path that means the
-// same whatever the current folder is.
-bool AbsolutePath(const std::string& path);

@@ -1,6 +1,7 @@
 // The backup file's lines, both ways: reading a backup back, where the whole
-// file is parsed and checked before anything of it may be imported, and the
-// lines the writer makes. Nothing here needs the system.
+// file is parsed and checked before anything of it may be imported
+// (RegFileRead.cpp), and the lines the writer makes (RegFile.cpp). Nothing
+// here needs the system.
 #pragma once
 
 #include "ctl/Coverage.h"

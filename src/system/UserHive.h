@@ -5,6 +5,7 @@
 #pragma once
 
 #include "system/NonCopyable.h"
+#include "system/UserSid.h"
 
 #include <windows.h>
 
@@ -42,10 +43,6 @@ std::vector<std::string> UnloadStaleMounts();
 // "Morvane.Hive" loaded by hand to import a backup: whose they are cannot be
 // told, so they are never unloaded.
 std::vector<std::string> MountsOfNoRun();
-
-// The string SID of an account name or of a SID given as text. False, with
-// why, for an unknown account or a malformed SID.
-bool ResolveUserSid(const std::string& nameOrSid, std::string* sid, std::string* error);
 
 // Redirects HKEY_CURRENT_USER until it is closed or destroyed; the previous
 // meaning of HKEY_CURRENT_USER comes back then, and a loaded file is
