@@ -2,7 +2,11 @@
 
 #include "ctl/ExitCodes.h"
 
+#include <algorithm>
+
 namespace {
+
+constexpr char kOneWhose[] = "give one --user, one --hive, one --image or --all-users";
 
 // Wrong counts of words, said as the usage says them.
 std::string CountProblem(const Command& command, size_t n) {
@@ -33,26 +37,31 @@ const Option* Known(const Command& command, const std::string& arg) {
 
 std::string TakeWhose(const std::vector<std::string>& args, Arguments* whose,
                       std::vector<std::string>* rest) {
+    struct Whose {
+        const char* name;
+        std::string* value;
+        const char* needs;
+    };
+    const Whose kinds[] = {{"--user", &whose->user, " needs a user name or SID"},
+                           {"--hive", &whose->hive, " needs a profile file"},
+                           {"--image", &whose->image, " needs the folder of an offline Windows"}};
     std::string problem;
     for (size_t i = 0; i < args.size(); ++i) {
-        const bool isUser = args[i] == "--user", isHive = args[i] == "--hive";
-        const bool given = !whose->user.empty() || !whose->hive.empty() || whose->allUsers;
+        const bool given = whose->Whose();
+        const auto kind = std::ranges::find_if(kinds, [&](const Whose& k) { return args[i] == k.name; });
         if (args[i] == "--all-users") {
             if (given)
-                problem = "give one --user, one --hive or --all-users";
+                problem = kOneWhose;
             whose->allUsers = true;
-            continue;
-        }
-        if (!isUser && !isHive) {
+        } else if (kind == std::end(kinds)) {
             rest->push_back(args[i]);
-            continue;
+        } else if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1].starts_with("--")) {
+            problem = args[i] + kind->needs;
+        } else if (given) {
+            problem = kOneWhose;
+        } else {
+            *kind->value = args[++i];
         }
-        if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1].starts_with("--"))
-            problem = args[i] + (isUser ? " needs a user name or SID" : " needs a profile file");
-        else if (given)
-            problem = "give one --user, one --hive or --all-users";
-        else
-            (isUser ? whose->user : whose->hive) = args[++i];
     }
     return problem;
 }

@@ -24,8 +24,9 @@ struct Arguments {
     std::vector<std::pair<const Option*, std::string>> options;
     // Given before or after the command: whose per-user settings it reads
     // and writes.
-    std::string user, hive;
+    std::string user, hive, image;
     bool allUsers = false;
+    bool Whose() const { return !user.empty() || !hive.empty() || !image.empty() || allUsers; }
     // What the user should know of how the line was read.
     std::vector<std::string> notes;
 
@@ -66,14 +67,15 @@ struct Command {
     bool opensProfile = true;
     // Changes the machine unless it is a dry run: holds the machine's lock.
     bool changesMachine = false;
-    // Takes --all-users: runs over the machine and every profile.
-    bool allUsers = false;
+    // Runs over scopes: takes --all-users (the machine and every profile)
+    // and --image.
+    bool overScopes = false;
 };
 
 // A usage error said, with where to look: kBadInput (ctl/ExitCodes.h).
 int UsageError(Console& c, const std::string& problem);
 
-// --user NAME, --hive FILE and --all-users, wherever they stand, into
+// --user NAME, --hive FILE, --image DIR and --all-users, wherever they stand, into
 // *whose; every other word into *rest. A problem, said as the usage says
 // it, or empty.
 std::string TakeWhose(const std::vector<std::string>& args, Arguments* whose,

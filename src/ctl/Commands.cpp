@@ -101,14 +101,18 @@ int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Con
     Arguments a;
     a.user = whose.user;
     a.hive = whose.hive;
+    a.image = whose.image;
     a.allUsers = whose.allUsers;
     const std::string problem = Parse(*command, args, &a);
     if (!problem.empty())
         return UsageError(c, problem);
     for (const std::string& note : a.notes)
         c.Error() << note << "\n";
-    if (a.allUsers && !command->allUsers)
-        return UsageError(c, "--all-users is for list, check, apply, set, backup and restore");
+    // The commands that read or set tweaks over scopes; the others name no
+    // profile or image of their own.
+    if ((a.allUsers || !a.image.empty()) && !command->overScopes)
+        return UsageError(c, std::string(a.allUsers ? "--all-users" : "--image") +
+                                 " is for list, check, apply, set, backup and restore");
     if (!command->opensProfile)
         return command->run(c, a);
     return RunHoldingLock(*command, args, a, c);

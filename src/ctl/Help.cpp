@@ -78,7 +78,7 @@ std::string CommandHelp(const Command& command) {
         if (Shown(option))
             text += "  " + Flag(*option) + std::string(width + 2 - Flag(*option).size(), ' ') +
                     option->help + "\n";
-    if (command.allUsers)
+    if (command.overScopes)
         text += kAllUsersHelp;
     return text;
 }
