@@ -2,7 +2,7 @@
 // parser that reads the words of a line against it.
 #pragma once
 
-#include "ctl/Console.h"
+#include "ctl/output/Console.h"
 
 #include <string>
 #include <string_view>

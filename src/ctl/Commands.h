@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ctl/ExitCodes.h"
-#include "ctl/Writer.h"
+#include "ctl/output/Writer.h"
 
 #include <string>
 #include <vector>

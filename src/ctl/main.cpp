@@ -1,7 +1,7 @@
 // morvanectl: the fifty tweaks of Morvane from the command line.
 #include "ctl/Commands.h"
-#include "ctl/Text.h"
-#include "ctl/Writer.h"
+#include "ctl/output/Text.h"
+#include "ctl/output/Writer.h"
 
 // Wide arguments, so that a path or name outside the code page arrives
 // whole; inside, text is UTF-8.

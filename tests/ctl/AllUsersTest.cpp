@@ -8,7 +8,7 @@
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
 #include "ctl/HiveFiles.h"
-#include "ctl/Kept.h"
+#include "ctl/keep/Kept.h"
 #include "support/RegistrySandbox.h"
 #include "system/Rights.h"
 #include "system/UserHive.h"

@@ -5,7 +5,7 @@
 #include "ctl/BackupFiles.h"
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
-#include "ctl/Files.h"
+#include "ctl/formats/Files.h"
 #include "support/Cells.h"
 #include "system/ErrorText.h"
 

@@ -2,7 +2,7 @@
 // apply read each tweak back and say when it does not come out as asked.
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
-#include "ctl/Tweak.h"
+#include "ctl/commands/Tweak.h"
 #include "support/RegistrySandbox.h"
 #include "system/Shell.h"
 

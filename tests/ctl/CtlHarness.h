@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ctl/Commands.h"
-#include "ctl/Kept.h"
+#include "ctl/keep/Kept.h"
 
 #include <windows.h>
 

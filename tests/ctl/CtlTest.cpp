@@ -1,6 +1,6 @@
 // morvanectl's commands run in-process against a sandboxed registry: what
 // they print, what they change, and what they refuse to change.
-#include "ctl/Backup.h"
+#include "ctl/formats/Backup.h"
 #include "ctl/BackupFiles.h"
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"

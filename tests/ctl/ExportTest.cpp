@@ -6,9 +6,9 @@
 // Wine's reg.exe import of the .reg export gave.
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
-#include "ctl/GppFile.h"
-#include "ctl/RegFile.h"
-#include "ctl/Text.h"
+#include "ctl/exports/GppFile.h"
+#include "ctl/formats/RegFile.h"
+#include "ctl/output/Text.h"
 #include "support/RegistrySandbox.h"
 #include "system/Registry.h"
 #include "system/Shell.h"

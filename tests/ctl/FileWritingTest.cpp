@@ -2,7 +2,7 @@
 // case: what is in the folder afterwards, every name and every byte, so a
 // temporary or a folder left behind shows as much as a lost file.
 #include "ctl/BackupFiles.h"
-#include "ctl/FileWriting.h"
+#include "ctl/formats/FileWriting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // What a cell makes and what a row reads, as every command sees them: which
 // effects make one service setting, and which stored value decides a read.
-#include "ctl/Choices.h"
-#include "ctl/Tweak.h"
+#include "ctl/formats/Choices.h"
+#include "ctl/commands/Tweak.h"
 #include "support/RegistrySandbox.h"
 #include "system/Effects.h"
 #include "tweaks/Tweaks.h"

@@ -1,6 +1,6 @@
 // The rule for what LocalSystem may rely on, over security descriptors as
 // Windows ships them and as users and careless installs leave them.
-#include "ctl/Trust.h"
+#include "ctl/keep/Trust.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "ctl/Commands.h"
 #include "ctl/CtlHarness.h"
 #include "ctl/HiveFiles.h"
-#include "ctl/Whose.h"
+#include "ctl/scopes/Whose.h"
 #include "support/RegistrySandbox.h"
 #include "system/RegLinks.h"
 #include "system/Registry.h"

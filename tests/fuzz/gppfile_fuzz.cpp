@@ -4,7 +4,7 @@
 // must hold: a refusal says why; an update is accepted again and changes
 // nothing when made again; morvanectl's part replaced with nothing and then
 // with the export is the same as replaced with the export at once.
-#include "ctl/GppFile.h"
+#include "ctl/exports/GppFile.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,10 +3,10 @@
 // an accepted preset names each tweak at most once, and every line that is
 // not blank or a comment is one of its choices, "name = on" or "name = off"
 // for the row it names, read here by a decoding of its own.
-#include "ctl/Preset.h"
+#include "ctl/formats/Preset.h"
 #include "tweak_names.h"
 
-#include "ctl/Choices.h"
+#include "ctl/formats/Choices.h"
 
 #include <cstdio>
 #include <cstdlib>

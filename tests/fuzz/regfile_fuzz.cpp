@@ -3,7 +3,7 @@
 // another user's root and for every profile's at once. What must hold: an
 // accepted file's entries are each inside the coverage, and written out
 // again as a restore writes them they read back to the same entries.
-#include "ctl/RegFile.h"
+#include "ctl/formats/RegFile.h"
 
 #include <cstdio>
 #include <cstdlib>

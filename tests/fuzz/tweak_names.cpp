@@ -1,6 +1,6 @@
 #include "tweak_names.h"
 
-#include "ctl/Choices.h"
+#include "ctl/formats/Choices.h"
 
 #include <string>
 

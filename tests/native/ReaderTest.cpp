@@ -1,7 +1,7 @@
 // The preset reader on the build machine, for what fuzzing found: a UTF-16
 // preset with half of a surrogate pair is refused on that line, whatever
 // the line holds, and a whole pair is text like any other.
-#include "ctl/Preset.h"
+#include "ctl/formats/Preset.h"
 #include "tweak_names.h"
 
 #include <gtest/gtest.h>

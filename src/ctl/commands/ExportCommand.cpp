@@ -1,5 +1,5 @@
 // export: a preset as another tool's file (Ansible, Group Policy, .reg).
-#include "ctl/Export.h"
+#include "ctl/exports/Export.h"
 #include "ctl/ExitCodes.h"
 #include "ctl/commands/CommandFamilies.h"
 #include "ctl/commands/Shared.h"

@@ -1,6 +1,6 @@
 // keep: a preset the Task Scheduler applies to every profile as LocalSystem.
 #include "ctl/ExitCodes.h"
-#include "ctl/Keep.h"
+#include "ctl/keep/Keep.h"
 #include "ctl/commands/CommandFamilies.h"
 #include "ctl/commands/Shared.h"
 

@@ -1,12 +1,12 @@
 // check and save: a preset compared with the tweaks, and the tweaks written
 // as one.
 #include "ctl/ExitCodes.h"
-#include "ctl/FileWriting.h"
-#include "ctl/Files.h"
+#include "ctl/formats/FileWriting.h"
+#include "ctl/formats/Files.h"
 #include "system/ErrorText.h"
-#include "ctl/Text.h"
-#include "ctl/Tweak.h"
-#include "ctl/Words.h"
+#include "ctl/output/Text.h"
+#include "ctl/commands/Tweak.h"
+#include "ctl/output/Words.h"
 #include "ctl/commands/CommandFamilies.h"
 #include "ctl/commands/Shared.h"
 #include "ctl/scopes/ScopeJson.h"

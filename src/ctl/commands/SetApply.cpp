@@ -1,11 +1,11 @@
 // set and apply: tweaks set as clicks on their boxes set them, named on the
 // command line or read from a preset, over every scope of the run.
-#include "ctl/Choices.h"
+#include "ctl/formats/Choices.h"
 #include "ctl/ExitCodes.h"
-#include "ctl/Files.h"
-#include "ctl/Kept.h"
-#include "ctl/Tweak.h"
-#include "ctl/Whose.h"
+#include "ctl/formats/Files.h"
+#include "ctl/keep/Kept.h"
+#include "ctl/commands/Tweak.h"
+#include "ctl/scopes/Whose.h"
 #include "ctl/commands/CommandFamilies.h"
 #include "ctl/commands/Shared.h"
 #include "ctl/scopes/Scopes.h"

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "ctl/CommandLine.h"
-#include "ctl/Console.h"
-#include "ctl/Preset.h"
+#include "ctl/output/Console.h"
+#include "ctl/formats/Preset.h"
 
 #include <string>
 #include <vector>

@@ -1,12 +1,12 @@
 // list, show and reference: what the tweak tables hold, and each tweak's state.
 #include "ctl/commands/CommandFamilies.h"
 #include "ctl/commands/Shared.h"
-#include "ctl/Choices.h"
+#include "ctl/formats/Choices.h"
 #include "ctl/ExitCodes.h"
-#include "ctl/Reference.h"
-#include "ctl/Words.h"
+#include "ctl/commands/Reference.h"
+#include "ctl/output/Words.h"
 #include "ctl/scopes/ScopeJson.h"
-#include "ctl/Tweak.h"
+#include "ctl/commands/Tweak.h"
 
 #include <cstdio>
 #include <optional>

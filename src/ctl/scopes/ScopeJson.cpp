@@ -1,6 +1,6 @@
 #include "ctl/scopes/ScopeJson.h"
 
-#include "ctl/Words.h"
+#include "ctl/output/Words.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // "error" of a profile that could not be read).
 #pragma once
 
-#include "ctl/Console.h"
+#include "ctl/output/Console.h"
 #include "ctl/scopes/Scopes.h"
 
 #include <string>

@@ -5,8 +5,8 @@
 // tweaks is written once over that list.
 #pragma once
 
-#include "ctl/Console.h"
-#include "ctl/ProfileWalk.h"
+#include "ctl/output/Console.h"
+#include "ctl/scopes/ProfileWalk.h"
 #include "system/Profiles.h"
 #include "tweaks/Tweaks.h"
 
