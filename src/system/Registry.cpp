@@ -2,6 +2,7 @@
 
 #include "framework/OnDemand.h"
 #include "system/RegLinks.h"
+#include "system/Redirection.h"
 
 #include <shlwapi.h>
 
@@ -64,7 +65,7 @@ public:
 private:
     // Another user's hive is never read or written through a link.
     template <typename Char> static bool WithoutLinks(HKEY parent, const Char* path) {
-        return parent == HKEY_CURRENT_USER && *path && UserLinksRefused();
+        return parent == HKEY_CURRENT_USER && *path && Redirection::Process().UserLinksRefused();
     }
     // As the "A" functions read a name: in the code page.
     static std::wstring Widened(const char* path) {
