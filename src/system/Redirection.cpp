@@ -11,7 +11,7 @@ Redirection& Redirection::Process() {
 }
 
 bool Redirection::Claim(const void* owner, std::string* error) {
-    if (m_owner && m_owner != owner) {
+    if (m_owner) {
         *error = "cannot open a second user hive or image: " + m_userKey +
                  " is open, and only one can be at a time";
         return false;

@@ -26,8 +26,8 @@ public:
     static Redirection& Process();
 
     // Makes `owner` the one that may change the registry's meaning, until it
-    // releases it. False, with why, while another owner holds it: one user
-    // hive or image at a time.
+    // releases it. False, with why, while it is held, by another owner or by
+    // the same: one user hive or image at a time, each opened once.
     bool Claim(const void* owner, std::string* error);
     bool Owns(const void* owner) const { return m_owner && m_owner == owner; }
     // Puts everything back as it was before the claim: HKEY_CURRENT_USER, the

@@ -128,7 +128,9 @@ bool UserHive::Redirect(const std::string& below, std::string* error) {
 
 bool UserHive::OpenUser(const std::string& nameOrSid, std::string* error) {
     std::string sid;
-    if (!Redirection::Process().Claim(this, error) || !ResolveUserSid(nameOrSid, &sid, error)) {
+    if (!Redirection::Process().Claim(this, error))
+        return false;
+    if (!ResolveUserSid(nameOrSid, &sid, error)) {
         Close(error);
         return false;
     }
@@ -216,8 +218,10 @@ bool UserHive::OpenFile(const std::string& path, std::string* error, const std::
     const std::string mount = name.empty() ? HiveMountName() : name;
     std::wstring wide;
     std::string why;
-    const bool opened = Redirection::Process().Claim(this, error) && WidePath(path, &wide, error) &&
-                        IsHiveFile(path, wide, error) && Load(path, wide, mount, error);
+    if (!Redirection::Process().Claim(this, error))
+        return false;
+    const bool opened = WidePath(path, &wide, error) && IsHiveFile(path, wide, error) &&
+                        Load(path, wide, mount, error);
     if (opened && !Redirect(mount, &why))
         *error = "cannot open " + path + " once loaded: " + why;
     if (!opened || !why.empty()) {

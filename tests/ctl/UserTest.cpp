@@ -367,15 +367,7 @@ TEST_F(HiveFileTest, ProfileFilePresetAndBackupNamedOutsideTheCodePage) {
 // of running processes and names that are not ours, and works. A mount whose
 // name holds no process id may be anyone's live one: it stays, named.
 TEST_F(HiveFileTest, MountsLeftByRunsThatEndedAreUnloadedAndTheNextRunWorks) {
-    STARTUPINFOA si{sizeof(si)};
-    PROCESS_INFORMATION pi{};
-    char line[] = "cmd.exe /c exit";
-    ASSERT_TRUE(CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                               nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, 60000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    const std::string ended = std::to_string(pi.dwProcessId);
+    const std::string ended = std::to_string(EndedProcessId());
     const std::string running = std::to_string(GetCurrentProcessId());
     const std::pair<std::string, bool> mounts[] = {
         {"Morvane.Hive", false},
