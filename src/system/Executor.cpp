@@ -1,11 +1,23 @@
 #include "system/Executor.h"
 
+#include "system/OfflineImage.h"
 #include "system/Registry.h"
 #include "system/Shell.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
+
+// A program run while an image is open: a service's start or stop waits for
+// the image's first start; anything else needs the running system.
+Outcome Offline(const Effect& run) {
+    return {.status = run.service.empty() ? Outcome::NotOffline : Outcome::Deferred};
+}
+
+bool NeedsRunningSystem(const Effect& e) {
+    return e.kind == Effect::Run && e.service.empty();
+}
 
 Outcome Registry(LSTATUS status, bool deletes) {
     if (status == ERROR_SUCCESS)
@@ -81,6 +93,8 @@ private:
 } // namespace
 
 Outcome Executor::Perform(const Effect& effect) {
+    if (effect.kind == Effect::Run && OfflineImageOpen())
+        return Offline(effect);
     Performer performer(*this);
     Visit(effect, performer);
     return performer.ran ? std::move(performer.started)
@@ -92,10 +106,19 @@ Outcome Executor::Perform(const Phrase& phrase) {
 }
 
 Steps Executor::Perform(const Cell& cell, Policy policy) {
+    Effects effects = EffectsOf(cell);
+    const bool refused =
+        OfflineImageOpen() && std::any_of(effects.begin(), effects.end(), NeedsRunningSystem);
     Steps steps;
     bool failed = false;
-    for (Effect& effect : EffectsOf(cell)) {
+    for (Effect& effect : effects) {
         Step& step = steps.emplace_back(Step{.effect = std::move(effect)});
+        if (refused) {
+            step.performed = NeedsRunningSystem(step.effect);
+            if (step.performed)
+                step.outcome.status = Outcome::NotOffline;
+            continue;
+        }
         if (failed && policy == Policy::StopAtFailure)
             continue;
         step.performed = true;

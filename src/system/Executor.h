@@ -18,13 +18,20 @@ struct Outcome {
         Failed,       // refused or not started: error holds the system's code
         ExitCode,     // a program waited for ended with another exit code
         StillRunning, // a program waited for had not ended in time; it is left running
+        // In an offline image (OfflineImage.h):
+        Deferred,   // a service's start or stop, not run: kDeferredWords; no failure
+        NotOffline, // a program run against the running system: kNotOfflineWords
     } status = Done;
     DWORD error = 0;
     bool ended = false; // a program waited for ended: exitCode is its exit code
     DWORD exitCode = 0;
     std::string output; // what a program waited for wrote
-    bool Succeeded() const { return status == Done || status == WasNotThere; }
+    bool Succeeded() const { return status == Done || status == WasNotThere || status == Deferred; }
 };
+
+// What a Deferred and a NotOffline outcome are called.
+inline constexpr char kDeferredWords[] = "takes effect when the image starts";
+inline constexpr char kNotOfflineWords[] = "cannot be set in an offline image";
 
 // Which effects of a cell are performed once one of them has failed.
 enum class Policy {
@@ -63,7 +70,9 @@ public:
 
     Outcome Perform(const Effect& effect);
     Outcome Perform(const Phrase& phrase);
-    // The cell's effects in order, as the policy says after a failure.
+    // The cell's effects in order, as the policy says after a failure. In an
+    // offline image a cell that runs a program against the running system
+    // is refused whole: that step NotOffline, every other one left out.
     Steps Perform(const Cell& cell, Policy policy);
 
     // Starts a run phrase's program as this executor starts programs.

@@ -4,8 +4,6 @@
 
 namespace {
 
-bool g_refuseUserLinks = false;
-
 // A key opened as itself is a link when its target is set: Windows and Wine
 // follow only a REG_LINK SymbolicLinkValue.
 bool IsLink(HKEY key) {
@@ -58,12 +56,4 @@ std::wstring LinkOnPath(HKEY root, const std::wstring& path) {
     if (status == ERROR_SUCCESS)
         RegCloseKey(key);
     return status == kLinkOnPath ? path.substr(0, end) : std::wstring();
-}
-
-void RefuseUserLinks(bool on) {
-    g_refuseUserLinks = on;
-}
-
-bool UserLinksRefused() {
-    return g_refuseUserLinks;
 }

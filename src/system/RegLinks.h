@@ -22,9 +22,3 @@ LSTATUS OpenKeyWithoutLinks(HKEY root, const std::wstring& path, REGSAM access, 
 // The part of root\path up to and with the first key of it that is a link,
 // or the empty text when the keys of it that can be opened hold none.
 std::wstring LinkOnPath(HKEY root, const std::wstring& path);
-
-// While on, the registry layer (Registry.h) opens every key below
-// HKEY_CURRENT_USER without following links. UserHive turns it on while
-// HKEY_CURRENT_USER stands for a hive that is not the caller's own.
-void RefuseUserLinks(bool on);
-bool UserLinksRefused();

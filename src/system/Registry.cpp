@@ -1,6 +1,8 @@
 #include "system/Registry.h"
 
 #include "framework/OnDemand.h"
+#include "system/KeyMap.h"
+#include "system/Redirection.h"
 #include "system/RegLinks.h"
 
 #include <shlwapi.h>
@@ -11,27 +13,53 @@
 namespace {
 
 struct RootEntry {
-    HKEY hKey;
     const char* name;
     const char* fullName;
 };
 
 // In the order of RegRoot.
 const RootEntry kRoots[] = {
-    {HKEY_CURRENT_USER, "HKCU", "HKEY_CURRENT_USER"},
-    {HKEY_LOCAL_MACHINE, "HKLM", "HKEY_LOCAL_MACHINE"},
-    {HKEY_CLASSES_ROOT, "HKCR", "HKEY_CLASSES_ROOT"},
+    {"HKCU", "HKEY_CURRENT_USER"},
+    {"HKLM", "HKEY_LOCAL_MACHINE"},
+    {"HKCR", "HKEY_CLASSES_ROOT"},
 };
-
-HKEY RootKey(RegRoot root) {
-    return kRoots[root].hKey;
-}
 
 DWORD TextSize(const char* text) {
     return static_cast<DWORD>(strlen(text) + 1);
 }
 
-// An open key, closed when it goes out of scope.
+// As the "A" functions read a name: in the code page.
+std::wstring Widened(const std::string& path) {
+    std::wstring wide(path.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
+                                    wide.data(), static_cast<int>(wide.size())));
+    return wide;
+}
+
+LSTATUS OpenPlain(HKEY parent, const std::string& path, REGSAM access, bool create, HKEY* key) {
+    if (create)
+        return RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                               nullptr, key, nullptr);
+    return RegOpenKeyExA(parent, path.c_str(), 0, access, key);
+}
+
+LSTATUS OpenPlain(HKEY parent, const std::wstring& path, REGSAM access, bool create, HKEY* key) {
+    if (create)
+        return RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                               nullptr, key, nullptr);
+    return RegOpenKeyExW(parent, path.c_str(), 0, access, key);
+}
+
+LSTATUS OpenUnlinked(HKEY parent, const std::string& path, REGSAM access, bool create, HKEY* key) {
+    return OpenKeyWithoutLinks(parent, Widened(path), access, create, key);
+}
+
+LSTATUS OpenUnlinked(HKEY parent, const std::wstring& path, REGSAM access, bool create, HKEY* key) {
+    return OpenKeyWithoutLinks(parent, path, access, create, key);
+}
+
+// An open key, closed when it goes out of scope. Every key is opened where
+// the key map (KeyMap.h) says it is now.
 class RegKey {
 public:
     RegKey() = default;
@@ -42,36 +70,40 @@ public:
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
 
-    LSTATUS Open(HKEY parent, const char* path, REGSAM access) {
-        if (WithoutLinks(parent, path))
-            return Open(parent, Widened(path), access);
-        return Kept(RegOpenKeyExA(parent, path, 0, access, &m_hKey));
+    LSTATUS Open(RegRoot root, const std::string& path, REGSAM access) {
+        return At(root, path, access, false);
     }
-    LSTATUS Open(HKEY parent, const std::wstring& path, REGSAM access) {
-        if (WithoutLinks(parent, path.c_str()))
-            return Kept(OpenKeyWithoutLinks(parent, path, access, false, &m_hKey));
-        return Kept(RegOpenKeyExW(parent, path.c_str(), 0, access, &m_hKey));
+    LSTATUS Open(RegRoot root, const std::wstring& path, REGSAM access) {
+        return At(root, path, access, false);
     }
     // Opens the key, creating it and the keys above it when missing.
-    LSTATUS Create(HKEY parent, const char* path, REGSAM access) {
-        if (WithoutLinks(parent, path))
-            return Kept(OpenKeyWithoutLinks(parent, Widened(path), access, true, &m_hKey));
-        return Kept(RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                                    nullptr, &m_hKey, nullptr));
+    LSTATUS Create(RegRoot root, const std::string& path, REGSAM access) {
+        return At(root, path, access, true);
+    }
+    // A subkey of an open key, opened as its parent was: without following a
+    // link when the parent was.
+    LSTATUS OpenBelow(const RegKey& parent, const std::wstring& name, REGSAM access) {
+        m_noLinks = parent.m_noLinks;
+        return Kept(m_noLinks ? OpenUnlinked(parent.m_hKey, name, access, false, &m_hKey)
+                              : OpenPlain(parent.m_hKey, name, access, false, &m_hKey));
     }
     HKEY Handle() const { return m_hKey; }
 
 private:
-    // Another user's hive is never read or written through a link.
-    template <typename Char> static bool WithoutLinks(HKEY parent, const Char* path) {
-        return parent == HKEY_CURRENT_USER && *path && UserLinksRefused();
-    }
-    // As the "A" functions read a name: in the code page.
-    static std::wstring Widened(const char* path) {
-        std::wstring wide(strlen(path), L'\0');
-        wide.resize(MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(wide.size()), wide.data(),
-                                        static_cast<int>(wide.size())));
-        return wide;
+    template <class Text> LSTATUS At(RegRoot root, const Text& path, REGSAM access, bool create) {
+        KeyPlace<Text> place;
+        const LSTATUS status = MapKey(root, path, &place);
+        // The image holds nothing outside its hives: a read finds nothing there.
+        if (status == kOutsideImage && !create && !(access & ~KEY_READ))
+            return Kept(ERROR_FILE_NOT_FOUND);
+        if (status != ERROR_SUCCESS)
+            return Kept(status);
+        // Neither another user's hive nor an image is read or written through a link.
+        m_noLinks =
+            !place.path.empty() && (place.inImage || (place.root == HKEY_CURRENT_USER &&
+                                                      Redirection::Process().UserLinksRefused()));
+        return Kept(m_noLinks ? OpenUnlinked(place.root, place.path, access, create, &m_hKey)
+                              : OpenPlain(place.root, place.path, access, create, &m_hKey));
     }
     // A failed open leaves nothing to close, whatever the call left behind.
     LSTATUS Kept(LSTATUS status) {
@@ -80,9 +112,10 @@ private:
         return status;
     }
     HKEY m_hKey = nullptr;
+    bool m_noLinks = false;
 };
 
-LSTATUS QueryUnder(HKEY root, const char* key, const char* valueName, DWORD* type, void* data,
+LSTATUS QueryUnder(RegRoot root, const char* key, const char* valueName, DWORD* type, void* data,
                    DWORD* size) {
     RegKey k;
     const LSTATUS status = k.Open(root, key, KEY_QUERY_VALUE);
@@ -108,7 +141,7 @@ LSTATUS GetUserValue(RegSearch search, Key key, const char* valueName, DWORD* ty
     for (const RegRoot root : RootsOf(search)) {
         if (size)
             *size = sizeIn; // a failed attempt must not shrink the buffer for the next
-        status = QueryUnder(RootKey(root), key.Path(), valueName, type, data, size);
+        status = QueryUnder(root, key.Path(), valueName, type, data, size);
         if (status == ERROR_SUCCESS)
             break;
     }
@@ -118,7 +151,7 @@ LSTATUS GetUserValue(RegSearch search, Key key, const char* valueName, DWORD* ty
 LSTATUS SetUserValue(RegRoot root, Key key, const char* valueName, DWORD type, const void* data,
                      DWORD size) {
     RegKey k;
-    const LSTATUS status = k.Create(RootKey(root), key.Path(), KEY_SET_VALUE);
+    const LSTATUS status = k.Create(root, key.Path(), KEY_SET_VALUE);
     if (status != ERROR_SUCCESS)
         return status;
     return RegSetValueExA(k.Handle(), valueName, 0, type, static_cast<const BYTE*>(data), size);
@@ -149,7 +182,7 @@ bool WriteRegString(const char* key, const char* valueName, const char* text) {
 
 LSTATUS DeleteRegValue(RegRoot root, Key key, const char* valueName) {
     RegKey k;
-    const LSTATUS status = k.Open(RootKey(root), key.Path(), KEY_ALL_ACCESS);
+    const LSTATUS status = k.Open(root, key.Path(), KEY_ALL_ACCESS);
     if (status != ERROR_SUCCESS)
         return status;
     return RegDeleteValueA(k.Handle(), valueName);
@@ -157,7 +190,7 @@ LSTATUS DeleteRegValue(RegRoot root, Key key, const char* valueName) {
 
 LSTATUS CreateRegClassKey(Key key, const char* defaultText) {
     RegKey k;
-    const LSTATUS status = k.Create(HKEY_CLASSES_ROOT, key.Path(), KEY_ALL_ACCESS);
+    const LSTATUS status = k.Create(HKCR, key.Path(), KEY_ALL_ACCESS);
     if (status != ERROR_SUCCESS)
         return status;
     return RegSetValueExA(k.Handle(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>(defaultText),
@@ -166,7 +199,16 @@ LSTATUS CreateRegClassKey(Key key, const char* defaultText) {
 
 LSTATUS DeleteRegClassKey(Key key) {
     static const auto deleteKey = OnDemand<decltype(&SHDeleteKeyA)>("shlwapi.dll", "SHDeleteKeyA");
-    return deleteKey ? deleteKey(HKEY_CLASSES_ROOT, key.Path()) : ERROR_PROC_NOT_FOUND;
+    KeyPlace<std::string> place;
+    LSTATUS status = MapKey(HKCR, key.Path(), &place);
+    // In an image, the key itself is reached without a link, as every key there.
+    if (status == ERROR_SUCCESS && place.inImage) {
+        RegKey k;
+        status = k.Open(HKCR, key.Path(), KEY_QUERY_VALUE);
+    }
+    if (status != ERROR_SUCCESS)
+        return status;
+    return deleteKey ? deleteKey(place.root, place.path.c_str()) : ERROR_PROC_NOT_FOUND;
 }
 
 namespace {
@@ -206,7 +248,7 @@ LSTATUS ReadOpenedValue(LSTATUS opened, Query query, bool* found, RegData* data)
 LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool* found,
                      RegData* data) {
     RegKey k;
-    const LSTATUS opened = k.Open(RootKey(root), KeyPath(key), KEY_QUERY_VALUE);
+    const LSTATUS opened = k.Open(root, KeyPath(key), KEY_QUERY_VALUE);
     return ReadOpenedValue(
         opened,
         [&](DWORD* type, BYTE* bytes, DWORD* size) {
@@ -218,7 +260,7 @@ LSTATUS ReadRegValue(RegRoot root, const char* key, const char* valueName, bool*
 LSTATUS ReadRegValueW(RegRoot root, const std::wstring& key, const std::wstring& valueName,
                       bool* found, RegData* data) {
     RegKey k;
-    const LSTATUS opened = k.Open(RootKey(root), key, KEY_QUERY_VALUE);
+    const LSTATUS opened = k.Open(root, key, KEY_QUERY_VALUE);
     return ReadOpenedValue(
         opened,
         [&](DWORD* type, BYTE* bytes, DWORD* size) {
@@ -229,7 +271,9 @@ LSTATUS ReadRegValueW(RegRoot root, const std::wstring& key, const std::wstring&
 
 namespace {
 
-LSTATUS ReadKeyIntoW(HKEY hKey, const std::wstring& path, std::vector<RegKeyContentsW>* tree) {
+LSTATUS ReadKeyIntoW(const RegKey& key, const std::wstring& path,
+                     std::vector<RegKeyContentsW>* tree) {
+    const HKEY hKey = key.Handle();
     DWORD maxName = 0, maxData = 0, maxSubkey = 0;
     LSTATUS status = RegQueryInfoKeyW(hKey, nullptr, nullptr, nullptr, nullptr, &maxSubkey, nullptr,
                                       nullptr, &maxName, &maxData, nullptr, nullptr);
@@ -263,12 +307,12 @@ LSTATUS ReadKeyIntoW(HKEY hKey, const std::wstring& path, std::vector<RegKeyCont
     }
     for (const std::wstring& sub : subkeys) {
         RegKey k;
-        status = k.Open(hKey, sub, KEY_READ);
+        status = k.OpenBelow(key, sub, KEY_READ);
         // A subkey listed but not opened is never taken for a missing tree.
         if (status == ERROR_FILE_NOT_FOUND)
             status = ERROR_CANTOPEN;
         if (status == ERROR_SUCCESS)
-            status = ReadKeyIntoW(k.Handle(), path + L"\\" + sub, tree);
+            status = ReadKeyIntoW(k, path + L"\\" + sub, tree);
         if (status != ERROR_SUCCESS)
             return status;
     }
@@ -280,11 +324,11 @@ LSTATUS ReadKeyIntoW(HKEY hKey, const std::wstring& path, std::vector<RegKeyCont
 LSTATUS ReadRegTreeW(RegRoot root, const std::wstring& key, std::vector<RegKeyContentsW>* tree) {
     tree->clear();
     RegKey k;
-    const LSTATUS status = k.Open(RootKey(root), key, KEY_READ);
-    return status == ERROR_SUCCESS ? ReadKeyIntoW(k.Handle(), key, tree) : status;
+    const LSTATUS status = k.Open(root, key, KEY_READ);
+    return status == ERROR_SUCCESS ? ReadKeyIntoW(k, key, tree) : status;
 }
 
 bool RegKeyExistsW(RegRoot root, const std::wstring& key) {
     RegKey k;
-    return k.Open(RootKey(root), key, KEY_QUERY_VALUE) == ERROR_SUCCESS;
+    return k.Open(root, key, KEY_QUERY_VALUE) == ERROR_SUCCESS;
 }

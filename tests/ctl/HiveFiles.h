@@ -10,19 +10,25 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
-// The names of the keys loaded under HKEY_USERS.
-inline std::set<std::string> UsersKeys() {
+// The names of the keys directly below root.
+inline std::set<std::string> KeysBelow(HKEY root) {
     std::set<std::string> names;
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof(name);
-        if (RegEnumKeyExA(HKEY_USERS, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+        if (RegEnumKeyExA(root, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
             break;
         names.insert(name);
     }
     return names;
+}
+
+// The names of the keys loaded under HKEY_USERS.
+inline std::set<std::string> UsersKeys() {
+    return KeysBelow(HKEY_USERS);
 }
 
 inline void EnableHivePrivileges() {
@@ -37,8 +43,15 @@ inline void EnableHivePrivileges() {
     CloseHandle(token);
 }
 
-// A profile file holding Hidden = 1 under Advanced, made from a scratch key.
-inline void MakeHiveFile(const std::string& path) {
+// One DWORD value of a hive file made for a test.
+struct HiveValue {
+    std::string key;
+    const char* name;
+    DWORD value;
+};
+
+// A hive file holding `values`, made from a scratch key.
+inline void MakeHiveFile(const std::string& path, const std::vector<HiveValue>& values) {
     EnableHivePrivileges();
     DeleteFileA(path.c_str());
     const std::string scratch =
@@ -47,10 +60,30 @@ inline void MakeHiveFile(const std::string& path) {
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &hKey, nullptr),
               ERROR_SUCCESS);
-    PutDword(hKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced", "Hidden", 1);
+    for (const HiveValue& v : values)
+        PutDword(hKey, v.key.c_str(), v.name, v.value);
     ASSERT_EQ(RegSaveKeyA(hKey, path.c_str(), nullptr), ERROR_SUCCESS);
     RegCloseKey(hKey);
     RegDeleteTreeA(HKEY_CURRENT_USER, scratch.c_str());
+}
+
+// A profile file holding Hidden = 1 under Advanced.
+inline void MakeHiveFile(const std::string& path) {
+    MakeHiveFile(
+        path, {{"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced", "Hidden", 1}});
+}
+
+// The id of a process that has ended, as a killed run's is.
+inline DWORD EndedProcessId() {
+    STARTUPINFOA si{sizeof(si)};
+    PROCESS_INFORMATION pi{};
+    char line[] = "cmd.exe /c exit";
+    EXPECT_TRUE(CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                               nullptr, &si, &pi));
+    WaitForSingleObject(pi.hProcess, 60000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return pi.dwProcessId;
 }
 
 inline bool Mounted(const char* below) {

@@ -367,15 +367,7 @@ TEST_F(HiveFileTest, ProfileFilePresetAndBackupNamedOutsideTheCodePage) {
 // of running processes and names that are not ours, and works. A mount whose
 // name holds no process id may be anyone's live one: it stays, named.
 TEST_F(HiveFileTest, MountsLeftByRunsThatEndedAreUnloadedAndTheNextRunWorks) {
-    STARTUPINFOA si{sizeof(si)};
-    PROCESS_INFORMATION pi{};
-    char line[] = "cmd.exe /c exit";
-    ASSERT_TRUE(CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                               nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, 60000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    const std::string ended = std::to_string(pi.dwProcessId);
+    const std::string ended = std::to_string(EndedProcessId());
     const std::string running = std::to_string(GetCurrentProcessId());
     const std::pair<std::string, bool> mounts[] = {
         {"Morvane.Hive", false},
@@ -419,6 +411,50 @@ TEST_F(HiveFileTest, CtrlCUnloadsTheFileAndGivesTheCallerBackHisKeys) {
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "Hidden"), Dword(7));
     EXPECT_TRUE(whose.Close(&error)) << error;
     EXPECT_EQ(CurrentUserRootText(), "HKEY_CURRENT_USER");
+}
+
+// HKEY_CURRENT_USER stands for one hive at a time: a second open, of any
+// kind, is refused and leaves the first as it was.
+TEST_F(HiveFileTest, ASecondOpenIsRefusedAndTheFirstStaysAsItWas) {
+    TempFile other("second-profile.hive");
+    MakeHiveFile(other.path);
+    struct SecondOpen {
+        const char* what;
+        bool (*open)(UserHive& second, const std::string& file, std::string* error);
+    };
+    const SecondOpen cases[] = {
+        {"a file", [](UserHive& h, const std::string& f,
+                      std::string* e) { return h.OpenFile(f, e, ProfileMount(9)); }},
+        {"a user", [](UserHive& h, const std::string&,
+                      std::string* e) { return h.OpenUser(CallerSid(), e); }},
+        {"the caller's own",
+         [](UserHive& h, const std::string&, std::string* e) { return h.OpenOwn(CallerSid(), e); }},
+    };
+    PutDword(HKEY_CURRENT_USER, kAdvanced, "Hidden", 7);
+    UserHive first;
+    std::string error;
+    ASSERT_TRUE(first.OpenFile(file.path, &error)) << error;
+    const std::string key = "HKEY_USERS\\" + HiveMountName();
+    const std::set<std::string> users = UsersKeys();
+    for (const SecondOpen& c : cases) {
+        SCOPED_TRACE(c.what);
+        UserHive second;
+        std::string why;
+        EXPECT_FALSE(c.open(second, other.path, &why));
+        EXPECT_EQ(why, "cannot open a second user hive or image: " + key +
+                           " is open, and only one can be at a time");
+        EXPECT_TRUE(second.Close(&why)) << why;
+        EXPECT_EQ(CurrentUserKeyText(), key);
+        EXPECT_EQ(CurrentUserRootText(), std::string("HKEY_USERS\\") + kHiveMount);
+        EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "Hidden"), Dword(1));
+        EXPECT_EQ(UsersKeys(), users);
+    }
+    EXPECT_TRUE(first.Close(&error)) << error;
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kAdvanced, "Hidden"), Dword(7));
+    // Once the first is closed, the next opens.
+    UserHive next;
+    EXPECT_TRUE(next.OpenFile(other.path, &error)) << error;
+    EXPECT_TRUE(next.Close(&error)) << error;
 }
 
 TEST_F(HiveFileTest, MissingLockedAndForeignFilesAreRefused) {

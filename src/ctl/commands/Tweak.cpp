@@ -21,8 +21,11 @@ std::string Failure(const Outcome& o) {
     case Outcome::StillRunning:
         return "still running after " + std::to_string(kProgramWaitMs / 1000) +
                " s; its result is unknown";
+    case Outcome::NotOffline:
+        return kNotOfflineWords;
     case Outcome::Done:
     case Outcome::WasNotThere:
+    case Outcome::Deferred:
         break;
     }
     return {};

@@ -1,6 +1,7 @@
 #include "ctl/output/Words.h"
 
 #include "system/Effects.h"
+#include "system/KeyMap.h"
 #include "system/UserHive.h"
 
 #include <cstdio>
@@ -16,7 +17,7 @@ std::string ShortUserRoot() {
 }
 
 std::string RealKeyName(RegRoot root, const char* key) {
-    return root == HKCU ? ShortUserRoot() + "\\" + KeyPath(key) : KeyName(root, key);
+    return root == HKCU ? ShortUserRoot() + "\\" + KeyPath(key) : MappedKeyName(root, key);
 }
 
 namespace {
