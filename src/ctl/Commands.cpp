@@ -9,6 +9,7 @@
 #include "ctl/scopes/Whose.h"
 #include "ctl/commands/CommandFamilies.h"
 #include "system/ErrorText.h"
+#include "system/OfflineImage.h"
 #include "system/UserHive.h"
 #include "version.h"
 
@@ -30,6 +31,17 @@ const Command* FindCommand(const std::string& name) {
     return nullptr;
 }
 
+// Opens the profile or image the command names, if any. False, with why,
+// when it cannot be opened or holds a registry link on a tweak's path.
+bool OpenWhose(const Arguments& a, UserHive* hive, OfflineImage* image, std::string* error) {
+    const bool opened = (a.user.empty() || hive->OpenUser(a.user, error)) &&
+                        (a.hive.empty() || hive->OpenFile(a.hive, error)) &&
+                        (a.image.empty() || image->Open(a.image, error));
+    if (opened && CurrentUserRedirected() && !(*error = LinkRefusal()).empty())
+        *error = a.user + a.hive + a.image + " " + *error;
+    return opened && error->empty();
+}
+
 // A command that changes the machine waits for the runs that change it
 // now, then runs with whose profile it names opened.
 int RunHoldingLock(const Command& command, const std::vector<std::string>& args, const Arguments& a,
@@ -45,28 +57,25 @@ int RunHoldingLock(const Command& command, const std::vector<std::string>& args,
             return kBadInput;
         }
     }
-    UserHive hive;
-    std::string error;
     if (!a.hive.empty())
         SayMountsLeftAlone(c);
-    const bool opened = (a.user.empty() || hive.OpenUser(a.user, &error)) &&
-                        (a.hive.empty() || hive.OpenFile(a.hive, &error));
-    if (opened && CurrentUserRedirected() && !(error = LinkRefusal()).empty())
-        error = (a.user.empty() ? a.hive : a.user) + " " + error;
-    if (!opened || !error.empty()) {
+    UserHive hive;
+    OfflineImage image;
+    std::string error;
+    if (!OpenWhose(a, &hive, &image, &error)) {
         c.Error() << error << "; nothing was done\n";
         return kBadInput;
     }
     // Under --all-users no profile is open here: the command walks them all.
     int code = command.run(c, a);
-    if (!hive.Close(&error)) {
+    if (!hive.Close(&error) || !image.Close(&error)) {
         c.Error() << error << "\n";
         code = code == kDone ? kSomeFailed : code;
     }
     return code;
 }
 
-// The command itself, once --user and --hive are taken out.
+// The command itself, once --user, --hive, --image and --all-users are taken out.
 int RunCommand(const std::vector<std::string>& args, const Arguments& whose, Console& c) {
     Writer& out = c.out;
     Writer& err = c.err;

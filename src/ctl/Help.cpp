@@ -36,6 +36,8 @@ constexpr char kUsageNotes[] =
     "--all-users (list, check, apply, set, backup, restore) works on every\n"
     "profile of the machine at once: machine-wide tweaks once, per-user tweaks\n"
     "for each account's profile, signed in or not, and for the default profile.\n"
+    "--image DIR (the same commands) works on the offline Windows image mounted\n"
+    "or applied at DIR: its machine-wide keys and its default profile.\n"
     "A preset has one \"name = on\" or \"name = off\" a line; # or ; starts a\n"
     "comment. \"morvanectl help COMMAND\" or \"COMMAND --help\" tells more of a\n"
     "command; --version gives the version.\n"
@@ -47,7 +49,11 @@ constexpr char kAllUsersHelp[] =
     "\nWith --all-users: machine-wide tweaks once, per-user tweaks for every\n"
     "profile (each signed-in user's hive, each other profile's NTUSER.DAT loaded\n"
     "for the moment, the default profile's); a profile that cannot be opened is\n"
-    "named with why, and the others go ahead (exit code 3).\n";
+    "named with why, and the others go ahead (exit code 3).\n"
+    "With --image DIR: the image's SOFTWARE, SYSTEM (its current control set)\n"
+    "and Default profile, loaded for the command; a service's start type is\n"
+    "written and its start or stop waits for the image to start; a tweak that\n"
+    "runs a program on the running system cannot be set (exit code 3).\n";
 
 } // namespace
 

@@ -7,13 +7,11 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-// A program run while an image is open: a service's start or stop waits for
-// the image's first start; anything else needs the running system.
-Outcome Offline(const Effect& run) {
+Outcome OfflineOutcome(const Effect& run) {
     return {.status = run.service.empty() ? Outcome::NotOffline : Outcome::Deferred};
 }
+
+namespace {
 
 bool NeedsRunningSystem(const Effect& e) {
     return e.kind == Effect::Run && e.service.empty();
@@ -94,7 +92,7 @@ private:
 
 Outcome Executor::Perform(const Effect& effect) {
     if (effect.kind == Effect::Run && OfflineImageOpen())
-        return Offline(effect);
+        return OfflineOutcome(effect);
     Performer performer(*this);
     Visit(effect, performer);
     return performer.ran ? std::move(performer.started)

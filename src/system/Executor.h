@@ -33,6 +33,11 @@ struct Outcome {
 inline constexpr char kDeferredWords[] = "takes effect when the image starts";
 inline constexpr char kNotOfflineWords[] = "cannot be set in an offline image";
 
+// What a program run becomes while an image is open: a service's start or
+// stop waits for the image's first start (Deferred); anything else needs the
+// running system (NotOffline).
+Outcome OfflineOutcome(const Effect& run);
+
 // Which effects of a cell are performed once one of them has failed.
 enum class Policy {
     // Every effect, whatever became of the ones before: a click in the

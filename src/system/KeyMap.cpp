@@ -1,7 +1,6 @@
 #include "system/KeyMap.h"
 
 #include "system/Redirection.h"
-#include "system/Registry.h"
 
 #include <cstdio>
 #include <cstring>
@@ -69,12 +68,4 @@ LSTATUS MapKey(RegRoot root, const std::string& path, KeyPlace<std::string>* pla
 
 LSTATUS MapKey(RegRoot root, const std::wstring& path, KeyPlace<std::wstring>* place) {
     return Map(root, path, place);
-}
-
-std::string MappedKeyName(RegRoot root, const char* key) {
-    KeyPlace<std::string> place;
-    const std::string path = KeyPath(key);
-    if (MapKey(root, path, &place) != ERROR_SUCCESS || !place.inImage)
-        return std::string(RootName(root)) + "\\" + path;
-    return "HKLM\\" + place.path;
 }

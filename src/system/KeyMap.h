@@ -30,9 +30,3 @@ template <class Text> struct KeyPlace {
 // Names are matched as the registry matches them, whatever their case.
 LSTATUS MapKey(RegRoot root, const std::string& path, KeyPlace<std::string>* place);
 LSTATUS MapKey(RegRoot root, const std::wstring& path, KeyPlace<std::wstring>* place);
-
-// The key as messages name it: "HKLM\SOFTWARE\..." or, while an image is
-// open, "HKLM\Morvane.Image.<PID>.SOFTWARE\..."; a key outside the image as
-// given. HKCU keys as given: the per-user root is named by its owner
-// (CurrentUserKeyText).
-std::string MappedKeyName(RegRoot root, const char* key);

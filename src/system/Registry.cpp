@@ -332,3 +332,11 @@ bool RegKeyExistsW(RegRoot root, const std::wstring& key) {
     RegKey k;
     return k.Open(root, key, KEY_QUERY_VALUE) == ERROR_SUCCESS;
 }
+
+std::string MappedKeyName(RegRoot root, const char* key) {
+    KeyPlace<std::string> place;
+    const std::string path = KeyPath(key);
+    if (MapKey(root, path, &place) != ERROR_SUCCESS || !place.inImage)
+        return std::string(RootName(root)) + "\\" + path;
+    return "HKLM\\" + place.path;
+}

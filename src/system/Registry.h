@@ -92,3 +92,9 @@ LSTATUS ReadRegTreeW(RegRoot root, const std::wstring& key, std::vector<RegKeyCo
 
 // Whether the key exists; false too when it cannot be opened for reading.
 bool RegKeyExistsW(RegRoot root, const std::wstring& key);
+
+// The key as messages name it: "HKLM\SOFTWARE\..." or, while an image is
+// open, "HKLM\Morvane.Image.<PID>.SOFTWARE\..."; a key outside the image as
+// given. HKCU keys as given: the per-user root is named by its owner
+// (CurrentUserKeyText).
+std::string MappedKeyName(RegRoot root, const char* key);

@@ -15,6 +15,8 @@
 #include "ctl/commands/Shared.h"
 #include "ctl/scopes/Scopes.h"
 #include "system/ErrorText.h"
+#include "system/KeyMap.h"
+#include "system/OfflineImage.h"
 #include "system/Shell.h"
 #include "system/UserHive.h"
 
@@ -95,6 +97,42 @@ int RestoreDryRun(Console& c, const std::string& path, const std::vector<RegFile
     return kDone;
 }
 
+// The entries as reg.exe must name them: in an offline image each
+// machine-wide key as the mounted key it lands in. False, with the key, for
+// one outside the image's hives.
+bool Mounted(std::vector<RegFileEntry>* entries, std::string* error) {
+    if (!OfflineImageOpen())
+        return true;
+    for (RegFileEntry& e : *entries) {
+        KeyPlace<std::wstring> place;
+        if (e.root == HKCU)
+            continue;
+        if (MapKey(e.root, e.key, &place) != ERROR_SUCCESS) {
+            *error = KeyWhere(e.root, e.key) + " is outside the image";
+            return false;
+        }
+        e.root = HKLM;
+        e.key = place.path;
+    }
+    return true;
+}
+
+// Why a file that does not fit `coverage` is refused, when it is a backup
+// of the other kind: taken from an offline image, or from a running system.
+const char* OtherForm(const std::string& bytes, const Coverage& coverage) {
+    const bool image = coverage.machineRoot == kImageMachineRoot;
+    Coverage other = coverage;
+    other.machineRoot = image ? UTF16("HKEY_LOCAL_MACHINE") : kImageMachineRoot;
+    other.classesRoot = image ? UTF16("HKEY_CLASSES_ROOT") : kImageClassesRoot;
+    other.userRoot = image ? UTF16("HKEY_CURRENT_USER") : Wide(kImageUserRoot);
+    std::vector<RegFileEntry> entries;
+    RegFileFault fault;
+    if (!ReadBackup(bytes, other, &entries, &fault))
+        return nullptr;
+    return image ? "was not taken from an offline image; restore it without --image"
+                 : "was taken from an offline image; restore it with --image DIR";
+}
+
 // reg.exe's exit code alone does not tell that every value was written:
 // what the file holds is read back, as the dry run compares it.
 // The file it imports is made of the checked entries, each per-user key
@@ -102,8 +140,13 @@ int RestoreDryRun(Console& c, const std::string& path, const std::vector<RegFile
 int Import(Console& c, const std::string& path, const std::vector<RegFileEntry>& entries) {
     Coverage roots;
     roots.userRoot = Wide(CurrentUserKeyText());
+    std::vector<RegFileEntry> mounted = entries;
+    if (std::string error; !Mounted(&mounted, &error)) {
+        c.Error() << error << "; nothing was restored\n";
+        return kBadInput;
+    }
     std::wstring copy;
-    if (const DWORD status = WriteTemporaryFile(FileBytes(EntriesText(roots, entries)), &copy);
+    if (const DWORD status = WriteTemporaryFile(FileBytes(EntriesText(roots, mounted)), &copy);
         status != ERROR_SUCCESS) {
         c.Error() << "cannot write a temporary copy of " << path << ": " << ErrorText(status)
                   << "; nothing was restored\n";
@@ -149,6 +192,10 @@ int ReadChecked(Console& c, const std::string& path, const Coverage& coverage,
     }
     RegFileFault fault;
     if (!ReadBackup(bytes, coverage, entries, &fault)) {
+        if (const char* why = OtherForm(bytes, coverage)) {
+            c.Error() << path << " " << why << "; nothing was restored\n";
+            return kBadInput;
+        }
         c.Error() << path << ": line " << fault.line << ": " << fault.what << "\n";
         c.Error() << "nothing was restored\n";
         return kBadInput;

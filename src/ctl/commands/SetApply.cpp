@@ -162,7 +162,7 @@ void ApplySummary(const Run& run, const std::string& path, size_t lines, size_t 
     }
     out << run.Count(SetResult::Changed) << (dryRun ? " would change, " : " changed, ")
         << run.Count(SetResult::Unchanged) << " unchanged";
-    if (!dryRun || run.scopes.Many())
+    if (!dryRun || run.scopes.Many() || run.Count(SetResult::Failed))
         out << ", " << run.Count(SetResult::Failed) << " failed";
     out << "\n";
 }

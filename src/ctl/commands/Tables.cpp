@@ -22,8 +22,8 @@ std::string ListObject(const TweakRow& row) {
 
 std::string ListLine(const TweakRow& row) {
     char line[256];
-    snprintf(line, sizeof(line), "  %-3s %-13s %-45s %s", ReadsOn(row) ? "on" : "off",
-             Rights(row), row.name, row.label);
+    snprintf(line, sizeof(line), "  %-3s %-13s %-45s %s", ReadsOn(row) ? "on" : "off", Rights(row),
+             row.name, row.label);
     return line;
 }
 

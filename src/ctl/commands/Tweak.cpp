@@ -2,6 +2,7 @@
 
 #include "ctl/output/Words.h"
 #include "system/Effects.h"
+#include "system/OfflineImage.h"
 
 #include <cstring>
 
@@ -124,7 +125,10 @@ std::string StepFailure(Executor& executor, const TweakOutcome& o, const Step& s
     const std::string head = std::string(o.row->name) + " " + State(o.on) + ": ";
     const std::string words = EffectWords(s.effect, executor.SystemFolder());
     if (!s.performed)
-        return head + "not done after that failure: " + words;
+        return head +
+               (o.offlineRefused ? "not done in an offline image: "
+                                 : "not done after that failure: ") +
+               words;
     return head + words + ": FAILED: " + Failure(s.outcome);
 }
 
@@ -135,6 +139,11 @@ std::string StillReads(const TweakOutcome& o) {
 
 void SayStep(Console& c, Executor& executor, const TweakOutcome& o, const Step& s) {
     const Outcome& r = s.outcome;
+    if (s.performed && r.status == Outcome::Deferred) {
+        c.out << "  deferred: " << EffectWords(s.effect, executor.SystemFolder()) << ": "
+              << kDeferredWords << "\n";
+        return;
+    }
     if (s.performed && r.Succeeded()) {
         c.out << "  done: " << EffectWords(s.effect, executor.SystemFolder())
               << (r.status == Outcome::WasNotThere ? " (was not there)" : "")
@@ -147,6 +156,21 @@ void SayStep(Console& c, Executor& executor, const TweakOutcome& o, const Step& 
         c.err.Lines(Indented(r.output));
 }
 
+// A dry run's steps, none performed; in an offline image each program run
+// with what it would become there, and a cell that needs the running system
+// failed.
+TweakOutcome Planned(TweakOutcome o, const Cell& cell) {
+    for (const Effect& e : EffectsOf(cell)) {
+        Step& step = o.steps.emplace_back(Step{e});
+        if (e.kind == Effect::Run && OfflineImageOpen())
+            step.outcome = OfflineOutcome(e);
+        o.offlineRefused = o.offlineRefused || step.outcome.status == Outcome::NotOffline;
+    }
+    if (o.offlineRefused)
+        o.result = SetResult::Failed;
+    return o;
+}
+
 } // namespace
 
 TweakOutcome SetTweak(Executor& executor, const TweakRow& row, bool on, SetMode mode) {
@@ -155,15 +179,14 @@ TweakOutcome SetTweak(Executor& executor, const TweakRow& row, bool on, SetMode 
         return o;
     const Cell& cell = on ? row.onCheck : row.onUncheck;
     o.result = SetResult::Changed;
-    if (mode.dryRun) {
-        for (const Effect& e : EffectsOf(cell))
-            o.steps.push_back({e});
-        return o;
-    }
+    if (mode.dryRun)
+        return Planned(std::move(o), cell);
     o.steps = executor.Perform(cell, Policy::StopAtFailure);
-    for (const Step& s : o.steps)
+    for (const Step& s : o.steps) {
+        o.offlineRefused = o.offlineRefused || s.outcome.status == Outcome::NotOffline;
         if (!s.performed || !s.outcome.Succeeded())
             o.result = SetResult::Failed;
+    }
     // Some cells delete a per-user value and leave a machine-wide one to decide.
     if (o.result == SetResult::Changed && ReadsOn(row) != on) {
         o.readsOther = true;
@@ -182,7 +205,12 @@ void SayOutcome(Console& c, Executor& executor, const TweakOutcome& o) {
     c.out << name << " = " << State(o.on) << (o.dryRun ? " (dry run)" : "") << "\n";
     for (const Step& s : o.steps) {
         if (o.dryRun)
-            c.out << "  " << EffectWords(s.effect, executor.SystemFolder()) << "\n";
+            c.out << "  " << EffectWords(s.effect, executor.SystemFolder())
+                  << (s.outcome.status == Outcome::Deferred ? std::string(": ") + kDeferredWords
+                      : s.outcome.status == Outcome::NotOffline
+                          ? std::string(": ") + kNotOfflineWords
+                          : std::string())
+                  << "\n";
         else
             SayStep(c, executor, o, s);
     }
@@ -191,8 +219,10 @@ void SayOutcome(Console& c, Executor& executor, const TweakOutcome& o) {
 }
 
 std::string FailureWords(Executor& executor, const TweakOutcome& o) {
-    for (const Step& s : o.steps)
-        if (!s.performed || !s.outcome.Succeeded())
-            return StepFailure(executor, o, s);
+    // A step that failed says more than those left out for it.
+    for (const bool performed : {true, false})
+        for (const Step& s : o.steps)
+            if (s.performed == performed && !s.outcome.Succeeded())
+                return StepFailure(executor, o, s);
     return o.readsOther ? StillReads(o) : std::string();
 }

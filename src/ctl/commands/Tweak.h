@@ -27,6 +27,8 @@ struct TweakOutcome {
     SetResult result = SetResult::Unchanged;
     // Each effect of the cell; in a dry run none is performed.
     Steps steps;
+    // In an offline image the cell needs the running system: nothing done.
+    bool offlineRefused = false;
     // Every step done, and yet it reads the other way; what decides that.
     bool readsOther = false;
     std::string decides;

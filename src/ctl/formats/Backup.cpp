@@ -2,6 +2,7 @@
 
 #include "ctl/output/Text.h"
 #include "ctl/output/Words.h"
+#include "system/OfflineImage.h"
 #include "system/UserHive.h"
 
 #include <vector>
@@ -27,6 +28,9 @@ std::wstring RestoreNote(bool allUsers) {
     if (allUsers)
         note += "--all-users restore FILE; reg import FILE puts back the\r\n"
                 "; profiles signed in only.\r\n";
+    else if (root == kImageUserRoot)
+        note += "--image DIR restore FILE, DIR the offline image it was\r\n"
+                "; taken from.\r\n";
     else if (whose == kHiveMount)
         note += "--hive PROFILE restore FILE, PROFILE the profile file\r\n"
                 "; it was taken from.\r\n";

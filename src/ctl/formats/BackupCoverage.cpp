@@ -2,6 +2,7 @@
 
 #include "ctl/output/Text.h"
 #include "system/Effects.h"
+#include "system/OfflineImage.h"
 #include "system/UserHive.h"
 #include "tweaks/Tweaks.h"
 
@@ -56,6 +57,10 @@ bool SameKeyName(std::wstring_view a, std::wstring_view b) {
 Coverage BackupCoverage() {
     Coverage c;
     c.userRoot = Wide(CurrentUserRootText());
+    if (OfflineImageOpen()) {
+        c.machineRoot = kImageMachineRoot;
+        c.classesRoot = kImageClassesRoot;
+    }
     // The class trees first: a key a tweak creates inside one goes with it.
     for (const TweakTable& table : TweakTables())
         for (const TweakRow& row : table.rows)

@@ -22,9 +22,7 @@ Utf16String CoveredFold(Utf16View name) {
 }
 
 Utf16String Coverage::RootName(RegRoot root) const {
-    return root == HKCU   ? userRoot
-           : root == HKLM ? Utf16String(UTF16("HKEY_LOCAL_MACHINE"))
-                          : Utf16String(UTF16("HKEY_CLASSES_ROOT"));
+    return root == HKCU ? userRoot : root == HKLM ? machineRoot : classesRoot;
 }
 
 const CoveredKey* Coverage::Find(RegRoot root, Utf16View key) const {

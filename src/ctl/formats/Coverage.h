@@ -10,6 +10,12 @@
 #include <vector>
 
 inline constexpr Utf16Char kRegHeader[] = UTF16("Windows Registry Editor Version 5.00");
+// How a backup of an offline image names its machine-wide keys: never a key
+// of a running system, one name for every run, so that it restores into the
+// same image mounted again.
+inline constexpr Utf16Char kImageMachineRoot[] = UTF16("HKEY_LOCAL_MACHINE\\Morvane.Image");
+inline constexpr Utf16Char kImageClassesRoot[] =
+    UTF16("HKEY_LOCAL_MACHINE\\Morvane.Image\\SOFTWARE\\Classes");
 // The last line of every backup: a file without it was cut short.
 inline constexpr Utf16Char kEndMarker[] = UTF16("; End of the morvanectl backup.");
 
@@ -31,6 +37,10 @@ struct Coverage {
     // The per-user root as the file names it; every per-user key of a
     // backup, written or checked, goes through this one name.
     Utf16String userRoot = UTF16("HKEY_CURRENT_USER");
+    // The machine-wide roots as the file names them: a backup of an offline
+    // image names them in a form of its own (kImageMachineRoot).
+    Utf16String machineRoot = UTF16("HKEY_LOCAL_MACHINE");
+    Utf16String classesRoot = UTF16("HKEY_CLASSES_ROOT");
     // A file of every profile's keys names them HKEY_USERS\<SID>: the roots
     // of the machine's profiles, taken in the place of userRoot when given.
     std::vector<Utf16String> profileRoots;

@@ -2,6 +2,7 @@
 
 #include "system/Effects.h"
 #include "system/KeyMap.h"
+#include "system/OfflineImage.h"
 #include "system/UserHive.h"
 
 #include <cstdio>
@@ -24,6 +25,11 @@ namespace {
 
 std::string Quoted(const char* text) {
     return "\"" + std::string(text) + "\"";
+}
+
+// In an offline image a phrase's key is named as the mounted key it lands in.
+std::string PhraseKey(RegRoot root, const char* key) {
+    return OfflineImageOpen() ? RealKeyName(root, key) : KeyName(root, key);
 }
 
 const char* ValueName(const char* name) {
@@ -52,7 +58,7 @@ public:
     }
     void DeleteClassKey(const Effect& e) override {
         words = "delete key ";
-        words += KeyName(e.root, e.key);
+        words += PhraseKey(e.root, e.key);
         words += " with its subkeys";
     }
     void Run(const Effect& e) override {
@@ -68,7 +74,7 @@ public:
 private:
     void Value(const char* verb, const Effect& e) {
         words = verb;
-        words += KeyName(e.root, e.key);
+        words += PhraseKey(e.root, e.key);
         words += " : ";
         words += ValueName(e.name);
     }
