@@ -80,21 +80,13 @@ int Check(Console& c, const Arguments& a) {
     Scopes scopes;
     if (!scopes.Make(c, a.allUsers))
         return kSomeFailed;
-    std::optional<ScopeJson> json;
-    if (a.Has(kJson))
-        json.emplace(c, scopes.Many());
     size_t differ = 0, read = 0;
-    const size_t refused = scopes.Each(
-        [&](const Scope& s) {
+    const size_t refused =
+        EachReported(c, scopes, a.Has(kJson), [&](const Scope& s, ScopeJson* json) {
             read += s.kind == Scope::User;
-            differ += CheckScope(c, json ? &*json : nullptr, s, lines);
-        },
-        [&](const Scope& s, const std::string& why) {
-            json ? json->Refused(s, why) : SayRefused(c, *s.profile, why);
+            differ += CheckScope(c, json, s, lines);
         });
-    if (json)
-        json->Finish();
-    else
+    if (!a.Has(kJson))
         CheckSummary(c, scopes, path, lines, differ, read, refused);
     return differ ? kDiffers : refused ? kSomeFailed : kDone;
 }

@@ -52,16 +52,8 @@ int List(Console& c, const Arguments& a) {
     Scopes scopes;
     if (!scopes.Make(c, a.allUsers))
         return kSomeFailed;
-    std::optional<ScopeJson> json;
-    if (a.Has(kJson))
-        json.emplace(c, scopes.Many());
-    const size_t refused =
-        scopes.Each([&](const Scope& s) { ListScope(c, json ? &*json : nullptr, s); },
-                    [&](const Scope& s, const std::string& why) {
-                        json ? json->Refused(s, why) : SayRefused(c, *s.profile, why);
-                    });
-    if (json)
-        json->Finish();
+    const size_t refused = EachReported(
+        c, scopes, a.Has(kJson), [&](const Scope& s, ScopeJson* json) { ListScope(c, json, s); });
     return refused ? kSomeFailed : kDone;
 }
 

@@ -6,6 +6,7 @@
 #include "ctl/output/Console.h"
 #include "ctl/scopes/Scopes.h"
 
+#include <optional>
 #include <string>
 
 class ScopeJson {
@@ -23,3 +24,21 @@ private:
     const char* m_separator = "\n";
     const char* m_inner = "\n";
 };
+
+// Runs visit(scope, json) over every scope, json null unless asked for; a
+// profile that could not be opened is said in the JSON or as text. Returns
+// how many were refused.
+template <class Visit>
+size_t EachReported(Console& c, const Scopes& scopes, bool asJson, Visit&& visit) {
+    std::optional<ScopeJson> json;
+    if (asJson)
+        json.emplace(c, scopes.Many());
+    ScopeJson* j = json ? &*json : nullptr;
+    const size_t refused = scopes.Each([&](const Scope& s) { visit(s, j); },
+                                       [&](const Scope& s, const std::string& why) {
+                                           j ? j->Refused(s, why) : SayRefused(c, *s.profile, why);
+                                       });
+    if (j)
+        j->Finish();
+    return refused;
+}
