@@ -11,6 +11,7 @@
 #include "RegistryTap.h"
 
 #include "resource.h"
+#include "system/Executor.h"
 #include "system/Registry.h"
 #include "system/Shell.h"
 
@@ -102,10 +103,10 @@ ClickResult MeasureCell(const ClickCase& c, int reps) {
     const Cell& opposite = c.timedChecks ? c.row->onUncheck : c.row->onCheck;
     ClickResult result;
     {
-        Executor(Executor::StartAndLeave).Perform(opposite);
+        Executor(Executor::StartAndLeave).Perform(opposite, Policy::EveryEffect);
         const int starts = g_shellStarts;
         RegistryTap tap;
-        Executor(Executor::StartAndLeave).Perform(timed);
+        Executor(Executor::StartAndLeave).Perform(timed, Policy::EveryEffect);
         result.counts = tap.Counts();
         result.starts = g_shellStarts - starts;
     }
@@ -113,12 +114,12 @@ ClickResult MeasureCell(const ClickCase& c, int reps) {
     const UINT before = c.timedChecks ? BST_UNCHECKED : BST_CHECKED;
     std::vector<double> perform, click, floor;
     for (int rep = 0; rep < reps + 3; ++rep) {
-        Executor(Executor::StartAndLeave).Perform(opposite);
+        Executor(Executor::StartAndLeave).Perform(opposite, Policy::EveryEffect);
         double t0 = NowUs();
-        Executor(Executor::StartAndLeave).Perform(timed);
+        Executor(Executor::StartAndLeave).Perform(timed, Policy::EveryEffect);
         const double tPerform = NowUs() - t0;
 
-        Executor(Executor::StartAndLeave).Perform(opposite);
+        Executor(Executor::StartAndLeave).Perform(opposite, Policy::EveryEffect);
         t0 = NowUs();
         BarePerform(timed);
         const double tFloor = NowUs() - t0;
@@ -128,7 +129,7 @@ ClickResult MeasureCell(const ClickCase& c, int reps) {
         if (IsDlgButtonChecked(c.hPage, c.row->id) != before)
             SendMessageA(hBox, BM_CLICK, 0, 0);
         else
-            Executor(Executor::StartAndLeave).Perform(opposite);
+            Executor(Executor::StartAndLeave).Perform(opposite, Policy::EveryEffect);
         t0 = NowUs();
         SendMessageA(hBox, BM_CLICK, 0, 0);
         const double tClick = NowUs() - t0;
@@ -212,10 +213,10 @@ void ClickBench(const BenchOptions& o) {
         for (int rep = 0; rep < o.shellReps + 1; ++rep) {
             WaitForNet();
             g_pfnShellExecute = &NoShell;
-            Executor(Executor::StartAndLeave).Perform(service->onUncheck);
+            Executor(Executor::StartAndLeave).Perform(service->onUncheck, Policy::EveryEffect);
             g_pfnShellExecute = realShell;
             const double t0 = NowUs();
-            Executor(Executor::StartAndLeave).Perform(service->onCheck);
+            Executor(Executor::StartAndLeave).Perform(service->onCheck, Policy::EveryEffect);
             const double us = NowUs() - t0;
             if (rep == 0)
                 first = us;

@@ -9,6 +9,7 @@
 #include "Benches.h"
 #include "RegistryTap.h"
 
+#include "system/Executor.h"
 #include "system/Shell.h"
 
 #include <cstdio>
@@ -139,7 +140,7 @@ void RegistryBench(const BenchOptions& o) {
     const ShellExecuteFn real = g_pfnShellExecute;
     g_pfnShellExecute = &NoShell;
     for (const TweakRow* row : rows)
-        Executor(Executor::StartAndLeave).Perform(row->onCheck);
+        Executor(Executor::StartAndLeave).Perform(row->onCheck, Policy::EveryEffect);
     g_pfnShellExecute = real;
     MeasureState("with every tweak switched on", rows, o.registryReps);
 }
