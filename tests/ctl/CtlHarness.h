@@ -3,11 +3,14 @@
 #pragma once
 
 #include "ctl/Commands.h"
+#include "ctl/ExitCodes.h"
 #include "ctl/keep/Kept.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,27 @@ inline Result Ctl(std::vector<std::string> args) {
     Result r;
     Writer out(&r.out), err(&r.err);
     r.code = RunCtl(args, out, err);
+    return r;
+}
+
+// A table's words, each that `named` holds replaced by what it stands for.
+inline std::vector<std::string> Substituted(const std::vector<std::string>& words,
+                                            const std::map<std::string, std::string>& named) {
+    std::vector<std::string> args;
+    for (const std::string& word : words)
+        args.push_back(named.count(word) ? named.at(word) : word);
+    return args;
+}
+
+// One row of a table: the exit code, every text said on either stream, and
+// nothing on standard output when the input is refused.
+inline Result CtlSaying(const std::vector<std::string>& args, int code,
+                        const std::vector<std::string>& said) {
+    const Result r = Ctl(args);
+    EXPECT_EQ(r.code, code) << r.out << r.err;
+    for (const std::string& text : said)
+        EXPECT_NE((r.out + r.err).find(text), std::string::npos) << text << "\n" << r.out << r.err;
+    EXPECT_TRUE(code != kBadInput || r.out.empty()) << r.out;
     return r;
 }
 

@@ -349,9 +349,7 @@ TEST_F(HiveFileTest, ProfileFilePresetAndBackupNamedOutsideTheCodePage) {
     // clang-format on
     // Wine does not write a loaded profile file back: the set comes last.
     for (const WidePathCase& c : cases) {
-        std::vector<std::string> args;
-        for (const std::string& arg : c.args)
-            args.push_back(named.count(arg) ? named.at(arg) : arg);
+        const std::vector<std::string> args = Substituted(c.args, named);
         SCOPED_TRACE(testing::PrintToString(args));
         const Result r = Ctl(args);
         EXPECT_EQ(r.code, kDone) << r.err;

@@ -1,7 +1,7 @@
 // An offline image made by the test: its three hives loaded under names of
 // the run's own, every key of the registry layer mapped into them, what the
 // executor cannot do there, the refusals, and nothing left loaded after.
-#include "ctl/HiveFiles.h"
+#include "ctl/ImageFiles.h"
 #include "support/RegistrySandbox.h"
 #include "support/ShellRecorder.h"
 #include "system/Executor.h"
@@ -22,62 +22,23 @@ const char kW32Time[] = "SYSTEM\\CurrentControlSet\\Services\\W32Time";
 const char kWsh[] = "SOFTWARE\\Microsoft\\Windows Script Host\\Settings";
 const char kAdvanced[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
 
-// What the test's image holds: SYSTEM starts with ControlSet002 unless told.
-struct ImageLayout {
-    std::optional<DWORD> current = 2; // Select\Current; missing when empty
-    bool complete = true;             // with SYSTEM and the Default profile
-};
-
 using Snapshot = std::map<std::string, RegValue>;
-
-// Both listings a load changes.
-std::pair<std::set<std::string>, std::set<std::string>> Listings() {
-    return {KeysBelow(HKEY_USERS), KeysBelow(HKEY_LOCAL_MACHINE)};
-}
 
 class OfflineImageTest : public testing::Test {
 protected:
     RegistrySandbox sandbox;
-    std::string dir;
+    ImageTree tree;
+    const std::string& dir = tree.dir;
     std::string software = ImageMountName("SOFTWARE"), system = ImageMountName("SYSTEM"),
                 user = ImageMountName("Default");
 
-    void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof(temp), temp);
-        dir = std::string(temp) + "morvane-image-" + std::to_string(GetCurrentProcessId());
-        Make({});
-    }
+    void SetUp() override { tree.Make({}); }
     void TearDown() override {
         EXPECT_FALSE(OfflineImageOpen());
-        Remove();
+        tree.Remove();
         EnableHivePrivileges(); // each close gives them up
     }
-    std::string File(int n) const { return dir + "\\" + kImageHives[n].file; }
-    void Make(const ImageLayout& layout) {
-        Remove();
-        for (const char* folder : {"", "\\Windows", "\\Windows\\System32",
-                                   "\\Windows\\System32\\config", "\\Users", "\\Users\\Default"})
-            CreateDirectoryA((dir + folder).c_str(), nullptr);
-        MakeHiveFile(File(0), {{"Microsoft\\Windows Script Host\\Settings", "Enabled", 0}});
-        if (!layout.complete)
-            return;
-        std::vector<HiveValue> values = {{"ControlSet001\\Services\\W32Time", "Start", 3},
-                                         {"ControlSet002\\Services\\W32Time", "Start", 3}};
-        if (layout.current)
-            values.push_back({"Select", "Current", *layout.current});
-        MakeHiveFile(File(1), values);
-        MakeHiveFile(File(2));
-    }
-    void Remove() {
-        for (int n = 0; n < 3; ++n) {
-            SetFileAttributesA(File(n).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(File(n).c_str());
-        }
-        for (const char* folder : {"\\Users\\Default", "\\Users", "\\Windows\\System32\\config",
-                                   "\\Windows\\System32", "\\Windows", ""})
-            RemoveDirectoryA((dir + folder).c_str());
-    }
+    std::string File(int n) const { return tree.File(n); }
     // The sandbox, standing for the running system, without the mounts.
     Snapshot Running() const {
         Snapshot running = sandbox.Snapshot();
@@ -253,7 +214,7 @@ TEST_F(OfflineImageTest, WhatIsNoImageToChangeIsRefusedChangingNothing) {
     const Snapshot running = sandbox.Snapshot();
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.what);
-        Make(c.layout);
+        tree.Make(c.layout);
         const std::string at = c.dir ? c.dir : dir;
         HANDLE held = c.held ? CreateFileA(File(0).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                            0, nullptr)

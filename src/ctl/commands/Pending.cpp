@@ -3,8 +3,10 @@
 #include "ctl/formats/Backup.h"
 #include "ctl/output/Text.h"
 #include "system/ErrorText.h"
+#include "system/KeyMap.h"
 
 #include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -26,13 +28,23 @@ std::string DataWords(const RegData& data) {
            " bytes";
 }
 
+// The key as messages name it: in an offline image a machine-wide key is
+// the mounted key it lands in.
+std::pair<RegRoot, Utf16String> Named(RegRoot root, const Utf16String& key) {
+    KeyPlace<std::wstring> place;
+    if (root != HKCU && MapKey(root, key, &place) == ERROR_SUCCESS && place.inImage)
+        return {HKLM, place.path};
+    return {root, key};
+}
+
 // What importing a value's line would change: nothing, or one line.
 std::string ValueChange(const RegFileEntry& e, bool keyGone) {
     bool found = false;
     RegData now;
     const LSTATUS status =
         keyGone ? ERROR_SUCCESS : ReadRegValueW(e.root, e.key, e.name, &found, &now);
-    const std::string where = ValueWhere(e.root, e.key, e.name);
+    const auto [root, key] = Named(e.root, e.key);
+    const std::string where = ValueWhere(root, key, e.name);
     const bool deletes = e.kind == RegFileEntry::DeleteValue;
     const std::string change =
         deletes ? "delete " + where : "set " + where + " = " + DataWords(e.data);
@@ -61,14 +73,15 @@ std::vector<std::string> PendingChanges(const std::vector<RegFileEntry>& entries
         switch (e.kind) {
         case RegFileEntry::DeleteKey:
             if (!gone(e.key) && RegKeyExistsW(e.root, e.key))
-                changes.push_back("delete key " + KeyWhere(e.root, e.key) + " with its subkeys");
+                changes.push_back("delete key " + std::apply(KeyWhere, Named(e.root, e.key)) +
+                                  " with its subkeys");
             deleted.push_back(e.key);
             break;
         case RegFileEntry::Key:
             // Only a verb's key tells by being there; for every other key
             // the tweaks read values, and an empty key reads as a missing one.
             if (e.root == HKCR && (gone(e.key) || !RegKeyExistsW(e.root, e.key)))
-                changes.push_back("create key " + KeyWhere(e.root, e.key));
+                changes.push_back("create key " + std::apply(KeyWhere, Named(e.root, e.key)));
             break;
         case RegFileEntry::SetValue:
         case RegFileEntry::DeleteValue:
