@@ -11,7 +11,6 @@
 #include "ctl/commands/Shared.h"
 #include "ctl/scopes/ScopeJson.h"
 
-#include <optional>
 
 namespace {
 

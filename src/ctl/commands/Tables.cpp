@@ -9,7 +9,6 @@
 #include "ctl/commands/Tweak.h"
 
 #include <cstdio>
-#include <optional>
 
 namespace {
 
